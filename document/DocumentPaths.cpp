@@ -1,0 +1,168 @@
+#include "document/DocumentPaths.h"
+
+#include <algorithm>
+
+namespace kestrun {
+
+namespace {
+
+constexpr const char* kProgramsPrefix = "//programs/";
+
+bool IsProgramsElement(pugi::xml_node node)
+{
+    return node.type() == pugi::node_element && std::string_view(node.name()) == "programs";
+}
+
+}  // namespace
+
+bool DocumentPaths::HoldsProgramsElement(pugi::xml_node subtree)
+{
+    if (IsProgramsElement(subtree))
+        return true;
+    return static_cast<bool>(subtree.find_node(IsProgramsElement));
+}
+
+DocumentPaths::DocumentPaths()
+{
+    variables_.add("name", pugi::xpath_type_string);
+    variables_.add("index", pugi::xpath_type_string);
+    allPrograms_ = pugi::xpath_query("//programs", &variables_);
+    schemaLocation_ = pugi::xpath_query("//@xsi:noNamespaceSchemaLocation", &variables_);
+    firstTask_ = pugi::xpath_query("tasks/task", &variables_);
+    listed_ = MakePath("program[name!='Kestrun Template']");
+    tasks_ = MakePath("program[name=$name]/tasks/task");
+    program_ = MakePath("program[name=$name]");
+    taskContainer_ = MakePath("program[name=$name]/tasks");
+    task_ = MakePath("program[name=$name]/tasks/task[@index=$index]");
+    template_ = MakePath("program[name='Kestrun Template']");
+    templateTask_ = MakePath("program[name='Kestrun Template']/tasks/task");
+}
+
+DocumentPaths::Path DocumentPaths::MakePath(const std::string& relative)
+{
+    return Path{pugi::xpath_query(relative.c_str(), &variables_),
+                pugi::xpath_query((kProgramsPrefix + relative).c_str(), &variables_)};
+}
+
+void DocumentPaths::Attach(const pugi::xml_document& document)
+{
+    root_ = document;
+    RebuildProgramsList();
+}
+
+void DocumentPaths::RebuildProgramsList()
+{
+    programsElements_.clear();
+    nested_ = false;
+    for (const pugi::xpath_node& found : allPrograms_.evaluate_node_set(root_)) {
+        pugi::xml_node element = found.node();
+        for (pugi::xml_node up = element.parent(); up; up = up.parent())
+            if (IsProgramsElement(up))
+                nested_ = true;
+        programsElements_.push_back(element);
+    }
+}
+
+void DocumentPaths::ProgramsChanged()
+{
+    RebuildProgramsList();
+}
+
+bool DocumentPaths::CacheMatchesDocument() const
+{
+    std::vector<pugi::xml_node> fresh;
+    for (const pugi::xpath_node& found : allPrograms_.evaluate_node_set(root_))
+        fresh.push_back(found.node());
+    return fresh == programsElements_;
+}
+
+std::vector<pugi::xml_node> DocumentPaths::Nodes(const Path& path)
+{
+    std::vector<pugi::xml_node> nodes;
+    auto collect = [&nodes](const pugi::xpath_node_set& set) {
+        for (const pugi::xpath_node& found : set)
+            nodes.push_back(found.node());
+    };
+    if (nested_) {
+        collect(path.full.evaluate_node_set(root_));
+    } else {
+        // Distinct, non-nested containers in document order: their results
+        // follow each other in document order too.
+        for (pugi::xml_node programs : programsElements_)
+            collect(path.relative.evaluate_node_set(programs));
+    }
+    return nodes;
+}
+
+pugi::xml_node DocumentPaths::FirstNode(const Path& path)
+{
+    if (nested_)
+        return path.full.evaluate_node(root_).node();
+    for (pugi::xml_node programs : programsElements_) {
+        if (pugi::xml_node found = path.relative.evaluate_node(programs).node())
+            return found;
+    }
+    return {};
+}
+
+void DocumentPaths::SetName(const std::string& program)
+{
+    variables_.set("name", program.c_str());
+}
+
+std::vector<pugi::xml_node> DocumentPaths::ListedPrograms()
+{
+    return Nodes(listed_);
+}
+
+std::vector<pugi::xml_node> DocumentPaths::ProgramTasks(const std::string& program)
+{
+    SetName(program);
+    return Nodes(tasks_);
+}
+
+pugi::xml_node DocumentPaths::Program(const std::string& program)
+{
+    SetName(program);
+    return FirstNode(program_);
+}
+
+pugi::xml_node DocumentPaths::ProgramTaskContainer(const std::string& program)
+{
+    SetName(program);
+    return FirstNode(taskContainer_);
+}
+
+pugi::xml_node DocumentPaths::Task(const std::string& program, int index)
+{
+    SetName(program);
+    variables_.set("index", std::to_string(index).c_str());
+    return FirstNode(task_);
+}
+
+pugi::xml_node DocumentPaths::TemplateProgram()
+{
+    return FirstNode(template_);
+}
+
+pugi::xml_node DocumentPaths::TemplateTask()
+{
+    return FirstNode(templateTask_);
+}
+
+pugi::xml_node DocumentPaths::FirstPrograms()
+{
+    return programsElements_.empty() ? pugi::xml_node() : programsElements_.front();
+}
+
+pugi::xml_attribute DocumentPaths::SchemaLocation()
+{
+    return schemaLocation_.evaluate_node(root_).attribute();
+}
+
+pugi::xml_node DocumentPaths::FirstTaskOf(pugi::xml_node program)
+{
+    return firstTask_.evaluate_node(program).node();
+}
+
+}  // namespace kestrun

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "document/DocumentError.h"
+#include "document/DocumentPaths.h"
+
+#include <pugixml.hpp>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrun {
+
+inline constexpr const char* kDocumentFileName = "Kestrun.xml";
+inline constexpr const char* kSchemaFileName = "Kestrun.xsd";
+inline constexpr const char* kTemplateProgramName = "Kestrun Template";
+
+inline constexpr const char* kTypeOpenFile = "Open File";
+inline constexpr const char* kTypeWait = "Wait";
+inline constexpr const char* kTypeKeystrokes = "Keystrokes";
+
+/// One row of the task list, as it is shown: the type, the value (a "Wait"
+/// value followed by " seconds") and the enabled text ("True" or "False").
+/// Row k (from 1) is the task whose `index` attribute is k after the listing.
+struct TaskRow {
+    std::string type;
+    std::string value;
+    std::string enabled;
+
+    bool operator==(const TaskRow&) const = default;
+};
+
+/// The task document: the in-memory DOM of Kestrun.xml, its load and save, the
+/// task listing and the editing operations on programs and tasks.
+///
+/// Every failure is fatal: it goes to the reporter given at construction as
+/// "Error: <number>" and a description. The application's reporter ends the
+/// process; when a test's reporter returns, the failed operation returns too.
+/// Texts are UTF-8.
+class TaskDocument {
+public:
+    /// `folder` is where Kestrun.xml and Kestrun.xsd live: the executable's
+    /// folder in the application, a temporary folder in tests.
+    TaskDocument(std::filesystem::path folder, FatalErrorReporter& reporter);
+    TaskDocument(const TaskDocument&) = delete;
+    TaskDocument& operator=(const TaskDocument&) = delete;
+
+    /// Reads and parses Kestrun.xml and points its schema location at
+    /// Kestrun.xsd in the folder. False after a fatal report.
+    bool Load();
+    /// The same from a text already in memory (the file name is still used
+    /// for the schema location).
+    bool LoadFromText(std::string_view text);
+
+    /// Writes the document over the existing Kestrun.xml, atomically, and
+    /// clears gDocumentDirty. The file is never created.
+    void SaveTaskDocument();
+
+    /// The names of all programs but the template, in document order.
+    std::vector<std::string> ProgramNames();
+
+    /// The rows of every task of the programs named `program`, in document
+    /// order; renumbers their `index` attributes to the row numbers. Rows read
+    /// before a malformed task are returned after its fatal report.
+    std::vector<TaskRow> FillTaskList(const std::string& program);
+
+    void AddProgram(const std::string& name);
+    void RenameProgram(const std::string& currentName, const std::string& newName);
+    void DeleteProgram(const std::string& name);
+    void AddTask(const std::string& program, const std::string& type,
+                 const std::string& value, bool enabled);
+    /// A "Wait" value is reduced to the number at its start ("5 seconds" -> "5").
+    void UpdateTask(const std::string& program, int index, const std::string& type,
+                    const std::string& value, bool enabled);
+    void DeleteTask(const std::string& program, int index);
+    /// Swaps the task with the next (moveDown) or previous task.
+    void MoveTask(const std::string& program, int index, bool moveDown);
+
+    /// The text a save writes: UTF-8 with an XML declaration saying so.
+    std::string Serialize() const;
+
+    std::filesystem::path DocumentPath() const { return folder_ / kDocumentFileName; }
+    std::filesystem::path SchemaPath() const { return folder_ / kSchemaFileName; }
+
+    /// For checks: the DOM itself, and whether the path shortcuts are sound.
+    const pugi::xml_document& Dom() const { return dom_; }
+    bool PathsConsistent() const { return paths_.CacheMatchesDocument(); }
+
+private:
+    void Fail(const DocumentError& error);
+    // Runs an operation; any failure in it becomes the fatal report.
+    bool Guarded(const std::function<void()>& operation);
+    void RemoveNode(pugi::xml_node node);
+    void SetText(pugi::xml_node element, const std::string& text);
+    void ParseOrThrow(std::string_view text);
+
+    std::filesystem::path folder_;
+    FatalErrorReporter& reporter_;
+    pugi::xml_document dom_;
+    DocumentPaths paths_;
+};
+
+}  // namespace kestrun

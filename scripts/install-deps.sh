@@ -1,0 +1,30 @@
+#!/bin/sh
+# Installs every Debian package needed to build, run, test and benchmark
+# Kestrun. Run as root; running it again changes nothing.
+set -eu
+
+PACKAGES="
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  libpugixml-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-utils
+  clang-14 libclang-rt-14-dev
+"
+
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing packages:$missing (run this script as root)" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  # shellcheck disable=SC2086
+  apt-get install -y --no-install-recommends $missing
+fi
