@@ -10,45 +10,61 @@ namespace kestrun {
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-// The leading part of the text that forms a number, blanks skipped.
-std::string_view NumberPrefix(std::string_view text)
+// The characters of the number at the start of the text, read the classic way:
+// blanks are ignored wherever they stand, and the first character that cannot
+// continue the number ends it. Empty when the text starts with no number.
+std::string NumberPrefix(std::string_view text)
 {
-    std::size_t start = 0;
-    while (start < text.size() && IsBlank(text[start]))
-        ++start;
-    std::size_t i = start;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
+    std::string number;
     std::size_t digits = 0;
-    while (i < text.size() && IsDigit(text[i])) { ++i; ++digits; }
-    if (i < text.size() && text[i] == '.') {
-        std::size_t j = i + 1;
-        std::size_t fraction = 0;
-        while (j < text.size() && IsDigit(text[j])) { ++j; ++fraction; }
-        if (digits + fraction > 0) { i = j; digits += fraction; }
+    bool point = false;
+    std::size_t i = 0;
+    auto skipBlanks = [&] { while (i < text.size() && IsBlank(text[i])) ++i; };
+
+    skipBlanks();
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        number += text[i++];
+    for (;; ++i) {
+        skipBlanks();
+        if (i >= text.size())
+            break;
+        if (IsDigit(text[i])) {
+            number += text[i];
+            ++digits;
+        } else if (text[i] == '.' && !point) {
+            number += '.';
+            point = true;
+        } else {
+            break;
+        }
     }
     if (digits == 0)
         return {};
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+        std::string exponent = "E";
         std::size_t j = i + 1;
+        auto skip = [&] { while (j < text.size() && IsBlank(text[j])) ++j; };
+        skip();
         if (j < text.size() && (text[j] == '+' || text[j] == '-'))
-            ++j;
-        std::size_t exponent = 0;
-        while (j < text.size() && IsDigit(text[j])) { ++j; ++exponent; }
-        if (exponent > 0)
-            i = j;
+            exponent += text[j++];
+        std::size_t exponentDigits = 0;
+        for (;; ++j) {
+            skip();
+            if (j >= text.size() || !IsDigit(text[j]))
+                break;
+            exponent += text[j];
+            ++exponentDigits;
+        }
+        if (exponentDigits > 0)
+            number += exponent;
     }
-    return text.substr(start, i - start);
+    return number;
 }
 
-double ParsePrefix(std::string_view prefix)
+double ParsePrefix(std::string s)
 {
-    std::string s(prefix);
-    for (char& c : s)
-        if (c == 'd' || c == 'D')
-            c = 'e';
     if (!s.empty() && s.front() == '+')
         s.erase(0, 1);
     double value = 0;
@@ -63,7 +79,7 @@ double ParsePrefix(std::string_view prefix)
 
 double Val(std::string_view text)
 {
-    std::string_view prefix = NumberPrefix(text);
+    std::string prefix = NumberPrefix(text);
     if (prefix.empty())
         return 0;
     return ParsePrefix(prefix);
@@ -89,12 +105,12 @@ std::string NumberToText(double number)
 
 std::string WaitValueText(std::string_view text)
 {
-    std::string_view prefix = NumberPrefix(text);
+    std::string prefix = NumberPrefix(text);
     if (prefix.empty())
         return "0";
     double number = ParsePrefix(prefix);
     if (!std::isfinite(number))
-        return std::string(prefix);
+        return prefix;
     return NumberToText(number);
 }
 

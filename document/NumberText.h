@@ -5,10 +5,11 @@
 
 namespace kestrun {
 
-/// The number at the start of a text, read the classic way: leading blanks
-/// are skipped, then an optional sign, digits, a decimal point with digits and
-/// an exponent are taken as far as they form a number. A text that does not
-/// start with a number reads as 0. "12 seconds" reads as 12, " 007" as 7.
+/// The number at the start of a text, read the classic way: an optional sign,
+/// digits with an optional "." fraction and an optional exponent ("E", "D"),
+/// taken as far as they form a number; blanks (space, tab, line feed) are
+/// ignored wherever they stand. A text that does not start with a number reads
+/// as 0. "12 seconds" reads as 12, " 007" as 7, "1 5" as 15.
 double Val(std::string_view text);
 
 /// Decimal text of a number as the document stores it: a whole number as plain
@@ -17,7 +18,7 @@ double Val(std::string_view text);
 std::string NumberToText(double number);
 
 /// The stored form of a "Wait" value: the number at its start, as text. When the
-/// number is too large to hold, the digits as written are kept instead.
+/// number is too large to hold, the number as written (blanks dropped) is kept.
 std::string WaitValueText(std::string_view text);
 
 }  // namespace kestrun

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrun::test {
+
+/// Dialogs whose answers a test queues in advance. Every dialog shown is
+/// recorded; a dialog with no queued answer is answered Ok / Cancel / nothing.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        std::string kind;  // "message", "input" or "file"
+        std::string text;  // message text, prompt or title
+        std::string title;
+        MessageButtons buttons = MessageButtons::Ok;
+        MessageIcon icon = MessageIcon::None;
+    };
+
+    MessageAnswer Message(const std::string& text, MessageButtons buttons, MessageIcon icon,
+                          const std::string& title) override
+    {
+        shown.push_back({"message", text, title, buttons, icon});
+        if (answers.empty())
+            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+        MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::optional<std::string> Input(const std::string& prompt, const std::string& title,
+                                     const std::string& /*initialText*/) override
+    {
+        shown.push_back({"input", prompt, title});
+        return Next(inputs);
+    }
+
+    std::optional<std::string> OpenFile(const std::string& title, const std::vector<FileFilter>& filters,
+                                        const std::string& /*initialPath*/) override
+    {
+        shown.push_back({"file", title, title});
+        lastFilters = filters;
+        return Next(files);
+    }
+
+    std::deque<MessageAnswer> answers;
+    std::deque<std::optional<std::string>> inputs;
+    std::deque<std::optional<std::string>> files;
+    std::vector<Shown> shown;
+    std::vector<FileFilter> lastFilters;
+
+private:
+    static std::optional<std::string> Next(std::deque<std::optional<std::string>>& queue)
+    {
+        if (queue.empty())
+            return std::nullopt;
+        auto next = queue.front();
+        queue.pop_front();
+        return next;
+    }
+};
+
+}  // namespace kestrun::test
