@@ -54,7 +54,9 @@ void DocumentPaths::RebuildProgramsList()
 {
     programsElements_.clear();
     nested_ = false;
-    for (const pugi::xpath_node& found : allPrograms_.evaluate_node_set(root_)) {
+    pugi::xpath_node_set all = allPrograms_.evaluate_node_set(root_);
+    all.sort();
+    for (const pugi::xpath_node& found : all) {
         pugi::xml_node element = found.node();
         for (pugi::xml_node up = element.parent(); up; up = up.parent())
             if (IsProgramsElement(up))
@@ -71,7 +73,9 @@ void DocumentPaths::ProgramsChanged()
 bool DocumentPaths::CacheMatchesDocument() const
 {
     std::vector<pugi::xml_node> fresh;
-    for (const pugi::xpath_node& found : allPrograms_.evaluate_node_set(root_))
+    pugi::xpath_node_set all = allPrograms_.evaluate_node_set(root_);
+    all.sort();
+    for (const pugi::xpath_node& found : all)
         fresh.push_back(found.node());
     return fresh == programsElements_;
 }
@@ -79,7 +83,8 @@ bool DocumentPaths::CacheMatchesDocument() const
 std::vector<pugi::xml_node> DocumentPaths::Nodes(const Path& path)
 {
     std::vector<pugi::xml_node> nodes;
-    auto collect = [&nodes](const pugi::xpath_node_set& set) {
+    auto collect = [&nodes](pugi::xpath_node_set set) {
+        set.sort();
         for (const pugi::xpath_node& found : set)
             nodes.push_back(found.node());
     };
