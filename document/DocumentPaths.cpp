@@ -13,6 +13,13 @@ bool IsProgramsElement(pugi::xml_node node)
     return node.type() == pugi::node_element && std::string_view(node.name()) == "programs";
 }
 
+// No stored name holds a NUL character, so a name with one matches nothing
+// (a query variable would end at it and could match a different name).
+bool Storable(const std::string& name)
+{
+    return name.find('\0') == std::string::npos;
+}
+
 }  // namespace
 
 bool DocumentPaths::HoldsProgramsElement(pugi::xml_node subtree)
@@ -122,24 +129,32 @@ std::vector<pugi::xml_node> DocumentPaths::ListedPrograms()
 
 std::vector<pugi::xml_node> DocumentPaths::ProgramTasks(const std::string& program)
 {
+    if (!Storable(program))
+        return {};
     SetName(program);
     return Nodes(tasks_);
 }
 
 pugi::xml_node DocumentPaths::Program(const std::string& program)
 {
+    if (!Storable(program))
+        return {};
     SetName(program);
     return FirstNode(program_);
 }
 
 pugi::xml_node DocumentPaths::ProgramTaskContainer(const std::string& program)
 {
+    if (!Storable(program))
+        return {};
     SetName(program);
     return FirstNode(taskContainer_);
 }
 
 pugi::xml_node DocumentPaths::Task(const std::string& program, int index)
 {
+    if (!Storable(program))
+        return {};
     SetName(program);
     variables_.set("index", std::to_string(index).c_str());
     return FirstNode(task_);

@@ -2,6 +2,7 @@
 
 #include "document/DocumentError.h"
 
+#include <string>
 #include <string_view>
 
 namespace kestrun {
@@ -48,16 +49,22 @@ std::string TextOf(pugi::xml_node node)
     return text;
 }
 
-void SetTextOf(pugi::xml_node element, const std::string& text)
+void SetTextOf(pugi::xml_node element, const std::string& given)
 {
+    // XML cannot hold a NUL character; it is dropped rather than cutting the text.
+    std::string text = given;
+    std::erase(text, '\0');
+
     pugi::xml_node only = element.first_child();
-    if (only && !only.next_sibling() && only.type() == pugi::node_pcdata) {
+    if (!text.empty() && only && !only.next_sibling() && only.type() == pugi::node_pcdata) {
         only.set_value(text.c_str());
         return;
     }
     while (pugi::xml_node child = element.first_child())
         element.remove_child(child);
-    element.append_child(pugi::node_pcdata).set_value(text.c_str());
+    // An empty text is no text node at all, as a parser would read it back.
+    if (!text.empty())
+        element.append_child(pugi::node_pcdata).set_value(text.c_str());
 }
 
 const char* BooleanText(bool value)

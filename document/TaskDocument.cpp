@@ -136,8 +136,17 @@ void TaskDocument::ParseOrThrow(std::string_view text)
     // Files written as single-byte text by older versions are not UTF-8; read
     // those as Latin-1 instead of carrying invalid bytes along.
     pugi::xml_encoding encoding = IsValidUtf8(text) ? pugi::encoding_auto : pugi::encoding_latin1;
-    if (text.size() >= 2 && (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF"))
-        encoding = pugi::encoding_auto;  // UTF-16 with a byte order mark
+    const bool wide = text.substr(0, 2) == std::string_view("\xFF\xFE", 2) ||
+                      text.substr(0, 2) == std::string_view("\xFE\xFF", 2) ||
+                      text.substr(0, 2) == std::string_view("<\0", 2) ||
+                      text.substr(0, 2) == std::string_view("\0<", 2);
+    if (wide) {
+        encoding = pugi::encoding_auto;  // UTF-16 or UTF-32
+    } else if (std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        // XML allows no NUL character; the parser would silently cut the text there.
+        throw DocumentError(pugi::status_bad_pcdata,
+                            LoadErrorDescription("The file holds a NUL character (" + PositionText(text, nul) + ")"));
+    }
     pugi::xml_parse_result result = dom_.load_buffer(text.data(), text.size(), kParseOptions, encoding);
     if (!result) {
         std::string reason = result.description();
