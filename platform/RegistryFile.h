@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/RegistryFileTree.h"
+#include "platform/RegistryOperations.h"
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace kestrun {
+
+/// The current user's registry kept in one text file (format in
+/// RegistryFileFormat.h). Only HKEY_CURRENT_USER is served.
+///
+/// Every operation reads the file; every change is a read-modify-write under
+/// an exclusive lock on "<file>.lock", written beside the file and renamed
+/// over it, so that readers always see a whole file and processes that change
+/// it at the same time keep each other's changes. A missing file is an empty
+/// store. A file that cannot be read or parsed reads as empty and is never
+/// written: changes then fail with kRegCorrupt and leave it untouched.
+class RegistryFile final : public RegistryOperations {
+public:
+    explicit RegistryFile(std::filesystem::path file);
+
+    const std::filesystem::path& FilePath() const { return file_; }
+
+    RegistryStatus OpenKey(RegistryKey parent, std::string_view path, RegistryKey& key) override;
+    RegistryStatus CreateKey(RegistryKey parent, std::string_view path, RegistryKey& key) override;
+    RegistryStatus QueryValue(RegistryKey key, std::string_view name, std::uint32_t& type,
+                              std::uint8_t* data, std::uint32_t& size) override;
+    RegistryStatus SetValue(RegistryKey key, std::string_view name, std::uint32_t type,
+                            const std::uint8_t* data, std::uint32_t size) override;
+    RegistryStatus DeleteValue(RegistryKey key, std::string_view name) override;
+    RegistryStatus DeleteKey(RegistryKey key, std::string_view subKey) override;
+    RegistryStatus CloseKey(RegistryKey key) override;
+
+private:
+    /// The full path of the key `path` below `parent`, or a status.
+    RegistryStatus Resolve(RegistryKey parent, std::string_view path, std::string& fullPath) const;
+    /// The file's keys and values; nothing when it cannot be read or parsed.
+    std::optional<RegistryTree> Read() const;
+    /// Runs `change` on the file's tree under the lock and writes the tree
+    /// back when `change` returns kRegSuccess and says it changed something.
+    template <typename Change>
+    RegistryStatus Modify(Change change);
+    bool Write(const RegistryTree& tree) const;
+    RegistryKey Remember(std::string fullPath);
+
+    std::filesystem::path file_;
+    std::map<RegistryKey, std::string> openKeys_;
+    RegistryKey nextKey_ = 1;
+};
+
+/// Where the current user's settings file lives: "<company>/<appName>.reg"
+/// in $XDG_CONFIG_HOME, or in ~/.config when that is not set to an absolute
+/// path.
+std::filesystem::path UserRegistryFilePath(std::string_view company, std::string_view appName);
+
+}  // namespace kestrun
