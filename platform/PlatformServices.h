@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/FileExistence.h"
+#include "platform/FileOpener.h"
+#include "platform/KeySender.h"
+#include "platform/ProgramStarter.h"
+#include "platform/Sleeper.h"
+#include "platform/WindowActivator.h"
+
+#include <memory>
+
+namespace kestrun {
+
+/// The operating-system services a task run needs, one of each.
+struct PlatformServices {
+    std::unique_ptr<FileExistence> files;
+    std::unique_ptr<ProgramStarter> programs;
+    std::unique_ptr<FileOpener> opener;
+    std::unique_ptr<Sleeper> sleeper;
+    std::unique_ptr<WindowActivator> windows;
+    std::unique_ptr<KeySender> keys;
+};
+
+/// The services of the platform this build is for (chosen at link time).
+PlatformServices MakePlatformServices();
+
+}  // namespace kestrun

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/WindowActivator.h"
+
+#include <optional>
+
+// Kept free of the X headers, whose macros clash with ordinary names.
+typedef struct _XDisplay Display;
+
+namespace kestrun {
+
+/// Window activation through the window manager's EWMH support: the first
+/// window of _NET_CLIENT_LIST whose _NET_WM_PID is the task's process id is
+/// made _NET_ACTIVE_WINDOW. Returns once the window manager has activated it,
+/// or after a second at most.
+class EwmhWindowActivator : public WindowActivator {
+public:
+    void Activate(std::int32_t taskId) override;
+};
+
+/// The first managed top-level window of a process, if any.
+std::optional<unsigned long> FindClientWindow(Display* display, long processId);
+
+/// The window the window manager says is active (None when none is).
+unsigned long ActiveWindow(Display* display);
+
+}  // namespace kestrun

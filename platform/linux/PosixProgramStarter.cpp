@@ -1,0 +1,45 @@
+#include "platform/linux/PosixProgramStarter.h"
+
+#include "platform/PlatformError.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+extern char** environ;
+
+namespace kestrun {
+
+PosixProgramStarter::~PosixProgramStarter() { ReapEnded(); }
+
+bool PosixProgramStarter::IsProgramFile(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::int32_t PosixProgramStarter::Start(const std::string& path)
+{
+    ReapEnded();
+    std::string argument0 = path;
+    char* argv[] = {argument0.data(), nullptr};
+    pid_t pid = 0;
+    // posix_spawn reports a failed exec as its result, so nothing is started
+    // when the file cannot run.
+    const int error = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ);
+    if (error != 0)
+        throw PlatformError("Cannot start " + path + ": " + std::strerror(error));
+    started_.push_back(pid);
+    return static_cast<std::int32_t>(pid);
+}
+
+void PosixProgramStarter::ReapEnded()
+{
+    std::erase_if(started_, [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) != 0; });
+}
+
+}  // namespace kestrun

@@ -1,0 +1,105 @@
+#include "platform/linux/XkbKeyMap.h"
+
+#include "platform/PlatformError.h"
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <bit>
+
+namespace kestrun {
+
+XkbKeyMap::XkbKeyMap(Display* display) : display_(display)
+{
+    xkb_ = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
+    if (!xkb_)
+        throw PlatformError("Cannot read the keyboard map.");
+    RefreshState();
+
+    const std::pair<KeySym, bool> modifierSyms[] = {
+        {XK_Shift_L, true}, {XK_Control_L, false}, {XK_Alt_L, false},
+        {XK_ISO_Level3_Shift, true}, {XK_ISO_Level5_Shift, true},
+    };
+    std::vector<unsigned> levelMasks;
+    for (const auto& [sym, selectsLevel] : modifierSyms) {
+        const KeyCode code = XKeysymToKeycode(display, sym);
+        const unsigned mask = code ? xkb_->map->modmap[code] : 0;
+        if (mask == 0 || ModifierKey(mask) != 0)
+            continue;
+        modifierKeys_.emplace_back(mask, code);
+        if (sym == XK_Alt_L)
+            altMask_ = mask;
+        if (selectsLevel)
+            levelMasks.push_back(mask);
+    }
+    for (unsigned subset = 0; subset < (1u << levelMasks.size()); ++subset) {
+        unsigned combo = 0;
+        for (std::size_t k = 0; k < levelMasks.size(); ++k)
+            if (subset & (1u << k))
+                combo |= levelMasks[k];
+        levelCombos_.push_back(combo);
+    }
+    std::stable_sort(levelCombos_.begin(), levelCombos_.end(),
+                     [](unsigned a, unsigned b) { return std::popcount(a) < std::popcount(b); });
+
+    for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code)
+        if (XkbKeyNumSyms(xkb_, code) == 0 && xkb_->map->modmap[code] == 0)
+            spare_.push_back(static_cast<KeyCode>(code));
+}
+
+XkbKeyMap::~XkbKeyMap() { XkbFreeKeyboard(xkb_, 0, True); }
+
+void XkbKeyMap::RefreshState()
+{
+    XkbStateRec state{};
+    if (XkbGetState(display_, XkbUseCoreKbd, &state) != Success)
+        throw PlatformError("Cannot read the keyboard state.");
+    group_ = state.group;
+    stateMods_ = state.locked_mods | state.latched_mods;
+    cache_.clear();
+}
+
+KeyCode XkbKeyMap::ModifierKey(unsigned mask) const
+{
+    for (const auto& [modifier, code] : modifierKeys_)
+        if (modifier & mask)
+            return code;
+    return 0;
+}
+
+int XkbKeyMap::LevelOf(KeyCode code, int group, unsigned mods) const
+{
+    const XkbKeyTypePtr type = XkbKeyKeyType(xkb_, code, group);
+    const unsigned relevant = mods & type->mods.mask;
+    for (int k = 0; k < type->map_count; ++k) {
+        const XkbKTMapEntryRec& entry = type->map[k];
+        if (entry.active && entry.mods.mask == relevant)
+            return entry.level;
+    }
+    return 0;
+}
+
+std::optional<KeyChoice> XkbKeyMap::Find(KeySym sym, unsigned held)
+{
+    const auto cached = cache_.find({sym, held});
+    if (cached != cache_.end())
+        return cached->second;
+    std::optional<KeyChoice> best;
+    for (unsigned combo : levelCombos_) {
+        for (int code = xkb_->min_key_code; code <= xkb_->max_key_code && !best; ++code) {
+            const int groups = XkbKeyNumGroups(xkb_, code);
+            if (groups == 0)
+                continue;
+            const int group = group_ % groups;
+            const int level = LevelOf(static_cast<KeyCode>(code), group, combo | held | stateMods_);
+            if (level < XkbKeyGroupWidth(xkb_, code, group) && XkbKeySymEntry(xkb_, code, level, group) == sym)
+                best = KeyChoice{static_cast<KeyCode>(code), combo};
+        }
+        if (best)
+            break;
+    }
+    cache_[{sym, held}] = best;
+    return best;
+}
+
+}  // namespace kestrun

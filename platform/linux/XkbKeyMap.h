@@ -1,0 +1,58 @@
+#pragma once
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace kestrun {
+
+/// Which key, with which modifiers, produces a keysym.
+struct KeyChoice {
+    KeyCode code = 0;
+    unsigned modifiers = 0;  // real modifier mask to hold
+};
+
+/// The server's keyboard description as XTest typing needs it: the keys of
+/// the active layout group, the keys that set each modifier, and the key
+/// codes that carry no symbol at all (spare ones).
+class XkbKeyMap {
+public:
+    explicit XkbKeyMap(Display* display);
+    ~XkbKeyMap();
+    XkbKeyMap(const XkbKeyMap&) = delete;
+    XkbKeyMap& operator=(const XkbKeyMap&) = delete;
+
+    /// The key and level modifiers that produce `sym` while `held` (real
+    /// modifiers the caller holds too) is down, with the locked modifiers in
+    /// force; fewest modifiers first. Nothing when no key of the active group
+    /// produces it.
+    std::optional<KeyChoice> Find(KeySym sym, unsigned held);
+
+    /// Reads the lock and group state again (after a lock key was typed).
+    void RefreshState();
+
+    /// The key that sets each real modifier of `mask`; 0 for none.
+    KeyCode ModifierKey(unsigned mask) const;
+
+    unsigned AltMask() const { return altMask_; }
+    const std::vector<KeyCode>& SpareCodes() const { return spare_; }
+
+private:
+    int LevelOf(KeyCode code, int group, unsigned mods) const;
+
+    Display* display_;
+    XkbDescPtr xkb_ = nullptr;
+    int group_ = 0;
+    unsigned stateMods_ = 0;
+    unsigned altMask_ = 0;
+    std::vector<std::pair<unsigned, KeyCode>> modifierKeys_;
+    std::vector<unsigned> levelCombos_;
+    std::vector<KeyCode> spare_;
+    std::map<std::pair<KeySym, unsigned>, std::optional<KeyChoice>> cache_;
+};
+
+}  // namespace kestrun

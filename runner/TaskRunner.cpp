@@ -1,0 +1,166 @@
+#include "runner/TaskRunner.h"
+
+#include "app/Dialogs.h"
+#include "app/Globals.h"
+#include "document/NumberText.h"
+#include "platform/FileExistence.h"
+#include "platform/FileOpener.h"
+#include "platform/KeySender.h"
+#include "platform/ProgramStarter.h"
+#include "platform/Sleeper.h"
+#include "platform/WindowActivator.h"
+#include "runner/FileName.h"
+
+#include <cfenv>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace kestrun {
+
+namespace {
+
+std::string Lowered(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string Trimmed(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+bool ReadEnabled(const std::string& text)
+{
+    const std::string trimmed = Trimmed(text);
+    if (Lowered(trimmed) == "false")
+        return false;
+    double number = 0;
+    const char* begin = trimmed.data();
+    const char* end = begin + trimmed.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    const auto [stop, error] = std::from_chars(begin, end, number);
+    return !(error == std::errc() && stop == end && number == 0);
+}
+
+std::optional<std::uint32_t> WaitMilliseconds(const std::string& value)
+{
+    const double product = Val(value) * 1000.0;
+    if (!std::isfinite(product))
+        return std::nullopt;
+    const int previous = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double rounded = std::nearbyint(product);
+    std::fesetround(previous);
+    if (rounded < 0 || rounded > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::uint32_t>(rounded);
+}
+
+void TaskRunner::Run()
+{
+    if (host_.ProgramCount() <= 0) {
+        dialogs_.Message("Please create a program first.", MessageButtons::Ok, MessageIcon::Information);
+        host_.FocusAddProgram();
+        return;
+    }
+    if (!host_.HasSelectedProgram()) {
+        dialogs_.Message("Please select a program.", MessageButtons::Ok, MessageIcon::Information);
+        host_.FocusProgramSelector();
+        return;
+    }
+    host_.HideMainWindow();
+    if (gDocumentDirty)
+        host_.SaveTaskDocument();
+
+    lastTaskId_ = 0;
+    for (const TaskRow& row : host_.TaskRows()) {
+        if (!ReadEnabled(row.enabled))
+            continue;
+        if (row.type == kTypeOpenFile) {
+            if (OpenFile(row.value) == Outcome::Stop)
+                return;
+        } else if (row.type == kTypeWait) {
+            Wait(row.value);
+        } else if (row.type == kTypeKeystrokes) {
+            Keystrokes(row.value);
+        }
+    }
+}
+
+TaskRunner::Outcome TaskRunner::OpenFile(const std::string& path)
+{
+    bool exists = true;  // a test that cannot be made counts as present
+    try {
+        exists = services_.files.OrdinaryFileExists(path);
+    } catch (const std::exception&) {
+    }
+    if (!exists) {
+        const MessageAnswer answer = dialogs_.Message("[" + path + "] file not found.\r\n\r\nContinue?",
+                                                      MessageButtons::YesNo, MessageIcon::Exclamation,
+                                                      "File Not Found");
+        return answer == MessageAnswer::Yes ? Outcome::Next : Outcome::Stop;
+    }
+
+    bool program = Lowered(GetFileExtension(path)) == "exe";
+    if (!program) {
+        try {
+            program = services_.programs.IsProgramFile(path);
+        } catch (const std::exception&) {
+        }
+    }
+    if (program) {
+        try {
+            lastTaskId_ = services_.programs.Start(path);
+        } catch (const std::exception&) {
+        }
+        return Outcome::Next;
+    }
+
+    bool opened = false;
+    try {
+        opened = services_.opener.Open(path);
+    } catch (const std::exception&) {
+    }
+    if (!opened) {
+        dialogs_.Message("An Error has occurred trying to open [" + path + "].", MessageButtons::Ok,
+                         MessageIcon::Critical);
+        return Outcome::Stop;
+    }
+    return Outcome::Next;
+}
+
+void TaskRunner::Wait(const std::string& value)
+{
+    // A negative wait can only come from a hand-edited document; it is skipped
+    // rather than turned into an endless one.
+    if (const auto milliseconds = WaitMilliseconds(value); milliseconds && *milliseconds > 0) {
+        try {
+            services_.sleeper.Sleep(*milliseconds);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void TaskRunner::Keystrokes(const std::string& keys)
+{
+    try {
+        services_.windows.Activate(lastTaskId_);
+    } catch (const std::exception&) {
+    }
+    try {
+        services_.keys.SendKeys(keys, true);
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace kestrun

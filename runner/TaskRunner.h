@@ -1,0 +1,85 @@
+#pragma once
+
+#include "document/TaskDocument.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrun {
+
+class Dialogs;
+class FileExistence;
+class FileOpener;
+class KeySender;
+class ProgramStarter;
+class Sleeper;
+class WindowActivator;
+
+/// What a run needs from the main window.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+
+    /// The number of entries of the program selector.
+    virtual int ProgramCount() = 0;
+    /// Whether one of them is selected.
+    virtual bool HasSelectedProgram() = 0;
+    /// The rows of the task list, top to bottom, as shown.
+    virtual std::vector<TaskRow> TaskRows() = 0;
+    virtual void HideMainWindow() = 0;
+    virtual void FocusAddProgram() = 0;
+    virtual void FocusProgramSelector() = 0;
+    /// Writes the task document (called when gDocumentDirty is set).
+    virtual void SaveTaskDocument() = 0;
+};
+
+/// The services a run drives, all owned elsewhere.
+struct RunServices {
+    FileExistence& files;
+    ProgramStarter& programs;
+    FileOpener& opener;
+    Sleeper& sleeper;
+    WindowActivator& windows;
+    KeySender& keys;
+};
+
+/// Runs the selected program's tasks: the "Launch It !" command.
+class TaskRunner {
+public:
+    TaskRunner(RunHost& host, Dialogs& dialogs, RunServices services)
+        : host_(host), dialogs_(dialogs), services_(services) {}
+
+    /// Checks that a program is selected, hides the main window, saves pending
+    /// changes, then performs each enabled row in order. The failure of one
+    /// step is ignored; only a No to a missing file or a file that cannot be
+    /// opened ends the run early.
+    void Run();
+
+    /// The identifier of the program started last in the latest run (0: none).
+    std::int32_t LastTaskId() const { return lastTaskId_; }
+
+private:
+    enum class Outcome { Next, Stop };
+
+    Outcome OpenFile(const std::string& path);
+    void Wait(const std::string& value);
+    void Keystrokes(const std::string& keys);
+
+    RunHost& host_;
+    Dialogs& dialogs_;
+    RunServices services_;
+    std::int32_t lastTaskId_ = 0;
+};
+
+/// Reads an Enabled text: false only for "False" in any letter case or a
+/// number equal to zero; any other text, readable or not, counts as true.
+bool ReadEnabled(const std::string& text);
+
+/// The milliseconds a "Wait" value asks for: the number at its start times
+/// 1000, rounded half to even. Nothing when that is negative or does not fit
+/// a signed 32-bit count.
+std::optional<std::uint32_t> WaitMilliseconds(const std::string& value);
+
+}  // namespace kestrun

@@ -1,0 +1,123 @@
+#include "platform/PlatformError.h"
+#include "platform/linux/GioFileOpener.h"
+#include "platform/linux/PosixFileExistence.h"
+#include "platform/linux/PosixProgramStarter.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace kestrun::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool WaitForFile(const fs::path& path)
+{
+    for (int k = 0; k < 500 && !fs::exists(path); ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return fs::exists(path);
+}
+
+fs::path WriteScript(const TempFolder& folder, const std::string& name, const std::string& body)
+{
+    const auto path = folder.Write(name, "#!/bin/sh\n" + body + "\n");
+    fs::permissions(path, fs::perms::owner_all);
+    return path;
+}
+
+TEST(WildcardTest, StarAndQuestionMarkArePatternsAndNothingElseIs)
+{
+    const std::vector<std::tuple<std::string, std::string, bool>> cases = {
+        {"*", "", true},          {"*", "abc", true},         {"a*c", "abbbc", true},  {"a*c", "abcd", false},
+        {"?", "a", true},         {"?", "", false},           {"*.txt", "a.txt", true}, {"*.txt", "a.txt.gz", false},
+        {"x[1]", "x[1]", true},   {"x[1]", "x1", false},      {"*a*a*", "banana", true}, {"A", "a", false},
+    };
+    for (const auto& [pattern, name, matches] : cases)
+        EXPECT_EQ(MatchesWildcard(pattern, name), matches) << pattern << " vs " << name;
+}
+
+TEST(PosixFileExistenceTest, OnlyOrdinaryFilesMatch)
+{
+    TempFolder folder;
+    folder.Write("a.txt", "a");
+    folder.Write(".hidden", "h");
+    folder.Write("x[1].txt", "x");
+    fs::create_directory(folder / "dir");
+    fs::create_directory(folder / "dir.txt.d");
+    folder.Write("dir/inner.log", "i");
+    fs::create_symlink(folder / "a.txt", folder / "link-to-file");
+    fs::create_symlink(folder / "dir", folder / "link-to-dir");
+    const std::string root = folder.path().string() + "/";
+
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"a.txt", true},       {"missing.txt", false}, {"dir", false},          {"dir/", false},
+        {"link-to-file", true}, {"link-to-dir", false}, {"*.txt", true},        {"*.log", false},
+        {"dir/*.log", true},   {"d?r", false},         {"dir.txt.*", false},    {"x[1].txt", true},
+        {"x?1?.txt", true},    {".hidden", true},      {"*hidden", false},      {".h*", true},
+        {"nowhere/*.txt", false}, {"a.txt/*", false},
+    };
+    PosixFileExistence files;
+    for (const auto& [name, exists] : cases)
+        EXPECT_EQ(files.OrdinaryFileExists(root + name), exists) << name;
+    EXPECT_FALSE(files.OrdinaryFileExists(""));
+}
+
+TEST(PosixProgramStarterTest, StartsTheFileItselfWithoutAShell)
+{
+    TempFolder folder;
+    const auto marker = folder / "started";
+    const auto script = WriteScript(folder, "run me; now.sh", "echo \"$0\" > '" + marker.string() + "'");
+    const auto plain = folder.Write("plain.sh", "#!/bin/sh\n");
+    PosixProgramStarter starter;
+
+    EXPECT_TRUE(starter.IsProgramFile(script.string()));
+    EXPECT_FALSE(starter.IsProgramFile(plain.string()));
+    EXPECT_FALSE(starter.IsProgramFile(folder.path().string()));
+
+    EXPECT_GT(starter.Start(script.string()), 0);
+    ASSERT_TRUE(WaitForFile(marker));
+    EXPECT_THROW(starter.Start(plain.string()), PlatformError);
+    EXPECT_THROW(starter.Start("/bin/echo hello"), PlatformError);
+    EXPECT_THROW(starter.Start((folder / "missing").string()), PlatformError);
+}
+
+TEST(GioFileOpenerTest, OpensThroughTheRegisteredHandlerOnlyWhenThereIsOne)
+{
+    TempFolder folder;
+    // A private desktop: the handler below and the system's MIME types, no
+    // other application, no display and no session bus.
+    fs::create_directories(folder / "data/applications");
+    fs::create_directories(folder / "config");
+    fs::create_directories(folder / "shared");
+    fs::create_directory_symlink("/usr/share/mime", folder / "shared/mime");
+    const auto marker = folder / "opened";
+    const auto handler = WriteScript(folder, "handler.sh", "printf '%s' \"$1\" > '" + marker.string() + "'");
+    folder.Write("data/applications/kestrun-test-handler.desktop",
+                 "[Desktop Entry]\nType=Application\nName=Handler\nExec=" + handler.string() +
+                     " %f\nMimeType=text/plain;\n");
+    folder.Write("config/mimeapps.list", "[Default Applications]\ntext/plain=kestrun-test-handler.desktop\n");
+    setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    setenv("XDG_DATA_DIRS", (folder / "shared").c_str(), 1);
+    setenv("HOME", folder.path().c_str(), 1);
+    unsetenv("DISPLAY");
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+
+    const auto notes = folder.Write("notes with spaces.txt", "just text\n");
+    const auto data = folder.Write("data.kestrun-unknown", std::string("\x7f\x01\x02\x03\xff\xfe\x00\x01", 8));
+    GioFileOpener opener;
+    EXPECT_FALSE(opener.Open(data.string()));
+    EXPECT_FALSE(opener.Open(""));
+    ASSERT_TRUE(opener.Open(notes.string()));
+    ASSERT_TRUE(WaitForFile(marker));
+    for (int k = 0; k < 100 && folder.Read("opened").empty(); ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(folder.Read("opened"), notes.string());
+}
+
+}  // namespace
+}  // namespace kestrun::test

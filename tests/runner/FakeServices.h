@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/FileExistence.h"
+#include "platform/FileOpener.h"
+#include "platform/KeySender.h"
+#include "platform/PlatformError.h"
+#include "platform/ProgramStarter.h"
+#include "platform/Sleeper.h"
+#include "platform/WindowActivator.h"
+#include "runner/TaskRunner.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kestrun::test {
+
+/// Every platform service of a run, answering as a test sets up and writing
+/// each call into one log: "exists x", "start x", "open x", "sleep 5000",
+/// "activate 7", "keys abc".
+class FakeServices : public FileExistence, public ProgramStarter, public FileOpener, public Sleeper,
+                     public WindowActivator, public KeySender {
+public:
+    bool OrdinaryFileExists(const std::string& path) override
+    {
+        log.push_back("exists " + path);
+        if (failingExistence.contains(path))
+            throw PlatformError("drive not ready");
+        return !missing.contains(path);
+    }
+    bool IsProgramFile(const std::string& path) override { return executables.contains(path); }
+    std::int32_t Start(const std::string& path) override
+    {
+        log.push_back("start " + path);
+        if (unstartable.contains(path))
+            throw PlatformError("cannot start");
+        return nextTaskId++;
+    }
+    bool Open(const std::string& path) override
+    {
+        log.push_back("open " + path);
+        return !unopenable.contains(path);
+    }
+    void Sleep(std::uint32_t milliseconds) override { log.push_back("sleep " + std::to_string(milliseconds)); }
+    void Activate(std::int32_t taskId) override
+    {
+        log.push_back("activate " + std::to_string(taskId));
+        if (taskId == 0)
+            throw PlatformError("no window");
+    }
+    void SendKeys(const std::string& text, bool wait) override
+    {
+        log.push_back("keys " + text + (wait ? "" : " (no wait)"));
+        if (text == "{BAD")
+            throw PlatformError("malformed");
+    }
+
+    RunServices Services() { return {*this, *this, *this, *this, *this, *this}; }
+
+    std::set<std::string> missing, failingExistence, executables, unstartable, unopenable;
+    std::int32_t nextTaskId = 100;
+    std::vector<std::string> log;
+};
+
+}  // namespace kestrun::test
