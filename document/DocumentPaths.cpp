@@ -7,6 +7,7 @@ namespace kestrun {
 namespace {
 
 constexpr const char* kProgramsPrefix = "//programs/";
+constexpr const char* kSchemaLocationAttribute = "xsi:noNamespaceSchemaLocation";
 
 bool IsProgramsElement(pugi::xml_node node)
 {
@@ -34,7 +35,6 @@ DocumentPaths::DocumentPaths()
     variables_.add("name", pugi::xpath_type_string);
     variables_.add("index", pugi::xpath_type_string);
     allPrograms_ = pugi::xpath_query("//programs", &variables_);
-    schemaLocation_ = pugi::xpath_query("//@xsi:noNamespaceSchemaLocation", &variables_);
     firstTask_ = pugi::xpath_query("tasks/task", &variables_);
     listed_ = MakePath("program[name!='Kestrun Template']");
     tasks_ = MakePath("program[name=$name]/tasks/task");
@@ -177,7 +177,21 @@ pugi::xml_node DocumentPaths::FirstPrograms()
 
 pugi::xml_attribute DocumentPaths::SchemaLocation()
 {
-    return schemaLocation_.evaluate_node(root_).attribute();
+    // The first match in document order: a walk that stops there, rather than
+    // collecting every attribute of the document first.
+    for (pugi::xml_node node = root_.first_child(); node;) {
+        if (pugi::xml_attribute found = node.attribute(kSchemaLocationAttribute))
+            return found;
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && !node.next_sibling())
+            node = node.parent();
+        if (node)
+            node = node.next_sibling();
+    }
+    return {};
 }
 
 pugi::xml_node DocumentPaths::FirstTaskOf(pugi::xml_node program)

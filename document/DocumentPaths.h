@@ -49,7 +49,7 @@ public:
     pugi::xml_node TemplateTask();
     /// "//programs": where new programs go, or null.
     pugi::xml_node FirstPrograms();
-    /// "//@xsi:noNamespaceSchemaLocation", or null.
+    /// "//@xsi:noNamespaceSchemaLocation": the first in document order, or null.
     pugi::xml_attribute SchemaLocation();
     /// "tasks/task" on a program: its first task, or null.
     pugi::xml_node FirstTaskOf(pugi::xml_node program);
@@ -71,7 +71,6 @@ private:
 
     pugi::xpath_variable_set variables_;
     pugi::xpath_query allPrograms_;
-    pugi::xpath_query schemaLocation_;
     pugi::xpath_query firstTask_;
     Path listed_;
     Path tasks_;

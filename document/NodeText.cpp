@@ -1,6 +1,7 @@
 #include "document/NodeText.h"
 
 #include "document/DocumentError.h"
+#include "document/Utf8.h"
 
 #include <string>
 #include <string_view>
@@ -51,9 +52,23 @@ std::string TextOf(pugi::xml_node node)
 
 void SetTextOf(pugi::xml_node element, const std::string& given)
 {
-    // XML cannot hold a NUL character; it is dropped rather than cutting the text.
-    std::string text = given;
-    std::erase(text, '\0');
+    // Store the text as the file will read back: XML cannot hold a NUL (it is
+    // dropped rather than cutting the text), line ends read back as line feeds,
+    // and malformed UTF-8 is made well-formed.
+    std::string text;
+    text.reserve(given.size());
+    const std::string valid = ToValidUtf8(given);
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        if (valid[i] == '\0')
+            continue;
+        if (valid[i] == '\r') {
+            text += '\n';
+            if (i + 1 < valid.size() && valid[i + 1] == '\n')
+                ++i;
+            continue;
+        }
+        text += valid[i];
+    }
 
     pugi::xml_node only = element.first_child();
     if (!text.empty() && only && !only.next_sibling() && only.type() == pugi::node_pcdata) {

@@ -1,6 +1,8 @@
 #include "document/TaskDocument.h"
 
 #include "app/Globals.h"
+#include "document/HugePageArena.h"
+#include "document/Utf8.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <new>
+#include <utility>
+#include <algorithm>
 
 namespace kestrun {
 
@@ -46,22 +50,6 @@ std::string PositionText(std::string_view text, std::ptrdiff_t offset)
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-bool IsValidUtf8(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += length;
-    }
-    return true;
-}
-
 class StringWriter : public pugi::xml_writer {
 public:
     explicit StringWriter(std::string& out) : out_(out) {}
@@ -73,6 +61,9 @@ public:
 private:
     std::string& out_;
 };
+
+// The DOM's allocator must be in place before the first document allocates.
+const bool kArenaInstalled = (HugePageArena::Install(), true);
 
 QString QtPath(const std::filesystem::path& path)
 {
@@ -106,6 +97,34 @@ bool TaskDocument::Guarded(const std::function<void()>& operation)
     return false;
 }
 
+// A buffer from the DOM's own allocator. The parser builds the DOM inside it
+// and takes it over, which spares a copy of the whole file on start-up.
+class TaskDocument::DomBuffer {
+public:
+    explicit DomBuffer(std::size_t size)
+        : data_(static_cast<char*>(pugi::get_memory_allocation_function()(size == 0 ? 1 : size))), size_(size)
+    {
+        if (!data_)
+            throw std::bad_alloc();
+    }
+    DomBuffer(const DomBuffer&) = delete;
+    DomBuffer& operator=(const DomBuffer&) = delete;
+    ~DomBuffer()
+    {
+        if (data_)
+            pugi::get_memory_deallocation_function()(data_);
+    }
+
+    char* data() { return data_; }
+    std::size_t size() const { return size_; }
+    std::string_view view() const { return {data_, size_}; }
+    char* Release() { return std::exchange(data_, nullptr); }
+
+private:
+    char* data_;
+    std::size_t size_;
+};
+
 bool TaskDocument::Load()
 {
     return Guarded([this] {
@@ -113,26 +132,41 @@ bool TaskDocument::Load()
         std::error_code ec;
         if (!std::filesystem::exists(path, ec))
             throw DocumentError(kErrDocumentNotFound, "[Kestrun.xml] File Not Found");
-        std::ifstream in(path, std::ios::binary);
-        std::string text;
-        if (in)
-            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (!in && !in.eof()) {
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+        if (size < 0) {
             throw DocumentError(pugi::status_io_error,
                                 LoadErrorDescription(std::string("The file could not be read: ") +
                                                      std::strerror(errno)));
         }
-        ParseOrThrow(text);
+        DomBuffer buffer(static_cast<std::size_t>(size));
+        in.seekg(0);
+        if (size > 0 && !in.read(buffer.data(), size)) {
+            throw DocumentError(pugi::status_io_error,
+                                LoadErrorDescription(std::string("The file could not be read: ") +
+                                                     std::strerror(errno)));
+        }
+        Parse(buffer, [&path] {
+            std::ifstream again(path, std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(again), std::istreambuf_iterator<char>());
+        });
     });
 }
 
 bool TaskDocument::LoadFromText(std::string_view text)
 {
-    return Guarded([this, text] { ParseOrThrow(text); });
+    return Guarded([this, text] {
+        DomBuffer buffer(text.size());
+        std::copy(text.begin(), text.end(), buffer.data());
+        Parse(buffer, [text] { return std::string(text); });
+    });
 }
 
-void TaskDocument::ParseOrThrow(std::string_view text)
+void TaskDocument::Parse(DomBuffer& buffer, const std::function<std::string()>& original)
 {
+    dom_.reset();
+    const std::string_view text = buffer.view();
+
     // Files written as single-byte text by older versions are not UTF-8; read
     // those as Latin-1 instead of carrying invalid bytes along.
     pugi::xml_encoding encoding = IsValidUtf8(text) ? pugi::encoding_auto : pugi::encoding_latin1;
@@ -144,13 +178,16 @@ void TaskDocument::ParseOrThrow(std::string_view text)
         encoding = pugi::encoding_auto;  // UTF-16 or UTF-32
     } else if (std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
         // XML allows no NUL character; the parser would silently cut the text there.
+        paths_.Attach(dom_);
         throw DocumentError(pugi::status_bad_pcdata,
                             LoadErrorDescription("The file holds a NUL character (" + PositionText(text, nul) + ")"));
     }
-    pugi::xml_parse_result result = dom_.load_buffer(text.data(), text.size(), kParseOptions, encoding);
+    const std::size_t size = buffer.size();
+    pugi::xml_parse_result result = dom_.load_buffer_inplace_own(buffer.Release(), size, kParseOptions, encoding);
     if (!result) {
         std::string reason = result.description();
-        std::string where = PositionText(text, result.offset);
+        // The parser has changed the buffer; positions are counted in the file.
+        const std::string where = PositionText(original(), result.offset);
         if (!where.empty())
             reason += " (" + where + ")";
         dom_.reset();
@@ -161,7 +198,7 @@ void TaskDocument::ParseOrThrow(std::string_view text)
     pugi::xml_attribute schemaLocation = paths_.SchemaLocation();
     if (!schemaLocation)
         throw DocumentError::NodeNotFound();
-    schemaLocation.set_value(SchemaPath().string().c_str());
+    schemaLocation.set_value(ToValidUtf8(SchemaPath().string()).c_str());
 }
 
 std::string TaskDocument::Serialize() const

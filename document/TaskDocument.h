@@ -94,7 +94,8 @@ private:
     bool Guarded(const std::function<void()>& operation);
     void RemoveNode(pugi::xml_node node);
     void SetText(pugi::xml_node element, const std::string& text);
-    void ParseOrThrow(std::string_view text);
+    class DomBuffer;
+    void Parse(DomBuffer& buffer, const std::function<std::string()>& original);
 
     std::filesystem::path folder_;
     FatalErrorReporter& reporter_;

@@ -82,6 +82,21 @@ TEST_F(EditingTest, NamesWithPathSyntaxGoThroughEveryOperation)
     }
 }
 
+// What is stored is what a reload of the saved file will give back.
+TEST_F(EditingTest, TextsAreStoredAsTheyWillReadBack)
+{
+    Load(DocumentXml(ProgramXml("A", {})));
+    document->AddTask("A", "Keystrokes", "a\r\nb\rc", true);
+    document->AddProgram(std::string("N\0UL", 4));
+    document->AddProgram("bad \xFF byte");
+    EXPECT_EQ(Rows("A"), Lines{"Keystrokes|a\nb\nc|True"});
+    EXPECT_EQ(document->ProgramNames(), (Lines{"A", "NUL", "bad \xEF\xBF\xBD byte"}));
+
+    // A name holding a NUL is no stored name, not even the part before it.
+    EXPECT_TRUE(Rows(std::string("A\0B", 3)).empty());
+    EXPECT_TRUE(reporter.Silent());
+}
+
 TEST_F(EditingTest, NewTaskKeepsTheTemplateIndexUntilListed)
 {
     Load(DocumentXml(ProgramXml("A", {{"Wait", "1", "True", "1"}, {"Wait", "2", "True", "2"}})));

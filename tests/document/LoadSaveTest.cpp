@@ -33,6 +33,7 @@ TEST_F(LoadTest, UnparsableFilesReportTheParserFailure)
         {"truncated", good.substr(0, good.size() / 2)},
         {"not xml", "Hello, world"},
         {"unclosed attribute", "<programs a=\"x></programs>"},
+        {"NUL character", std::string("<programs>\0</programs>", 22)},
     };
     for (const auto& [label, text] : cases) {
         SCOPED_TRACE(label);

@@ -1,0 +1,85 @@
+#include "document/Utf8.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace kestrun {
+
+namespace {
+
+// Length of the well-formed sequence at text[i], or 0 when there is none.
+std::size_t SequenceLength(std::string_view text, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    if (c < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        if (c == 0xE0) low = 0xA0;       // no overlong forms
+        if (c == 0xED) high = 0x9F;      // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        if (c == 0xF0) low = 0x90;
+        if (c == 0xF4) high = 0x8F;      // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    if (byte(i + 1) < low || byte(i + 1) > high)
+        return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        // Plain ASCII, eight bytes at a time.
+        if (i + 8 <= text.size()) {
+            std::uint64_t block;
+            std::memcpy(&block, text.data() + i, 8);
+            if ((block & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const std::size_t length = SequenceLength(text, i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string ToValidUtf8(std::string_view text)
+{
+    if (IsValidUtf8(text))
+        return std::string(text);
+    std::string valid;
+    valid.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = SequenceLength(text, i);
+        if (length == 0) {
+            valid += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            valid.append(text, i, length);
+            i += length;
+        }
+    }
+    return valid;
+}
+
+}  // namespace kestrun

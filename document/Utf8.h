@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kestrun {
+
+/// True when the bytes are well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+/// The text with every byte that is not part of a well-formed UTF-8 sequence
+/// replaced by U+FFFD, so that what is stored reads back the same.
+std::string ToValidUtf8(std::string_view text);
+
+}  // namespace kestrun
