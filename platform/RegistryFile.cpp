@@ -155,6 +155,7 @@ RegistryStatus RegistryFile::OpenKey(RegistryKey parent, std::string_view path, 
     std::string fullPath;
     if (RegistryStatus status = Resolve(parent, path, fullPath); status != kRegSuccess)
         return status;
+    // Reading needs no lock: the file is only ever replaced whole.
     RegistryTree tree = Read().value_or(RegistryTree{});
     if (!IsRoot(fullPath) && !tree.Find(fullPath))
         return kRegNotFound;

@@ -23,7 +23,8 @@ inline constexpr std::string_view kDefaultAppName = "Kestrun";
 /// Values are written as text (REG_SZ) or as a 32-bit number (REG_DWORD) and
 /// read back as text; values of any other type read as absent. No operation
 /// raises an error: failures show only in the result. Every call opens the
-/// key it needs and closes it before returning.
+/// key it needs and closes it before returning. Names and texts are bytes in
+/// the system's narrow encoding (UTF-8 on Linux).
 class CRegSettings {
 public:
     /// The store of this platform (the registry, or its stand-in file).

@@ -2,6 +2,7 @@
 
 #include "settings/WindowGeometry.h"
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 

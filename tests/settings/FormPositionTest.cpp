@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <cstdlib>
+
 namespace kestrun::test {
 namespace {
 
@@ -148,6 +150,7 @@ QApplication& Application()
     static int argc = 1;
     static char name[] = "settings_tests";
     static char* argv[] = {name, nullptr};
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // never the machine's display
     static QApplication application(argc, argv);
     return application;
 }
