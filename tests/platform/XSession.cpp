@@ -170,12 +170,13 @@ bool XSession::StartWindowManager()
     return ready;
 }
 
-bool XSession::WaitForWindowOf(pid_t pid)
+bool XSession::WaitForWindowOf(pid_t pid, int timeout)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return false;
-    const bool found = WaitUntil([&] { return FindClientWindow(display, pid).has_value(); }, std::chrono::seconds(10));
+    const bool found =
+        WaitUntil([&] { return FindClientWindow(display, pid).has_value(); }, std::chrono::seconds(timeout));
     XCloseDisplay(display);
     return found;
 }
@@ -225,7 +226,7 @@ std::string XSession::KeysDown()
     return down;
 }
 
-pid_t XSession::StartRecorder(const std::filesystem::path& output)
+pid_t XSession::StartRecorder(const std::filesystem::path& output, int timeout)
 {
     // Non-canonical, no signals, no echo: every byte typed reaches cat as is.
     const pid_t pid = StartProcess({"xterm", "-e", "/bin/sh", "-c",
@@ -234,8 +235,8 @@ pid_t XSession::StartRecorder(const std::filesystem::path& output)
     if (pid < 0)
         return -1;
     started_.push_back(pid);
-    const bool ready = WaitForWindowOf(pid) &&
-                       WaitUntil([&] { return std::filesystem::exists(output); }, std::chrono::seconds(10));
+    const bool ready = WaitForWindowOf(pid, timeout) &&
+                       WaitUntil([&] { return std::filesystem::exists(output); }, std::chrono::seconds(timeout));
     return ready ? pid : -1;
 }
 

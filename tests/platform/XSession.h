@@ -34,12 +34,12 @@ public:
     std::string failure;
 
     /// Starts an xterm (UTF-8 locale) whose terminal copies every byte typed
-    /// into `output`, and waits until its window is managed. Its process id,
-    /// or -1.
-    pid_t StartRecorder(const std::filesystem::path& output);
+    /// into `output`, and waits until its window is managed (`timeout`
+    /// seconds at most). Its process id, or -1.
+    pid_t StartRecorder(const std::filesystem::path& output, int timeout = 10);
 
     /// Waits until a process has a managed window (a few seconds at most).
-    static bool WaitForWindowOf(pid_t pid);
+    static bool WaitForWindowOf(pid_t pid, int timeout = 10);
     /// Whether that window is the active one.
     static bool IsActive(pid_t pid);
     /// The core keyboard mapping, every key code's keysyms.
