@@ -1,0 +1,47 @@
+// Reads arbitrary bytes as a key sequence in the send-keys notation. Beyond
+// the sanitizers it checks:
+// - a rejected text yields no key at all and says where it went wrong,
+// - an accepted text yields only keys that can be typed, within the limit,
+// - the canonical form of the keys reads back as the same keys.
+
+#include "platform/KeyNotation.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+#define CHECK(condition)                                                  \
+    do {                                                                  \
+        if (!(condition)) {                                               \
+            std::fprintf(stderr, "check failed: %s\n", #condition);       \
+            std::abort();                                                 \
+        }                                                                 \
+    } while (false)
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const kestrun::KeySequence sequence = kestrun::ParseKeySequence(text);
+    if (!sequence.ok()) {
+        CHECK(sequence.strokes.empty());
+        CHECK(sequence.error.rfind("Character ", 0) == 0);
+        return 0;
+    }
+    CHECK(sequence.strokes.size() <= kestrun::kMaxKeyStrokes);
+    for (const auto& stroke : sequence.strokes) {
+        CHECK(stroke.modifiers <= (kestrun::kShift | kestrun::kControl | kestrun::kAlt));
+        if (stroke.named)
+            CHECK(!kestrun::KeyName(stroke.key).empty());
+        else
+            CHECK(kestrun::IsTypeableCharacter(stroke.character));
+    }
+    const kestrun::KeySequence again = kestrun::ParseKeySequence(kestrun::FormatKeySequence(sequence.strokes));
+    CHECK(again.ok());
+    CHECK(again.strokes == sequence.strokes);
+    return 0;
+}
