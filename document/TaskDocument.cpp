@@ -201,8 +201,24 @@ void TaskDocument::Parse(DomBuffer& buffer, const std::function<std::string()>& 
     schemaLocation.set_value(ToValidUtf8(SchemaPath().string()).c_str());
 }
 
-std::string TaskDocument::Serialize() const
+void TaskDocument::KeepSchemaLocation()
 {
+    // An edit may have removed the element that carried the schema location
+    // (in a hand-made document it can sit on a program). Without it the saved
+    // file could never be loaded again, so the document element takes it.
+    if (paths_.SchemaLocation())
+        return;
+    pugi::xml_node root = dom_.document_element();
+    if (!root)
+        return;
+    if (!root.attribute("xmlns:xsi"))
+        root.append_attribute("xmlns:xsi") = "http://www.w3.org/2001/XMLSchema-instance";
+    root.append_attribute("xsi:noNamespaceSchemaLocation") = ToValidUtf8(SchemaPath().string()).c_str();
+}
+
+std::string TaskDocument::Serialize()
+{
+    KeepSchemaLocation();
     std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     StringWriter writer(text);
     dom_.save(writer, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);

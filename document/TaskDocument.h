@@ -79,7 +79,7 @@ public:
     void MoveTask(const std::string& program, int index, bool moveDown);
 
     /// The text a save writes: UTF-8 with an XML declaration saying so.
-    std::string Serialize() const;
+    std::string Serialize();
 
     std::filesystem::path DocumentPath() const { return folder_ / kDocumentFileName; }
     std::filesystem::path SchemaPath() const { return folder_ / kSchemaFileName; }
@@ -90,6 +90,7 @@ public:
 
 private:
     void Fail(const DocumentError& error);
+    void KeepSchemaLocation();
     // Runs an operation; any failure in it becomes the fatal report.
     bool Guarded(const std::function<void()>& operation);
     void RemoveNode(pugi::xml_node node);

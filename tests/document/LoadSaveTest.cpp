@@ -142,6 +142,21 @@ TEST_F(SaveTest, ValuesAndCommentsSurviveSaveAndLoadExactly)
     EXPECT_NE(folder.Read("Kestrun.xml").find("<!-- mine -->"), std::string::npos);
 }
 
+// Whatever the edits, the saved file must load again.
+TEST_F(SaveTest, SchemaLocationSurvivesDeletingTheElementThatHeldIt)
+{
+    Load("<programs>" + TemplateXml() +
+         "<program xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"x\">"
+         "<name>A</name><tasks/></program></programs>");
+    document->DeleteProgram("A");
+    document->SaveTaskDocument();
+
+    RecordingReporter again;
+    TaskDocument reloaded(folder.path(), again);
+    EXPECT_TRUE(reloaded.Load());
+    EXPECT_TRUE(again.Silent());
+}
+
 TEST_F(SaveTest, DeletedFileIsReportedAndNotRecreated)
 {
     Load(DocumentXml(""));
