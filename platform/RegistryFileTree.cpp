@@ -30,7 +30,7 @@ bool SameRegistryName(std::string_view a, std::string_view b)
 {
     if (a == b)
         return true;
-    if (!IsValidUtf8(a) || !IsValidUtf8(b))
+    if (!IsUtf8RegistryText(a) || !IsUtf8RegistryText(b))
         return false;
     QString left = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
     QString right = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
@@ -58,7 +58,7 @@ bool IsWellFormedRegistryPath(std::string_view path)
     return true;
 }
 
-bool IsValidUtf8(std::string_view text)
+bool IsUtf8RegistryText(std::string_view text)
 {
     std::size_t i = 0;
     while (i < text.size()) {
