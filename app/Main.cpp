@@ -1,0 +1,67 @@
+#include "app/Main.h"
+
+#include "app/Globals.h"
+#include "app/MessageBoxFatalReporter.h"
+#include "app/QtDialogs.h"
+#include "app/frmMain.h"
+#include "platform/PlatformServices.h"
+#include "settings/CRegSettings.h"
+#include "tray/CSysTray.h"
+#include "tray/QtNotifyArea.h"
+
+#include <QApplication>
+#include <QFile>
+
+#include <optional>
+
+namespace kestrun {
+
+int Main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrun"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTRUN_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("kestrun"));
+    // The application lives in the tray: hiding its only window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    CRegSettings settings;
+    gSettings = &settings;
+    QtNotifyArea notifyArea;
+    CSysTray tray(notifyArea);
+    gTray = &tray;
+
+    MessageBoxFatalReporter reporter;
+    QtDialogs dialogs;
+    std::optional<PlatformServices> platform;
+    MainWindowContext context{
+        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(),
+        reporter,
+        dialogs,
+        [&platform]() -> RunServices {
+            if (!platform)
+                platform = MakePlatformServices();
+            return {*platform->files, *platform->programs, *platform->opener,
+                    *platform->sleeper, *platform->windows, *platform->keys};
+        },
+        &QtNotifyArea::Available,
+    };
+    frmMain window(context);
+    dialogs.SetOwner(&window);
+
+    const double twipsPerPixel = window.TwipsPerPixelX();
+    notifyArea.SetMessageHandler(
+        [&window, twipsPerPixel](int message) { window.Form_MouseMove(message * twipsPerPixel, 0); });
+    QObject::connect(&window, &frmMain::Unloaded, &application, &QCoreApplication::quit);
+    // Ending the session (or any other outside quit) still saves.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] { window.Unload(); });
+
+    if (!window.Form_Load())
+        return 1;
+    const int status = QApplication::exec();
+    gTray = nullptr;
+    gSettings = nullptr;
+    return status;
+}
+
+}  // namespace kestrun

@@ -1,0 +1,116 @@
+#include "app/QtDialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace kestrun {
+
+namespace {
+
+const QString kApplicationTitle = QStringLiteral("Kestrun");
+
+QString TitleOrApplication(const std::string& title)
+{
+    return title.empty() ? kApplicationTitle : QString::fromStdString(title);
+}
+
+QMessageBox::Icon BoxIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Critical: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// The first button of each set is the default one.
+QMessageBox::StandardButtons BoxButtons(MessageButtons buttons, QMessageBox::StandardButton& first)
+{
+    switch (buttons) {
+    case MessageButtons::Ok:
+        first = QMessageBox::Ok;
+        return QMessageBox::Ok;
+    case MessageButtons::OkCancel:
+        first = QMessageBox::Ok;
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageButtons::YesNo:
+        first = QMessageBox::Yes;
+        return QMessageBox::Yes | QMessageBox::No;
+    case MessageButtons::YesNoCancel:
+        first = QMessageBox::Yes;
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    first = QMessageBox::Ok;
+    return QMessageBox::Ok;
+}
+
+MessageAnswer Answer(int button, MessageButtons buttons)
+{
+    switch (button) {
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    case QMessageBox::Cancel: return MessageAnswer::Cancel;
+    default: break;
+    }
+    // Closed without a button (Esc or the close box): the safe answer.
+    if (buttons == MessageButtons::YesNo)
+        return MessageAnswer::No;
+    return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+}  // namespace
+
+std::string FilterText(const std::vector<FileFilter>& filters)
+{
+    std::string text;
+    for (const FileFilter& filter : filters) {
+        if (!text.empty())
+            text += ";;";
+        text += filter.label + " (";
+        for (std::size_t i = 0; i < filter.patterns.size(); ++i)
+            text += (i ? " " : "") + filter.patterns[i];
+        text += ")";
+    }
+    return text;
+}
+
+MessageAnswer QtDialogs::Message(const std::string& text, MessageButtons buttons, MessageIcon icon,
+                                 const std::string& title)
+{
+    QMessageBox::StandardButton first = QMessageBox::Ok;
+    const QMessageBox::StandardButtons set = BoxButtons(buttons, first);
+    QMessageBox box(BoxIcon(icon), TitleOrApplication(title), QString::fromStdString(text), set, owner_);
+    box.setDefaultButton(first);
+    box.setTextFormat(Qt::PlainText);
+    return Answer(box.exec(), buttons);
+}
+
+std::optional<std::string> QtDialogs::Input(const std::string& prompt, const std::string& title,
+                                            const std::string& initialText)
+{
+    bool accepted = false;
+    const QString text = QInputDialog::getText(owner_, TitleOrApplication(title), QString::fromStdString(prompt),
+                                               QLineEdit::Normal, QString::fromStdString(initialText), &accepted);
+    if (!accepted)
+        return std::nullopt;
+    return text.toStdString();
+}
+
+std::optional<std::string> QtDialogs::OpenFile(const std::string& title, const std::vector<FileFilter>& filters,
+                                               const std::string& initialPath)
+{
+    QFileDialog dialog(owner_, TitleOrApplication(title), QString::fromStdString(initialPath),
+                       QString::fromStdString(FilterText(filters)));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
+}  // namespace kestrun

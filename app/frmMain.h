@@ -1,0 +1,184 @@
+#pragma once
+
+#include "document/TaskDocument.h"
+#include "runner/TaskRunner.h"
+#include "tray/NotifyArea.h"
+
+#include <QIcon>
+#include <QMainWindow>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace kestrun {
+
+class Dialogs;
+class TaskListView;
+
+/// What the main window works with, all owned elsewhere.
+struct MainWindowContext {
+    /// Where Kestrun.xml lives.
+    std::filesystem::path folder;
+    FatalErrorReporter& reporter;
+    Dialogs& dialogs;
+    /// The services of a task run, asked for at the first "Launch It !".
+    std::function<RunServices()> runServices;
+    /// Whether the desktop has a notification area to put the icon into.
+    std::function<bool()> trayAvailable;
+};
+
+/// The main window "Kestrun by Quillon Works Software": the program selector,
+/// the task list, their commands, "Launch It !", "Hide" and "Quit", the Help
+/// menu and the tray and task-list pop-up menus. It is created hidden; Load
+/// reads the document and puts the icon into the tray (gTray).
+///
+/// The window measures in twips (ScaleMode 1): the tray's mouse events reach
+/// Form_MouseMove as X = message number times twips per pixel, Y = 0.
+class frmMain : public QMainWindow, public RunHost, public TrayForm {
+    Q_OBJECT
+public:
+    explicit frmMain(MainWindowContext context, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // --- Start-up, showing, hiding and quitting --------------------------
+    /// The load handler: reads the document, lists the programs, restores the
+    /// position and puts the icon into the tray. False after a fatal report.
+    bool Form_Load();
+    /// The activate handler: focus on "Launch It !" or, with no program
+    /// selected, on Programs "New...".
+    void Form_Activate();
+    /// Tray events in the window's units; only the tray calls this, real
+    /// pointer movement over the window is never passed on.
+    void Form_MouseMove(double X, double Y);
+    /// The query-unload handler. `byUser` asks "Quit Kestrun?" first. False
+    /// when the user answered No.
+    bool Form_QueryUnload(bool byUser);
+    /// Ends the window the way "Quit" does: no question. Does nothing once
+    /// the window has ended.
+    void Unload();
+    bool Ended() const { return ended_; }
+
+    void cmdClose_Click();
+    void cmdExit_Click() { Unload(); }
+    void mnuPopUpOpen_Click() { ShowForm(); }
+    void mnuPopUpExit_Click() { Unload(); }
+
+    // --- Program and task commands ------------------------------------------
+    void cboPrograms_Click();
+    /// Button states, list and focus after the selector changed.
+    void RefreshSelectedProgram();
+    void cmdAddProgram_Click();
+    void cmdEditProgram_Click();
+    void cmdDeleteProgram_Click();
+    void cmdAddTask_Click() { OpenTaskEditor(false); }
+    void cmdEditTask_Click() { OpenTaskEditor(true); }
+    void cmdDeleteTask_Click();
+    void cmdMoveUp_Click() { MoveSelectedTask(false); }
+    void cmdMoveDown_Click() { MoveSelectedTask(true); }
+    /// A row was clicked: the row commands follow its position (from 1).
+    void lstTasks_ItemClick(int row);
+    /// A button went down over the list on `row` (0: below the last row).
+    void lstTasks_MouseDown(Qt::MouseButton button, int row, QPoint globalPosition);
+    void mnuEnabled_Click();
+    void cmdLaunch_Click();
+
+    /// The selected program's name; empty when none is selected.
+    std::string SelectedProgramName() const;
+
+    // --- Entry points for the task editor and the Help menu -----------------
+    /// Opens the task editor for a new task or, `editing`, the selected row.
+    /// Not built yet: does nothing.
+    virtual void OpenTaskEditor(bool editing);
+    /// Help menu entries; not built yet: they do nothing.
+    virtual void ShowUsage();
+    virtual void OpenWebSite();
+    virtual void OpenProjectPage();
+    virtual void ShowAbout();
+
+    // --- TrayForm -------------------------------------------------------------
+    std::uintptr_t hWnd() const override;
+    int ScaleMode() const override { return kScaleModeTwips; }
+    void SetForeground() override;
+    void ShowForm() override;
+    void PopupMenu(QMenu& menu) override;
+
+    // --- RunHost ----------------------------------------------------------------
+    int ProgramCount() override;
+    bool HasSelectedProgram() override;
+    std::vector<TaskRow> TaskRows() override;
+    void HideMainWindow() override { hide(); }
+    void FocusAddProgram() override;
+    void FocusProgramSelector() override;
+    void SaveTaskDocument() override;
+
+    /// Twips per pixel of the screen, horizontally.
+    double TwipsPerPixelX() const;
+
+    // --- Controls and menus -----------------------------------------------------
+    QGroupBox* fraPrograms = nullptr;
+    QComboBox* cboPrograms = nullptr;
+    QPushButton* cmdAddProgram = nullptr;
+    QPushButton* cmdDeleteProgram = nullptr;
+    QPushButton* cmdEditProgram = nullptr;
+    QPushButton* cmdLaunch = nullptr;
+    QLabel* lblLaunchCaption = nullptr;
+    QGroupBox* fraTasks = nullptr;
+    TaskListView* lstTasks = nullptr;
+    QPushButton* cmdAddTask = nullptr;
+    QPushButton* cmdDeleteTask = nullptr;
+    QPushButton* cmdEditTask = nullptr;
+    QPushButton* cmdMoveUp = nullptr;
+    QPushButton* cmdMoveDown = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QPushButton* cmdClose = nullptr;
+
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpUsing = nullptr;
+    QAction* mnuHelpWebSite = nullptr;
+    QAction* mnuHelpDovu = nullptr;
+    QAction* mnuAbout = nullptr;
+    QMenu* mnuPopUpTray = nullptr;
+    QAction* mnuPopUpOpen = nullptr;
+    QAction* mnuPopUpExit = nullptr;
+    QMenu* mnuPopUpList = nullptr;
+    QAction* mnuEnabled = nullptr;
+
+    /// The 16 x 16 image that becomes the tray icon; emptied once handed over.
+    QIcon trayImage;
+
+signals:
+    /// The window has unloaded: the application ends.
+    void Unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // Construction, in frmMainLayout.cpp.
+    void CreateControls();
+    void CreateMenus();
+    void ConnectControls();
+    int Pixels(int twips) const;
+
+    bool SetUpTray();
+    void MoveSelectedTask(bool moveDown);
+    void MarkDirty();
+
+    MainWindowContext context_;
+    std::unique_ptr<TaskDocument> document_;
+    std::unique_ptr<TaskRunner> runner_;
+    bool popupEnabledChecked_ = false;
+    bool ended_ = false;
+};
+
+}  // namespace kestrun

@@ -1,0 +1,191 @@
+// The main window's construction: controls, geometry, menus and tab order.
+#include "app/frmMain.h"
+
+#include "app/Globals.h"
+#include "app/TaskListView.h"
+#include "settings/QtWindowGeometry.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+// The images are compiled into this library; a static library's resources
+// must be registered by hand.
+static void InitKestrunResources() { Q_INIT_RESOURCE(kestrun); }
+
+namespace kestrun {
+
+namespace {
+
+// The client area, in twips.
+constexpr int kClientWidth = 6615;
+constexpr int kClientHeight = 6345;
+constexpr int kButtonWidth = 1095;
+constexpr int kButtonHeight = 375;
+
+}  // namespace
+
+frmMain::frmMain(MainWindowContext context, QWidget* parent)
+    : QMainWindow(parent), context_(std::move(context))
+{
+    InitKestrunResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Kestrun by Quillon Works Software"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    QIcon windowIcon;
+    for (const char* size : {"16", "32", "48"})
+        windowIcon.addFile(QStringLiteral(":/kestrun/kestrun-%1.png").arg(QLatin1String(size)));
+    setWindowIcon(windowIcon);
+    trayImage = QIcon(QStringLiteral(":/kestrun/kestrun-16.png"));
+
+    CreateControls();
+    CreateMenus();
+    ConnectControls();
+}
+
+frmMain::~frmMain()
+{
+    if (gTaskDocument == document_.get())
+        gTaskDocument = nullptr;
+}
+
+double frmMain::TwipsPerPixelX() const
+{
+    return QtWindowGeometry(const_cast<frmMain&>(*this)).TwipsPerPixelX();
+}
+
+int frmMain::Pixels(int twips) const { return static_cast<int>(std::lround(twips / TwipsPerPixelX())); }
+
+void frmMain::CreateControls()
+{
+    auto* client = new QWidget(this);
+    client->setFixedSize(Pixels(kClientWidth), Pixels(kClientHeight));
+    setCentralWidget(client);
+
+    const auto place = [this](QWidget* widget, int left, int top, int width, int height) {
+        widget->setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+    };
+    const auto button = [&](QWidget* container, const char* caption, int left, int top) {
+        auto* made = new QPushButton(QString::fromUtf8(caption), container);
+        made->setAutoDefault(true);  // Enter on a focused button presses that button
+        place(made, left, top, kButtonWidth, kButtonHeight);
+        return made;
+    };
+
+    fraPrograms = new QGroupBox(QStringLiteral("Programs:"), client);
+    place(fraPrograms, 120, 120, 3975, 1455);
+    cboPrograms = new QComboBox(fraPrograms);
+    cboPrograms->setEditable(true);
+    cboPrograms->setInsertPolicy(QComboBox::NoInsert);
+    cboPrograms->setGeometry(Pixels(240), Pixels(360), Pixels(3495), cboPrograms->sizeHint().height());
+    cmdAddProgram = button(fraPrograms, "New...", 240, 840);
+    cmdDeleteProgram = button(fraPrograms, "Delete", 1440, 840);
+    cmdEditProgram = button(fraPrograms, "Edit...", 2640, 840);
+
+    // The application's icon above the bold caption.
+    cmdLaunch = new QPushButton(client);
+    place(cmdLaunch, 4560, 360, 1575, 975);
+    cmdLaunch->setDefault(true);
+    cmdLaunch->setAutoDefault(true);
+    cmdLaunch->setAccessibleName(QStringLiteral("Launch It !"));
+    auto* launchLayout = new QVBoxLayout(cmdLaunch);
+    launchLayout->setContentsMargins(2, 4, 2, 4);
+    launchLayout->setSpacing(2);
+    auto* launchIcon = new QLabel(cmdLaunch);
+    launchIcon->setPixmap(QIcon(QStringLiteral(":/kestrun/kestrun-32.png")).pixmap(32, 32));
+    launchIcon->setAlignment(Qt::AlignCenter);
+    lblLaunchCaption = new QLabel(QStringLiteral("Launch It !"), cmdLaunch);
+    lblLaunchCaption->setAlignment(Qt::AlignCenter);
+    QFont bold = lblLaunchCaption->font();
+    bold.setBold(true);
+    lblLaunchCaption->setFont(bold);
+    for (QLabel* label : {launchIcon, lblLaunchCaption}) {
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        launchLayout->addWidget(label);
+    }
+
+    fraTasks = new QGroupBox(QStringLiteral("Tasks:"), client);
+    place(fraTasks, 120, 1800, 6375, 3735);
+    lstTasks = new TaskListView(fraTasks);
+    place(lstTasks, 240, 360, 5895, 2655);
+    lstTasks->setColumnWidth(0, Pixels(1400));
+    lstTasks->setColumnWidth(2, Pixels(1000));
+    cmdAddTask = button(fraTasks, "New...", 240, 3120);
+    cmdDeleteTask = button(fraTasks, "Delete", 1440, 3120);
+    cmdEditTask = button(fraTasks, "Edit...", 2640, 3120);
+    cmdMoveUp = button(fraTasks, "Move Up", 3840, 3120);
+    cmdMoveDown = button(fraTasks, "Move Down", 5040, 3120);
+
+    cmdExit = button(client, "Quit", 360, 5760);
+    cmdClose = button(client, "Hide", 5160, 5760);
+
+    for (QPushButton* disabled : {cmdDeleteProgram, cmdEditProgram, cmdAddTask, cmdDeleteTask, cmdEditTask,
+                                  cmdMoveUp, cmdMoveDown})
+        disabled->setEnabled(false);
+
+    const QWidget* order[] = {cboPrograms, cmdAddProgram, cmdDeleteProgram, cmdEditProgram, cmdLaunch,
+                              lstTasks,    cmdAddTask,    cmdDeleteTask,    cmdEditTask,    cmdMoveUp,
+                              cmdMoveDown, cmdExit,       cmdClose};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+}
+
+void frmMain::CreateMenus()
+{
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelpUsing = mnuHelp->addAction(QStringLiteral("Using Kestrun..."));
+    mnuHelp->addSeparator();
+    mnuHelpWebSite = mnuHelp->addAction(QStringLiteral("Quillon Works Web Site..."));
+    mnuHelpDovu = mnuHelp->addAction(QStringLiteral("Dovu Project..."));
+    mnuHelp->addSeparator();
+    mnuAbout = mnuHelp->addAction(QStringLiteral("About Kestrun..."));
+
+    // Never in the menu bar: the tray icon's and the task list's pop-up menus.
+    mnuPopUpTray = new QMenu(QStringLiteral("PopUp Tray"), this);
+    mnuPopUpOpen = mnuPopUpTray->addAction(QStringLiteral("Show Kestrun"));
+    mnuPopUpTray->addSeparator();
+    mnuPopUpExit = mnuPopUpTray->addAction(QStringLiteral("Quit Kestrun"));
+    mnuPopUpList = new QMenu(QStringLiteral("PopUp List"), this);
+    mnuEnabled = mnuPopUpList->addAction(QStringLiteral("Enabled"));
+    mnuEnabled->setCheckable(true);
+
+    // The whole window is fixed: client area plus menu bar.
+    setFixedSize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
+}
+
+void frmMain::ConnectControls()
+{
+    connect(cboPrograms, &QComboBox::currentIndexChanged, this, [this] { cboPrograms_Click(); });
+    connect(cmdAddProgram, &QPushButton::clicked, this, [this] { cmdAddProgram_Click(); });
+    connect(cmdEditProgram, &QPushButton::clicked, this, [this] { cmdEditProgram_Click(); });
+    connect(cmdDeleteProgram, &QPushButton::clicked, this, [this] { cmdDeleteProgram_Click(); });
+    connect(cmdAddTask, &QPushButton::clicked, this, [this] { cmdAddTask_Click(); });
+    connect(cmdEditTask, &QPushButton::clicked, this, [this] { cmdEditTask_Click(); });
+    connect(cmdDeleteTask, &QPushButton::clicked, this, [this] { cmdDeleteTask_Click(); });
+    connect(cmdMoveUp, &QPushButton::clicked, this, [this] { cmdMoveUp_Click(); });
+    connect(cmdMoveDown, &QPushButton::clicked, this, [this] { cmdMoveDown_Click(); });
+    connect(lstTasks, &TaskListView::Pressed, this, &frmMain::lstTasks_MouseDown);
+    connect(mnuEnabled, &QAction::triggered, this, [this] { mnuEnabled_Click(); });
+    connect(cmdLaunch, &QPushButton::clicked, this, [this] { cmdLaunch_Click(); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
+    connect(mnuPopUpOpen, &QAction::triggered, this, [this] { mnuPopUpOpen_Click(); });
+    connect(mnuPopUpExit, &QAction::triggered, this, [this] { mnuPopUpExit_Click(); });
+    connect(mnuHelpUsing, &QAction::triggered, this, [this] { ShowUsage(); });
+    connect(mnuHelpWebSite, &QAction::triggered, this, [this] { OpenWebSite(); });
+    connect(mnuHelpDovu, &QAction::triggered, this, [this] { OpenProjectPage(); });
+    connect(mnuAbout, &QAction::triggered, this, [this] { ShowAbout(); });
+
+    // Esc hides the window, as its cancel button.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, cmdClose, &QPushButton::click);
+}
+
+}  // namespace kestrun

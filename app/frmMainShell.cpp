@@ -1,0 +1,167 @@
+// The main window as a frame: loading, activation, the tray glue, hiding and
+// quitting.
+#include "app/frmMain.h"
+
+#include "app/Dialogs.h"
+#include "app/Globals.h"
+#include "settings/MWindow.h"
+#include "settings/QtWindowGeometry.h"
+#include "tray/CSysTray.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace kestrun {
+
+bool frmMain::Form_Load()
+{
+    document_ = std::make_unique<TaskDocument>(context_.folder, context_.reporter);
+    gTaskDocument = document_.get();
+    if (!document_->Load())
+        return false;
+
+    {
+        const QSignalBlocker quiet(cboPrograms);
+        for (const std::string& name : document_->ProgramNames())
+            cboPrograms->addItem(QString::fromStdString(name));
+        cboPrograms->setCurrentIndex(-1);
+    }
+    if (cboPrograms->count() > 0)
+        cboPrograms->setCurrentIndex(0);
+
+    QtWindowGeometry geometry(*this);
+    FormPosition(geometry, false);
+
+    if (!SetUpTray())
+        return false;
+    // Without a notification area the window is the only way in.
+    if (context_.trayAvailable && !context_.trayAvailable())
+        ShowForm();
+    return true;
+}
+
+bool frmMain::SetUpTray()
+{
+    if (!gTray)
+        return true;
+    try {
+        gTray->SetParentForm(this);
+        gTray->SetTrayIcon(TrayPicture{kPicTypeIcon, trayImage});
+        gTray->SetTrayMenu(mnuPopUpTray);
+        gTray->SetTrayTip("Kestrun");
+        gTray->SetInTray(true);
+    } catch (const TrayError& error) {
+        ReportFatalError(context_.reporter, DocumentError(error.number(), error.description()));
+        return false;
+    }
+    // The tray holds its own copy; the window never draws this image.
+    trayImage = QIcon();
+    return true;
+}
+
+void frmMain::Form_Activate()
+{
+    if (!isVisible())
+        return;
+    if (cboPrograms->currentIndex() >= 0)
+        cmdLaunch->setFocus(Qt::ActiveWindowFocusReason);
+    else
+        cmdAddProgram->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void frmMain::Form_MouseMove(double X, double Y)
+{
+    if (!gTray)
+        return;
+    try {
+        gTray->Notify(X, Y);
+    } catch (const TrayError&) {
+        // A tray event that cannot be handled is dropped; the icon stays usable.
+    }
+}
+
+bool frmMain::Form_QueryUnload(bool byUser)
+{
+    if (ended_)
+        return true;
+    if (byUser && context_.dialogs.Message("Quit Kestrun?", MessageButtons::YesNo, MessageIcon::Question) !=
+                      MessageAnswer::Yes)
+        return false;
+    if (gDocumentDirty && document_)
+        document_->SaveTaskDocument();
+    QtWindowGeometry geometry(*this);
+    FormPosition(geometry, true);
+    if (gTray)
+        gTray->SetInTray(false);
+    ended_ = true;
+    hide();
+    emit Unloaded();
+    return true;
+}
+
+void frmMain::Unload() { Form_QueryUnload(false); }
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (ended_ || Form_QueryUnload(true))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    // Enter that no control took presses the default button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        cmdLaunch->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void frmMain::cmdClose_Click()
+{
+    if (gDocumentDirty && document_)
+        document_->SaveTaskDocument();
+    hide();
+}
+
+std::uintptr_t frmMain::hWnd() const { return reinterpret_cast<std::uintptr_t>(this); }
+
+void frmMain::SetForeground()
+{
+    if (isVisible()) {
+        raise();
+        activateWindow();
+    }
+}
+
+void frmMain::ShowForm()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmMain::PopupMenu(QMenu& menu) { menu.popup(QCursor::pos()); }
+
+// Built by the task editor and the Help menu.
+void frmMain::OpenTaskEditor(bool /*editing*/) {}
+void frmMain::ShowUsage() {}
+void frmMain::OpenWebSite() {}
+void frmMain::OpenProjectPage() {}
+void frmMain::ShowAbout() {}
+
+}  // namespace kestrun
