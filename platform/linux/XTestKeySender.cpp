@@ -19,9 +19,11 @@ namespace kestrun {
 namespace {
 
 // Time given to the receiving client to translate the keys typed on spare
-// codes before those codes change meaning again. X offers no way to know
-// when another client has read its events.
+// codes before those codes change meaning again, plus a little for each key
+// it may still have to read. X offers no way to know when another client has
+// read its events.
 constexpr auto kRemapSettleTime = std::chrono::milliseconds(400);
+constexpr auto kRemapSettleTimePerKey = std::chrono::microseconds(250);
 
 int gXErrors = 0;
 int CountXError(Display*, XErrorEvent*)
@@ -184,7 +186,8 @@ private:
     void Settle()
     {
         XSync(display_, False);
-        std::this_thread::sleep_for(kRemapSettleTime);
+        std::this_thread::sleep_for(kRemapSettleTime + keysSinceSettled_ * kRemapSettleTimePerKey);
+        keysSinceSettled_ = 0;
     }
 
     void TypeStroke(const KeyStroke& stroke)
@@ -226,6 +229,7 @@ private:
 
     void Press(KeyCode code)
     {
+        ++keysSinceSettled_;
         pressed_.push_back(code);
         XTestFakeKeyEvent(display_, code, True, CurrentTime);
     }
@@ -242,6 +246,7 @@ private:
     std::map<KeyCode, KeySym> mapped_;  // spare codes in use, with their keysym
     std::map<KeySym, KeyCode> bySym_;   // the current batch's missing keysyms
     int& mappingChanges_;
+    int keysSinceSettled_ = 0;
 };
 
 }  // namespace

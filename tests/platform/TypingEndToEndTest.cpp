@@ -16,13 +16,13 @@ namespace {
 // characters beyond Latin-1 (more distinct ones than spare key codes).
 const std::string kText =
     "Hello, World! 0123456789 `-=[];'\\,./ !@#$&*_|:\"<>?\n"
-    "{+}{^}{%}{~}{(}{)}{{}{}}{[}{]}+(abc)^(){TAB}x~"
+    "{+}{^}{%}{~}{(}{)}{{}{}}{[}{]}+(abc)^(){TAB}x^(ab)~"
     "äöüÄÖÜß éèêàçùÉ ñ¿¡«»°§µ €\n"
     "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ жизнь 中文字 ✓→∞ 😀\n"
     "{CAPSLOCK}aB{CAPSLOCK}cD{x 3}\n";
 const std::string kTyped =
     "Hello, World! 0123456789 `-=[];'\\,./ !@#$&*_|:\"<>?\n"
-    "+^%~(){}[]ABC\tx\n"
+    "+^%~(){}[]ABC\tx\x01\x02\n"
     "äöüÄÖÜß éèêàçùÉ ñ¿¡«»°§µ €\n"
     "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ жизнь 中文字 ✓→∞ 😀\n"
     "aBcDxxx\n";
