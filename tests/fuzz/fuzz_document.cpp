@@ -4,6 +4,7 @@
 // - a listing returns exactly the tasks the full path selects,
 // - saving and loading again gives back the same text.
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "document/TaskDocument.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -23,14 +24,6 @@ public:
     void Report(std::int32_t, const std::string&) override { failed = true; }
     bool failed = false;
 };
-
-#define CHECK(condition)                                                  \
-    do {                                                                  \
-        if (!(condition)) {                                               \
-            std::fprintf(stderr, "check failed: %s\n", #condition);       \
-            std::abort();                                                 \
-        }                                                                 \
-    } while (false)
 
 std::size_t FullPathTaskCount(const TaskDocument& document, const std::string& program)
 {

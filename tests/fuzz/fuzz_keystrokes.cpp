@@ -4,24 +4,13 @@
 // - an accepted text yields only keys that can be typed, within the limit,
 // - the canonical form of the keys reads back as the same keys.
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "platform/KeyNotation.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-#define CHECK(condition)                                                  \
-    do {                                                                  \
-        if (!(condition)) {                                               \
-            std::fprintf(stderr, "check failed: %s\n", #condition);       \
-            std::abort();                                                 \
-        }                                                                 \
-    } while (false)
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
