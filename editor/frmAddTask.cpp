@@ -18,6 +18,8 @@
 #include <QRadioButton>
 
 #include <exception>
+#include <iterator>
+#include <utility>
 
 namespace kestrun {
 
@@ -127,10 +129,10 @@ void frmAddTask::SetTabOrder()
 {
     // The design's tab indexes: the detail fields first, then OK and Cancel,
     // then the option buttons (Keystrokes, Wait, Open File), then Help.
-    const QWidget* order[] = {txtFile_, cmdBrowse_, txtWait_, txtKeystrokes_, cmdOK_, cmdCancel_,
+    QWidget* const order[] = {txtFile_, cmdBrowse_, txtWait_, txtKeystrokes_, cmdOK_, cmdCancel_,
                               optKeystrokes_, optWait_, optFile_, cmdKeyHelp_};
     for (std::size_t i = 1; i < std::size(order); ++i)
-        QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void frmAddTask::Load()

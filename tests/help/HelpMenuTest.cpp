@@ -160,9 +160,9 @@ TEST_F(HelpMenuTest, EntriesAreAddedInMenuOrderAndTriggerTheirActions)
 }
 
 // Runs `inspect` on the About box once it is up and modal, then presses OK.
-void WhileAboutIsOpen(const std::function<void(QDialog&)>& inspect, bool& seen)
+void WhileAboutIsOpen(std::function<void(QDialog&)> inspect, bool& seen)
 {
-    QTimer::singleShot(0, [&inspect, &seen] {
+    QTimer::singleShot(0, [inspect, &seen] {
         auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!box)
             return;
