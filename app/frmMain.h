@@ -114,7 +114,7 @@ public:
     int ProgramCount() override;
     bool HasSelectedProgram() override;
     std::vector<TaskRow> TaskRows() override;
-    void HideMainWindow() override { hide(); }
+    void HideMainWindow() override { PutAway(); }
     void FocusAddProgram() override;
     void FocusProgramSelector() override;
     void SaveTaskDocument() override;
@@ -171,6 +171,8 @@ private:
     int Pixels(int twips) const;
 
     bool SetUpTray();
+    /// Hides the window; with no tray to come back from, minimises it instead.
+    void PutAway();
     void MoveSelectedTask(bool moveDown);
     void MarkDirty();
 
@@ -179,6 +181,7 @@ private:
     std::unique_ptr<TaskRunner> runner_;
     bool popupEnabledChecked_ = false;
     bool ended_ = false;
+    bool trayMissing_ = false;
 };
 
 }  // namespace kestrun

@@ -40,7 +40,8 @@ bool frmMain::Form_Load()
     if (!SetUpTray())
         return false;
     // Without a notification area the window is the only way in.
-    if (context_.trayAvailable && !context_.trayAvailable())
+    trayMissing_ = context_.trayAvailable && !context_.trayAvailable();
+    if (trayMissing_)
         ShowForm();
     return true;
 }
@@ -135,7 +136,15 @@ void frmMain::cmdClose_Click()
 {
     if (gDocumentDirty && document_)
         document_->SaveTaskDocument();
-    hide();
+    PutAway();
+}
+
+void frmMain::PutAway()
+{
+    if (trayMissing_)
+        showMinimized();
+    else
+        hide();
 }
 
 std::uintptr_t frmMain::hWnd() const { return reinterpret_cast<std::uintptr_t>(this); }
@@ -150,6 +159,8 @@ void frmMain::SetForeground()
 
 void frmMain::ShowForm()
 {
+    if (isMinimized())
+        showNormal();
     show();
     raise();
     activateWindow();

@@ -125,6 +125,14 @@ TEST_F(MainWindowFixture, WithoutATrayTheWindowShowsAtStart)
     trayAvailable = false;
     Load({kThreeTasks});
     EXPECT_TRUE(w().isVisible());
+    // With no icon to come back from, Hide and Launch It ! only minimise.
+    w().cmdClose->click();
+    EXPECT_TRUE(w().isVisible());
+    EXPECT_TRUE(w().isMinimized());
+    w().ShowForm();
+    EXPECT_FALSE(w().isMinimized());
+    w().cmdLaunch->click();
+    EXPECT_TRUE(w().isMinimized());
 }
 
 TEST_F(MainWindowFixture, TrayIconWithoutImageIsAFatalError)
