@@ -42,6 +42,8 @@ frmAddTask::frmAddTask(TaskEditorContext context) : QDialog(nullptr), context_(s
 {
     setObjectName(QStringLiteral("frmAddTask"));
     setWindowTitle(QStringLiteral("Kestrun"));
+    // A fixed dialog: a close box, no minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     // The application lives in the tray: closing the editor while the main
     // window is hidden must not end it.
     setAttribute(Qt::WA_QuitOnClose, false);
