@@ -51,7 +51,15 @@ public:
     // --- Start-up, showing, hiding and quitting --------------------------
     /// The load handler: reads the document, lists the programs, restores the
     /// position and puts the icon into the tray. False after a fatal report.
+    ///
+    /// The controls are made at the first showing (EnsureControls), which
+    /// keeps their cost off the way to the tray icon and out of the memory of
+    /// a Kestrun that stays in the tray; until then the programs and the
+    /// first program's rows wait in the window.
     bool Form_Load();
+    /// Makes the controls and menus, filled as the load handler left them.
+    /// Every showing of the window runs it first.
+    void EnsureControls();
     /// The activate handler: focus on "Launch It !" or, with no program
     /// selected, on Programs "New...".
     void Form_Activate();
@@ -122,7 +130,7 @@ public:
     /// Twips per pixel of the screen, horizontally.
     double TwipsPerPixelX() const;
 
-    // --- Controls and menus -----------------------------------------------------
+    // --- Controls and menus: none but the tray menu before EnsureControls -------
     QGroupBox* fraPrograms = nullptr;
     QComboBox* cboPrograms = nullptr;
     QPushButton* cmdAddProgram = nullptr;
@@ -163,12 +171,19 @@ protected:
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
+public:
+    /// Makes the controls before any first showing.
+    void setVisible(bool visible) override;
+
 private:
     // Construction, in frmMainLayout.cpp.
     void CreateControls();
     void CreateMenus();
     void ConnectControls();
     int Pixels(int twips) const;
+    void CreateTrayMenu();
+    /// Fills the new controls with what the load handler read.
+    void ShowLoadedState();
 
     bool SetUpTray();
     /// Hides the window; with no tray to come back from, minimises it instead.
@@ -182,6 +197,9 @@ private:
     bool popupEnabledChecked_ = false;
     bool ended_ = false;
     bool trayMissing_ = false;
+    // What the load handler read, kept until the controls exist.
+    std::vector<std::string> loadedPrograms_;
+    std::vector<TaskRow> loadedRows_;
 };
 
 }  // namespace kestrun

@@ -25,7 +25,7 @@ bool Confirmed(Dialogs& dialogs, const std::string& text)
 
 std::string frmMain::SelectedProgramName() const
 {
-    const int index = cboPrograms->currentIndex();
+    const int index = cboPrograms ? cboPrograms->currentIndex() : -1;
     return index < 0 ? std::string() : cboPrograms->itemText(index).toStdString();
 }
 

@@ -44,10 +44,21 @@ frmMain::frmMain(MainWindowContext context, QWidget* parent)
         windowIcon.addFile(QStringLiteral(":/kestrun/kestrun-%1.png").arg(QLatin1String(size)));
     setWindowIcon(windowIcon);
     trayImage = QIcon(QStringLiteral(":/kestrun/kestrun-16.png"));
+    resize(Pixels(kClientWidth), Pixels(kClientHeight));
+    CreateTrayMenu();
+}
 
+void frmMain::EnsureControls()
+{
+    if (cboPrograms)
+        return;
     CreateControls();
     CreateMenus();
     ConnectControls();
+    ShowLoadedState();
+    cboPrograms->resize(Pixels(3495), cboPrograms->sizeHint().height());
+    // The whole window is fixed: client area plus menu bar.
+    setFixedSize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
 }
 
 frmMain::~frmMain()
@@ -84,7 +95,7 @@ void frmMain::CreateControls()
     cboPrograms = new QComboBox(fraPrograms);
     cboPrograms->setEditable(true);
     cboPrograms->setInsertPolicy(QComboBox::NoInsert);
-    cboPrograms->setGeometry(Pixels(240), Pixels(360), Pixels(3495), cboPrograms->sizeHint().height());
+    cboPrograms->move(Pixels(240), Pixels(360));  // its height follows its font
     cmdAddProgram = button(fraPrograms, "New...", 240, 840);
     cmdDeleteProgram = button(fraPrograms, "Delete", 1440, 840);
     cmdEditProgram = button(fraPrograms, "Edit...", 2640, 840);
@@ -147,17 +158,21 @@ void frmMain::CreateMenus()
     mnuHelp->addSeparator();
     mnuAbout = mnuHelp->addAction(QStringLiteral("About Kestrun..."));
 
-    // Never in the menu bar: the tray icon's and the task list's pop-up menus.
+    // Never in the menu bar: the task list's pop-up menu.
+    mnuPopUpList = new QMenu(QStringLiteral("PopUp List"), this);
+    mnuEnabled = mnuPopUpList->addAction(QStringLiteral("Enabled"));
+    mnuEnabled->setCheckable(true);
+}
+
+void frmMain::CreateTrayMenu()
+{
+    // Never in the menu bar: the tray icon's pop-up menu.
     mnuPopUpTray = new QMenu(QStringLiteral("PopUp Tray"), this);
     mnuPopUpOpen = mnuPopUpTray->addAction(QStringLiteral("Show Kestrun"));
     mnuPopUpTray->addSeparator();
     mnuPopUpExit = mnuPopUpTray->addAction(QStringLiteral("Quit Kestrun"));
-    mnuPopUpList = new QMenu(QStringLiteral("PopUp List"), this);
-    mnuEnabled = mnuPopUpList->addAction(QStringLiteral("Enabled"));
-    mnuEnabled->setCheckable(true);
-
-    // The whole window is fixed: client area plus menu bar.
-    setFixedSize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
+    connect(mnuPopUpOpen, &QAction::triggered, this, [this] { mnuPopUpOpen_Click(); });
+    connect(mnuPopUpExit, &QAction::triggered, this, [this] { mnuPopUpExit_Click(); });
 }
 
 void frmMain::ConnectControls()
@@ -176,8 +191,6 @@ void frmMain::ConnectControls()
     connect(cmdLaunch, &QPushButton::clicked, this, [this] { cmdLaunch_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
-    connect(mnuPopUpOpen, &QAction::triggered, this, [this] { mnuPopUpOpen_Click(); });
-    connect(mnuPopUpExit, &QAction::triggered, this, [this] { mnuPopUpExit_Click(); });
     connect(mnuHelpUsing, &QAction::triggered, this, [this] { ShowUsage(); });
     connect(mnuHelpWebSite, &QAction::triggered, this, [this] { OpenWebSite(); });
     connect(mnuHelpDovu, &QAction::triggered, this, [this] { OpenProjectPage(); });

@@ -16,11 +16,11 @@ void frmMain::cmdLaunch_Click()
     runner_->Run();
 }
 
-int frmMain::ProgramCount() { return cboPrograms->count(); }
+int frmMain::ProgramCount() { return cboPrograms ? cboPrograms->count() : 0; }
 
-bool frmMain::HasSelectedProgram() { return cboPrograms->currentIndex() >= 0; }
+bool frmMain::HasSelectedProgram() { return cboPrograms && cboPrograms->currentIndex() >= 0; }
 
-std::vector<TaskRow> frmMain::TaskRows() { return lstTasks->Rows(); }
+std::vector<TaskRow> frmMain::TaskRows() { return lstTasks ? lstTasks->Rows() : std::vector<TaskRow>(); }
 
 void frmMain::FocusAddProgram() { cmdAddProgram->setFocus(); }
 

@@ -4,6 +4,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Globals.h"
+#include "app/TaskListView.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
 #include "tray/CSysTray.h"
@@ -25,14 +26,10 @@ bool frmMain::Form_Load()
     if (!document_->Load())
         return false;
 
-    {
-        const QSignalBlocker quiet(cboPrograms);
-        for (const std::string& name : document_->ProgramNames())
-            cboPrograms->addItem(QString::fromStdString(name));
-        cboPrograms->setCurrentIndex(-1);
-    }
-    if (cboPrograms->count() > 0)
-        cboPrograms->setCurrentIndex(0);
+    // The programs in document order, the first one selected and listed.
+    loadedPrograms_ = document_->ProgramNames();
+    if (!loadedPrograms_.empty())
+        loadedRows_ = document_->FillTaskList(loadedPrograms_.front());
 
     QtWindowGeometry geometry(*this);
     FormPosition(geometry, false);
@@ -44,6 +41,22 @@ bool frmMain::Form_Load()
     if (trayMissing_)
         ShowForm();
     return true;
+}
+
+void frmMain::ShowLoadedState()
+{
+    {
+        const QSignalBlocker quiet(cboPrograms);
+        for (const std::string& name : loadedPrograms_)
+            cboPrograms->addItem(QString::fromStdString(name));
+        cboPrograms->setCurrentIndex(loadedPrograms_.empty() ? -1 : 0);
+    }
+    lstTasks->SetRows(loadedRows_);
+    const bool selected = !loadedPrograms_.empty();
+    for (QPushButton* programCommand : {cmdEditProgram, cmdDeleteProgram, cmdAddTask})
+        programCommand->setEnabled(selected);
+    loadedPrograms_.clear();
+    loadedRows_.clear();
 }
 
 bool frmMain::SetUpTray()
@@ -155,6 +168,13 @@ void frmMain::SetForeground()
         raise();
         activateWindow();
     }
+}
+
+void frmMain::setVisible(bool visible)
+{
+    if (visible)
+        EnsureControls();
+    QMainWindow::setVisible(visible);
 }
 
 void frmMain::ShowForm()

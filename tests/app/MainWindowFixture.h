@@ -89,6 +89,8 @@ protected:
         const bool loaded = window->Form_Load();
         ASSERT_TRUE(reporter.Silent()) << reporter.reports.front().text;
         ASSERT_TRUE(loaded);
+        if (makeControls)
+            window->EnsureControls();
     }
 
     frmMain& w() { return *window; }
@@ -140,6 +142,8 @@ protected:
     FakeNotifyArea area;
     CSysTray tray{area};
     bool trayAvailable = true;
+    /// Make the controls right after loading, as the first showing does.
+    bool makeControls = true;
     std::unique_ptr<frmMain> window;
 };
 

@@ -16,6 +16,7 @@ using Calls = std::vector<std::string>;
 TEST_F(MainWindowFixture, ControlsCaptionsAndGeometry)
 {
     Load({});
+    Show();
     EXPECT_EQ(w().windowTitle().toStdString(), "Kestrun by Quillon Works Software");
     EXPECT_EQ(w().objectName().toStdString(), "frmMain");
     // 6615 x 6345 twips at 15 twips per pixel.
@@ -118,6 +119,32 @@ TEST_F(MainWindowFixture, StartsWithTheFirstProgramListed)
     Show();
     w().Form_Activate();
     EXPECT_EQ(Focus(), w().cmdLaunch);
+}
+
+TEST_F(MainWindowFixture, ControlsWaitForTheFirstShowing)
+{
+    makeControls = false;
+    Load({kThreeTasks});
+    EXPECT_EQ(w().cboPrograms, nullptr);
+    EXPECT_EQ(area.calls, (Calls{"add Kestrun"}));
+    EXPECT_EQ(DocumentRows("Three").size(), 3u);
+
+    w().Form_MouseMove(7725, 0);
+    ASSERT_NE(w().cboPrograms, nullptr);
+    EXPECT_TRUE(w().isVisible());
+    EXPECT_EQ(ProgramEntries(), (std::vector<std::string>{"Three"}));
+    EXPECT_EQ(w().lstTasks->RowCount(), 3);
+    EXPECT_EQ(EnabledButtons(), "edit delete addTask");
+}
+
+TEST_F(MainWindowFixture, QuitBeforeTheFirstShowingStoresThePosition)
+{
+    makeControls = false;
+    Load({kThreeTasks});
+    w().mnuPopUpExit->trigger();
+    EXPECT_TRUE(w().Ended());
+    EXPECT_EQ(w().cboPrograms, nullptr);
+    EXPECT_FALSE(settings.GetSetting("Position", "frmMain Left").empty());
 }
 
 TEST_F(MainWindowFixture, WithoutATrayTheWindowShowsAtStart)
