@@ -246,16 +246,21 @@ TEST(TrayEndToEnd, StartsHiddenOpensFromTheIconLaunchesAndQuits)
     Started recorderProcess;
     if (WaitUntil([&] { return !ReadFile(recorderPid).empty(); }, 5s))
         recorderProcess.pid = std::atoi(ReadFile(recorderPid).c_str());
+    // The window manager may still be giving the started program the focus;
+    // a menu opened meanwhile would close again at once.
+    WaitUntil([&] { return XSession::IsActive(recorderProcess.pid); }, 10s);
 
     // "Quit Kestrun" from the icon's menu (the last entry). A key pressed
     // before the menu holds the keyboard would be lost, so try again then.
     int status = -1;
     bool ended = false;
-    for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
+    for (int attempt = 0; attempt < 4 && !ended; ++attempt) {
         Output({"xdotool", "mousemove", std::to_string(iconGeometry.CentreX()),
                 std::to_string(iconGeometry.CentreY()), "click", "3"});
-        if (!WaitUntil([] { return VisibleKestrunWindows().size() >= 2; }, 15s))
+        if (!WaitUntil([] { return VisibleKestrunWindows().size() >= 2; }, 8s)) {
+            Step("no tray menu yet");
             continue;
+        }
         std::this_thread::sleep_for(300ms);
         Step("tray menu open");
         Output({"xdotool", "key", "Up", "Return"});
