@@ -27,28 +27,6 @@ TEST_F(TaskEditorTest, NewOpensWithOpenFileChosenAndTheFocusInItsField)
     EXPECT_TRUE(Control<QPushButton>("cmdOK").isDefault());
 }
 
-TEST_F(TaskEditorTest, TheClientAreaAndControlsFollowTheDesignInTwips)
-{
-    frmAddTask& editor = OpenNew();
-    const double twipsPerPixel = 1440 / editor.screen()->logicalDotsPerInchX();
-    const auto pixels = [&](double twips) { return static_cast<int>(std::lround(twips / twipsPerPixel)); };
-    EXPECT_EQ(editor.size(), QSize(pixels(4695), pixels(2415)));
-    EXPECT_EQ(Control<QPushButton>("cmdOK").geometry(), QRect(pixels(3480), pixels(1920), pixels(1095), pixels(375)));
-    EXPECT_EQ(Control<QGroupBox>("fraWait").geometry(), Control<QGroupBox>("fraFile").geometry());
-    EXPECT_EQ(Control<QGroupBox>("fraKeystrokes").geometry(), Control<QGroupBox>("fraFile").geometry());
-
-    // Tab order over every control that can take the focus.
-    std::vector<std::string> order;
-    QWidget* widget = &Field("txtFile");
-    do {
-        if (widget->focusPolicy() & Qt::TabFocus)
-            order.push_back(widget->objectName().toStdString());
-        widget = widget->nextInFocusChain();
-    } while (widget != &Field("txtFile"));
-    EXPECT_EQ(order, (std::vector<std::string>{"txtFile", "cmdBrowse", "txtWait", "txtKeystrokes", "cmdOK",
-                                               "cmdCancel", "optKeystrokes", "optWait", "optFile", "cmdKeyHelp"}));
-}
-
 TEST_F(TaskEditorTest, AddsATaskOfEachTypeEnabledAtTheEnd)
 {
     const struct {

