@@ -1,6 +1,9 @@
 #pragma once
 
+#include "app/HelpMenu.h"
 #include "document/TaskDocument.h"
+#include "editor/TaskEditorHost.h"
+#include "platform/WebPageOpener.h"
 #include "runner/TaskRunner.h"
 #include "tray/NotifyArea.h"
 
@@ -10,6 +13,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 class QAction;
 class QComboBox;
@@ -21,6 +26,7 @@ class QPushButton;
 namespace kestrun {
 
 class Dialogs;
+class TaskEditorLauncher;
 class TaskListView;
 
 /// What the main window works with, all owned elsewhere.
@@ -37,12 +43,13 @@ struct MainWindowContext {
 
 /// The main window "Kestrun by Quillon Works Software": the program selector,
 /// the task list, their commands, "Launch It !", "Hide" and "Quit", the Help
-/// menu and the tray and task-list pop-up menus. It is created hidden; Load
+/// menu and the tray and task-list pop-up menus. Tasks "New..." and "Edit..."
+/// open the modeless task editor, which reads the selection from here. It is created hidden; Load
 /// reads the document and puts the icon into the tray (gTray).
 ///
 /// The window measures in twips (ScaleMode 1): the tray's mouse events reach
 /// Form_MouseMove as X = message number times twips per pixel, Y = 0.
-class frmMain : public QMainWindow, public RunHost, public TrayForm {
+class frmMain : public QMainWindow, public RunHost, public TrayForm, public TaskEditorHost {
     Q_OBJECT
 public:
     explicit frmMain(MainWindowContext context, QWidget* parent = nullptr);
@@ -82,7 +89,7 @@ public:
     // --- Program and task commands ------------------------------------------
     void cboPrograms_Click();
     /// Button states, list and focus after the selector changed.
-    void RefreshSelectedProgram();
+    void RefreshSelectedProgram() override;
     void cmdAddProgram_Click();
     void cmdEditProgram_Click();
     void cmdDeleteProgram_Click();
@@ -102,14 +109,20 @@ public:
     std::string SelectedProgramName() const;
 
     // --- Entry points for the task editor and the Help menu -----------------
-    /// Opens the task editor for a new task or, `editing`, the selected row.
-    /// Not built yet: does nothing.
+    /// Opens the task editor for a new task or, `editing`, the selected row;
+    /// while it is open, only brings it to the front.
     virtual void OpenTaskEditor(bool editing);
-    /// Help menu entries; not built yet: they do nothing.
+    /// The open task editor, or null.
+    QWidget* TaskEditor() const;
+    /// Help menu entries.
     virtual void ShowUsage();
     virtual void OpenWebSite();
     virtual void OpenProjectPage();
     virtual void ShowAbout();
+
+    // --- TaskEditorHost ----------------------------------------------------------
+    std::optional<std::string> SelectedProgram() override;
+    std::optional<SelectedTask> SelectedTaskRow() override;
 
     // --- TrayForm -------------------------------------------------------------
     std::uintptr_t hWnd() const override;
@@ -190,6 +203,8 @@ private:
     void PutAway();
     void MoveSelectedTask(bool moveDown);
     void MarkDirty();
+    /// Closes an open task editor as its Cancel does.
+    void CloseTaskEditor();
 
     MainWindowContext context_;
     std::unique_ptr<TaskDocument> document_;
@@ -200,6 +215,10 @@ private:
     // What the load handler read, kept until the controls exist.
     std::vector<std::string> loadedPrograms_;
     std::vector<TaskRow> loadedRows_;
+    // Declared after document_, so they go before it.
+    std::unique_ptr<TaskEditorLauncher> taskEditor_;
+    std::unique_ptr<WebPageOpener> web_ = MakeWebPageOpener();
+    HelpMenu help_{context_.dialogs, *web_};
 };
 
 }  // namespace kestrun

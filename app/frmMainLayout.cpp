@@ -3,6 +3,7 @@
 
 #include "app/Globals.h"
 #include "app/TaskListView.h"
+#include "editor/TaskEditorLauncher.h"
 #include "settings/QtWindowGeometry.h"
 
 #include <QComboBox>

@@ -113,6 +113,9 @@ bool frmMain::Form_QueryUnload(bool byUser)
     if (byUser && context_.dialogs.Message("Quit Kestrun?", MessageButtons::YesNo, MessageIcon::Question) !=
                       MessageAnswer::Yes)
         return false;
+    // An editor left open goes as its Cancel would: nothing half-typed is
+    // written, and its position is stored with the window's.
+    CloseTaskEditor();
     if (gDocumentDirty && document_)
         document_->SaveTaskDocument();
     QtWindowGeometry geometry(*this);
@@ -187,12 +190,5 @@ void frmMain::ShowForm()
 }
 
 void frmMain::PopupMenu(QMenu& menu) { menu.popup(QCursor::pos()); }
-
-// Built by the task editor and the Help menu.
-void frmMain::OpenTaskEditor(bool /*editing*/) {}
-void frmMain::ShowUsage() {}
-void frmMain::OpenWebSite() {}
-void frmMain::OpenProjectPage() {}
-void frmMain::ShowAbout() {}
 
 }  // namespace kestrun
