@@ -48,6 +48,8 @@ int Main(int argc, char* argv[])
     };
     frmMain window(context);
     dialogs.SetOwner(&window);
+    // The task editor has no owner window: it takes the application's icon.
+    QApplication::setWindowIcon(window.windowIcon());
 
     const double twipsPerPixel = window.TwipsPerPixelX();
     notifyArea.SetMessageHandler(
