@@ -216,12 +216,42 @@ void TaskDocument::KeepSchemaLocation()
     root.append_attribute("xsi:noNamespaceSchemaLocation") = ToValidUtf8(SchemaPath().string()).c_str();
 }
 
-std::string TaskDocument::Serialize()
+namespace {
+
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+// Hands the serialized text to the file as it is produced, so that a large
+// document is never held a second time in memory; remembers a failed write.
+class FileWriter : public pugi::xml_writer {
+public:
+    explicit FileWriter(QSaveFile& file) : file_(file) {}
+    void write(const void* data, std::size_t size) override
+    {
+        const auto length = static_cast<qint64>(size);
+        if (ok_ && file_.write(static_cast<const char*>(data), length) != length)
+            ok_ = false;
+    }
+    bool ok() const { return ok_; }
+
+private:
+    QSaveFile& file_;
+    bool ok_ = true;
+};
+
+}  // namespace
+
+void TaskDocument::WriteTo(pugi::xml_writer& writer)
 {
     KeepSchemaLocation();
-    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    StringWriter writer(text);
+    writer.write(kDeclaration, std::strlen(kDeclaration));
     dom_.save(writer, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+}
+
+std::string TaskDocument::Serialize()
+{
+    std::string text;
+    StringWriter writer(text);
+    WriteTo(writer);
     return text;
 }
 
@@ -236,7 +266,6 @@ void TaskDocument::SaveTaskDocument()
         if (!existing.isWritable())
             throw DocumentError(kErrPermissionDenied, "Permission denied: " + path.string());
 
-        const std::string text = Serialize();
         // The new content is written beside the file and then replaces it in one
         // step, so a crash at any moment leaves either the old or the new file.
         QSaveFile file(existing.canonicalFilePath());
@@ -244,8 +273,9 @@ void TaskDocument::SaveTaskDocument()
             throw DocumentError(kErrPathFileAccess, "Path/File access error: " + path.string() +
                                                         " (" + file.errorString().toStdString() + ")");
         }
-        const auto size = static_cast<qint64>(text.size());
-        if (file.write(text.data(), size) != size || !file.commit()) {
+        FileWriter writer(file);
+        WriteTo(writer);
+        if (!writer.ok() || !file.commit()) {
             std::string why = file.errorString().toStdString();
             file.cancelWriting();
             throw DocumentError(kErrDeviceIO, "Device I/O error: " + path.string() + " (" + why + ")");

@@ -91,6 +91,7 @@ public:
 private:
     void Fail(const DocumentError& error);
     void KeepSchemaLocation();
+    void WriteTo(pugi::xml_writer& writer);
     // Runs an operation; any failure in it becomes the fatal report.
     bool Guarded(const std::function<void()>& operation);
     void RemoveNode(pugi::xml_node node);
