@@ -5,7 +5,7 @@
 #include "platform/KeyNotation.h"
 #include "platform/linux/EwmhWindowActivator.h"
 #include "platform/linux/XTestKeySender.h"
-#include "tests/platform/XSession.h"
+#include "tests/support/XSession.h"
 
 #include <sys/wait.h>
 

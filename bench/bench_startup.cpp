@@ -3,7 +3,7 @@
 // time from process start until its icon is embedded and shown in the tray,
 // and the resident memory once idle. Prints the median of several rounds.
 
-#include "tests/platform/XSession.h"
+#include "tests/support/XSession.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

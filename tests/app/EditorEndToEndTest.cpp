@@ -2,8 +2,8 @@
 // a program and its three tasks made through the main window and the task
 // editor, then launched, and what the started program received checked.
 
-#include "tests/platform/XSession.h"
-#include "tests/tray/KestrunDesktop.h"
+#include "tests/support/XSession.h"
+#include "tests/support/KestrunDesktop.h"
 
 #include <gtest/gtest.h>
 

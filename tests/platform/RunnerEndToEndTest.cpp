@@ -3,7 +3,7 @@
 
 #include "platform/PlatformServices.h"
 #include "runner/TaskRunner.h"
-#include "tests/platform/XSession.h"
+#include "tests/support/XSession.h"
 #include "tests/runner/FakeRunHost.h"
 #include "tests/support/ScriptedDialogs.h"
 

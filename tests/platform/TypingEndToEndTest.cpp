@@ -4,7 +4,7 @@
 #include "platform/linux/EwmhWindowActivator.h"
 #include "platform/linux/XTestKeySender.h"
 #include "platform/PlatformError.h"
-#include "tests/platform/XSession.h"
+#include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
 

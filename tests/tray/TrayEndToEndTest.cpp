@@ -2,8 +2,8 @@
 // it starts hidden in the tray, opens from a double click on its icon,
 // launches a program with Enter and quits from the tray menu.
 
-#include "tests/platform/XSession.h"
-#include "tests/tray/KestrunDesktop.h"
+#include "tests/support/XSession.h"
+#include "tests/support/KestrunDesktop.h"
 
 #include <gtest/gtest.h>
 

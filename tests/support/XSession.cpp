@@ -1,4 +1,4 @@
-#include "tests/platform/XSession.h"
+#include "tests/support/XSession.h"
 
 #include "platform/linux/EwmhWindowActivator.h"
 

@@ -1,6 +1,6 @@
-#include "tests/tray/KestrunDesktop.h"
+#include "tests/support/KestrunDesktop.h"
 
-#include "tests/platform/XSession.h"
+#include "tests/support/XSession.h"
 
 #include <X11/Xlib.h>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers for tests that drive the built kestrun on a private X server
-// (tests/platform/XSession.h) with xdotool.
+// (tests/support/XSession.h) with xdotool.
 
 #include "tests/support/TempFolder.h"
 
