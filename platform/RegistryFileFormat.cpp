@@ -1,6 +1,7 @@
 #include "platform/RegistryFileFormat.h"
 
 #include "platform/RegistryOperations.h"
+#include "document/Utf8.h"
 
 #include <charconv>
 #include <cstdio>
@@ -58,7 +59,7 @@ std::string ValueLine(const RegistryValue& value)
 {
     std::string line = value.name.empty() ? "@" : Quoted(value.name);
     line += '=';
-    if (value.type == kRegSz && !HasLineBreakOrNul(value.data) && IsUtf8RegistryText(value.data))
+    if (value.type == kRegSz && !HasLineBreakOrNul(value.data) && IsValidUtf8(value.data))
         return line + Quoted(value.data);
     if (value.type == kRegDword && value.data.size() == 4) {
         std::uint32_t number = 0;

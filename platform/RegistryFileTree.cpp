@@ -1,5 +1,7 @@
 #include "platform/RegistryFileTree.h"
 
+#include "document/Utf8.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -30,7 +32,7 @@ bool SameRegistryName(std::string_view a, std::string_view b)
 {
     if (a == b)
         return true;
-    if (!IsUtf8RegistryText(a) || !IsUtf8RegistryText(b))
+    if (!IsValidUtf8(a) || !IsValidUtf8(b))
         return false;
     QString left = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
     QString right = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
@@ -55,22 +57,6 @@ bool IsWellFormedRegistryPath(std::string_view path)
     for (std::string_view name : RegistryPathNames(path))
         if (name.empty() || name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
             return false;
-    return true;
-}
-
-bool IsUtf8RegistryText(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += length;
-    }
     return true;
 }
 

@@ -55,7 +55,5 @@ std::vector<std::string_view> RegistryPathNames(std::string_view path);
 /// True when the path names at least one key and none of its names is empty
 /// or holds a line break or a NUL.
 bool IsWellFormedRegistryPath(std::string_view path);
-/// True when the text is UTF-8 as far as the file format needs to know.
-bool IsUtf8RegistryText(std::string_view text);
 
 }  // namespace kestrun
