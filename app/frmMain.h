@@ -5,6 +5,7 @@
 #include "editor/TaskEditorHost.h"
 #include "platform/WebPageOpener.h"
 #include "runner/TaskRunner.h"
+#include "settings/TwipScale.h"
 #include "tray/NotifyArea.h"
 
 #include <QIcon>
@@ -193,7 +194,7 @@ private:
     void CreateControls();
     void CreateMenus();
     void ConnectControls();
-    int Pixels(int twips) const;
+    TwipScale Scale() const;
     void CreateTrayMenu();
     /// Fills the new controls with what the load handler read.
     void ShowLoadedState();

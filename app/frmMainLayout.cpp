@@ -5,6 +5,7 @@
 #include "app/TaskListView.h"
 #include "editor/TaskEditorLauncher.h"
 #include "settings/QtWindowGeometry.h"
+#include "settings/TwipScale.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -13,8 +14,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 // The images are compiled into this library; a static library's resources
 // must be registered by hand.
@@ -45,7 +44,8 @@ frmMain::frmMain(MainWindowContext context, QWidget* parent)
         windowIcon.addFile(QStringLiteral(":/kestrun/kestrun-%1.png").arg(QLatin1String(size)));
     setWindowIcon(windowIcon);
     trayImage = QIcon(QStringLiteral(":/kestrun/kestrun-16.png"));
-    resize(Pixels(kClientWidth), Pixels(kClientHeight));
+    const TwipScale twips = Scale();
+    resize(twips.X(kClientWidth), twips.X(kClientHeight));
     CreateTrayMenu();
 }
 
@@ -57,7 +57,7 @@ void frmMain::EnsureControls()
     CreateMenus();
     ConnectControls();
     ShowLoadedState();
-    cboPrograms->resize(Pixels(3495), cboPrograms->sizeHint().height());
+    cboPrograms->resize(Scale().X(3495), cboPrograms->sizeHint().height());
     // The whole window is fixed: client area plus menu bar.
     setFixedSize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
 }
@@ -73,16 +73,22 @@ double frmMain::TwipsPerPixelX() const
     return QtWindowGeometry(const_cast<frmMain&>(*this)).TwipsPerPixelX();
 }
 
-int frmMain::Pixels(int twips) const { return static_cast<int>(std::lround(twips / TwipsPerPixelX())); }
+// The window's design is converted with the horizontal ratio on both axes.
+TwipScale frmMain::Scale() const
+{
+    const double twipsPerPixel = TwipsPerPixelX();
+    return {twipsPerPixel, twipsPerPixel};
+}
 
 void frmMain::CreateControls()
 {
+    const TwipScale twips = Scale();
     auto* client = new QWidget(this);
-    client->setFixedSize(Pixels(kClientWidth), Pixels(kClientHeight));
+    client->setFixedSize(twips.X(kClientWidth), twips.X(kClientHeight));
     setCentralWidget(client);
 
-    const auto place = [this](QWidget* widget, int left, int top, int width, int height) {
-        widget->setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+    const auto place = [&twips](QWidget* widget, int left, int top, int width, int height) {
+        widget->setGeometry(twips.X(left), twips.X(top), twips.X(width), twips.X(height));
     };
     const auto button = [&](QWidget* container, const char* caption, int left, int top) {
         auto* made = new QPushButton(QString::fromUtf8(caption), container);
@@ -96,7 +102,7 @@ void frmMain::CreateControls()
     cboPrograms = new QComboBox(fraPrograms);
     cboPrograms->setEditable(true);
     cboPrograms->setInsertPolicy(QComboBox::NoInsert);
-    cboPrograms->move(Pixels(240), Pixels(360));  // its height follows its font
+    cboPrograms->move(twips.X(240), twips.X(360));  // its height follows its font
     cmdAddProgram = button(fraPrograms, "New...", 240, 840);
     cmdDeleteProgram = button(fraPrograms, "Delete", 1440, 840);
     cmdEditProgram = button(fraPrograms, "Edit...", 2640, 840);
@@ -127,8 +133,8 @@ void frmMain::CreateControls()
     place(fraTasks, 120, 1800, 6375, 3735);
     lstTasks = new TaskListView(fraTasks);
     place(lstTasks, 240, 360, 5895, 2655);
-    lstTasks->setColumnWidth(0, Pixels(1400));
-    lstTasks->setColumnWidth(2, Pixels(1000));
+    lstTasks->setColumnWidth(0, twips.X(1400));
+    lstTasks->setColumnWidth(2, twips.X(1000));
     cmdAddTask = button(fraTasks, "New...", 240, 3120);
     cmdDeleteTask = button(fraTasks, "Delete", 1440, 3120);
     cmdEditTask = button(fraTasks, "Edit...", 2640, 3120);

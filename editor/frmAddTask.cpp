@@ -4,7 +4,7 @@
 #include "app/Globals.h"
 #include "document/NumberText.h"
 #include "editor/NumericKeyFilter.h"
-#include "editor/TwipScale.h"
+#include "settings/TwipScale.h"
 #include "platform/FileOpener.h"
 #include "platform/KeyNotation.h"
 #include "runner/TaskRunner.h"
