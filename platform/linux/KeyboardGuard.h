@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrun {
+
+/// A key code that typing borrows: the keysyms it had, and the keysyms typing
+/// puts there, `width` entries each (the keysyms per key code of the map).
+struct BorrowedCode {
+    unsigned char code = 0;
+    std::vector<unsigned long> original;
+    std::vector<unsigned long> borrowed;
+};
+
+/// Keeps the user's keyboard sound whatever ends Kestrun while it types. A
+/// guardian process of its own watches Kestrun: should Kestrun end without
+/// having restored what it changed (a crash, SIGKILL, an X error), the
+/// guardian releases every key Kestrun may have left down and gives the
+/// borrowed key codes their own keysyms back, then exits.
+class KeyboardGuard {
+public:
+    virtual ~KeyboardGuard() = default;
+
+    /// Before the keyboard mapping changes: returns once the guardian (and a
+    /// journal that outlives both processes) know these codes.
+    virtual void Borrowing(const std::vector<BorrowedCode>& codes) = 0;
+
+    /// After every borrowed code got its own keysyms back.
+    virtual void Restored() = 0;
+
+    /// A key goes down or comes up. Called for every key, so it must cost no
+    /// system call.
+    virtual void KeyDown(unsigned char code) = 0;
+    virtual void KeyUp(unsigned char code) = 0;
+};
+
+/// The guard for typing on the X display `displayName`. When the guardian
+/// cannot be started, the guard still keeps the journal, and typing goes on.
+std::unique_ptr<KeyboardGuard> StartKeyboardGuard(const std::string& displayName);
+
+/// A guard that does nothing, for typing in tests that need no guardian.
+std::unique_ptr<KeyboardGuard> MakeNullKeyboardGuard();
+
+}  // namespace kestrun
