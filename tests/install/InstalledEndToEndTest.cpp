@@ -45,14 +45,6 @@ TEST(InstalledEndToEndTest, UsersProgramsAreMadeFromTheExampleOnTheFirstStartOnl
         EXPECT_TRUE(WaitUntil(MessageBoxShown));  // the parse failure
         EXPECT_EQ(ReadFile(document), broken);
     }
-
-    Step("later start without the document: reported missing, not made again");
-    fs::remove(document);
-    {
-        Started kestrun{StartKestrunAt(executable)};
-        EXPECT_TRUE(WaitUntil(MessageBoxShown));
-        EXPECT_FALSE(fs::exists(document));
-    }
 }
 
 }  // namespace
