@@ -27,6 +27,7 @@ class QPushButton;
 namespace kestrun {
 
 class Dialogs;
+class LoginStart;
 class TaskEditorLauncher;
 class TaskListView;
 
@@ -40,6 +41,12 @@ struct MainWindowContext {
     std::function<RunServices()> runServices;
     /// Whether the desktop has a notification area to put the icon into.
     std::function<bool()> trayAvailable;
+    /// The schema the document names, and the folder of the keystroke help
+    /// page; when empty, those in `folder`.
+    std::filesystem::path schemaFile = {};
+    std::filesystem::path helpFolder = {};
+    /// Starting at login, for the tray menu's "Start at Login"; none: no entry.
+    LoginStart* loginStart = nullptr;
 };
 
 /// The main window "Kestrun by Quillon Works Software": the program selector,
@@ -86,6 +93,8 @@ public:
     void cmdExit_Click() { Unload(); }
     void mnuPopUpOpen_Click() { ShowForm(); }
     void mnuPopUpExit_Click() { Unload(); }
+    /// "Start at Login" was checked or unchecked.
+    void mnuPopUpLogin_Click();
 
     // --- Program and task commands ------------------------------------------
     void cboPrograms_Click();
@@ -169,6 +178,7 @@ public:
     QAction* mnuAbout = nullptr;
     QMenu* mnuPopUpTray = nullptr;
     QAction* mnuPopUpOpen = nullptr;
+    QAction* mnuPopUpLogin = nullptr;
     QAction* mnuPopUpExit = nullptr;
     QMenu* mnuPopUpList = nullptr;
     QAction* mnuEnabled = nullptr;
@@ -200,6 +210,8 @@ private:
     void ShowLoadedState();
 
     bool SetUpTray();
+    /// Checks "Start at Login" when Kestrun starts at login.
+    void ShowLoginStart();
     /// Hides the window; with no tray to come back from, minimises it instead.
     void PutAway();
     void MoveSelectedTask(bool moveDown);

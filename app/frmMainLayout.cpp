@@ -177,6 +177,14 @@ void frmMain::CreateTrayMenu()
     mnuPopUpTray = new QMenu(QStringLiteral("PopUp Tray"), this);
     mnuPopUpOpen = mnuPopUpTray->addAction(QStringLiteral("Show Kestrun"));
     mnuPopUpTray->addSeparator();
+    if (context_.loginStart) {
+        mnuPopUpLogin = mnuPopUpTray->addAction(QStringLiteral("Start at Login"));
+        mnuPopUpLogin->setCheckable(true);
+        connect(mnuPopUpLogin, &QAction::triggered, this, [this] { mnuPopUpLogin_Click(); });
+        // The setting can change outside Kestrun: read it at each opening.
+        connect(mnuPopUpTray, &QMenu::aboutToShow, this, [this] { ShowLoginStart(); });
+        ShowLoginStart();
+    }
     mnuPopUpExit = mnuPopUpTray->addAction(QStringLiteral("Quit Kestrun"));
     connect(mnuPopUpOpen, &QAction::triggered, this, [this] { mnuPopUpOpen_Click(); });
     connect(mnuPopUpExit, &QAction::triggered, this, [this] { mnuPopUpExit_Click(); });

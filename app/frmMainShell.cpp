@@ -5,6 +5,8 @@
 #include "app/Dialogs.h"
 #include "app/Globals.h"
 #include "app/TaskListView.h"
+#include "platform/LoginStart.h"
+#include "platform/PlatformError.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
 #include "tray/CSysTray.h"
@@ -21,7 +23,7 @@ namespace kestrun {
 
 bool frmMain::Form_Load()
 {
-    document_ = std::make_unique<TaskDocument>(context_.folder, context_.reporter);
+    document_ = std::make_unique<TaskDocument>(context_.folder, context_.reporter, context_.schemaFile);
     gTaskDocument = document_.get();
     if (!document_->Load())
         return false;
@@ -41,6 +43,21 @@ bool frmMain::Form_Load()
     if (trayMissing_)
         ShowForm();
     return true;
+}
+
+void frmMain::ShowLoginStart()
+{
+    mnuPopUpLogin->setChecked(context_.loginStart->Enabled());
+}
+
+void frmMain::mnuPopUpLogin_Click()
+{
+    try {
+        context_.loginStart->SetEnabled(mnuPopUpLogin->isChecked());
+    } catch (const PlatformError& error) {
+        context_.dialogs.Message(error.what(), MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    ShowLoginStart();
 }
 
 void frmMain::ShowLoadedState()
