@@ -54,7 +54,7 @@ bool TakesPings(Display* display, Window window)
 
 }  // namespace
 
-Window KeySettle::FocusedWindow()
+unsigned long KeySettle::FocusedWindow()
 {
     XErrorTrap trap;  // the window may go away at any moment
     const Window window = ActiveWindow(display_);
@@ -73,9 +73,10 @@ bool KeySettle::Ping(std::chrono::milliseconds timeout)
     const Atom ping = XInternAtom(display_, "_NET_WM_PING", False);
 
     // The answer goes to the root window for the window manager; any client
-    // that listens to the root's structure changes receives it too.
+    // that listens to the root's structure or substructure changes receives
+    // it too (toolkits differ in which of the two they name).
     XErrorTrap trap;
-    XSelectInput(display_, root, SubstructureNotifyMask);
+    XSelectInput(display_, root, StructureNotifyMask | SubstructureNotifyMask);
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;

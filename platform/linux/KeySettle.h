@@ -1,8 +1,9 @@
 #pragma once
 
-#include <X11/Xlib.h>
-
 #include <chrono>
+
+// Kept free of the X headers, whose macros clash with ordinary names.
+typedef struct _XDisplay Display;
 
 namespace kestrun {
 
@@ -29,7 +30,7 @@ public:
     static std::chrono::milliseconds Pause(int keys);
 
 private:
-    Window FocusedWindow();
+    unsigned long FocusedWindow();
 
     Display* display_;
     long stamp_ = 0;

@@ -1,5 +1,7 @@
 #include "tests/platform/KeymapInspection.h"
 
+#include "platform/linux/KeySettle.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
@@ -59,6 +61,16 @@ unsigned char CodeOf(unsigned long keysym)
     const KeyCode code = XKeysymToKeycode(display, keysym);
     XCloseDisplay(display);
     return code;
+}
+
+bool PingActiveWindow(std::chrono::milliseconds timeout)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    const bool answered = KeySettle(display).Ping(timeout);
+    XCloseDisplay(display);
+    return answered;
 }
 
 KeyGrabber::KeyGrabber(const std::vector<unsigned char>& codes) : display_(XOpenDisplay(nullptr))

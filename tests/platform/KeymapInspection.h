@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ std::string XkbKeys();
 
 /// The first key code that produces `keysym`; 0 for none.
 unsigned char CodeOf(unsigned long keysym);
+
+/// Whether the active window answers typing's ping within `timeout`.
+bool PingActiveWindow(std::chrono::milliseconds timeout);
 
 /// A client of its own that grabs key codes on the root window, with any
 /// modifiers, for as long as it lives.

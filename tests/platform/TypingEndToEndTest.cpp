@@ -194,5 +194,25 @@ TEST(TypingEndToEnd, ActivationFailsForAProcessWithoutWindow)
     EXPECT_THROW(EwmhWindowActivator().Activate(getpid()), PlatformError);
 }
 
+// Qt windows answer the window manager's ping once they have handled every
+// earlier event, so typing knows when its keys are read; xterm takes no part.
+TEST_F(BorrowedCodesTest, AQtWindowGetsEveryCharacterAndAnswersThePing)
+{
+    EXPECT_FALSE(PingActiveWindow(std::chrono::milliseconds(500))) << "xterm answered a ping";
+
+    const auto typed = session.folder() / "qt.txt";
+    const pid_t qt = StartProcess({KESTRUN_QT_RECORDER, typed.string()});
+    ASSERT_TRUE(XSession::WaitForWindowOf(qt)) << "the Qt recorder did not start";
+    EwmhWindowActivator().Activate(qt);
+    ASSERT_TRUE(XSession::IsActive(qt));
+    EXPECT_TRUE(PingActiveWindow(std::chrono::seconds(5)));
+
+    const std::string text = ForeignText();
+    XTestKeySender sender;
+    sender.SendKeys(text, true);
+    EXPECT_EQ(XSession::WaitForOutput(typed, text.size()), text);
+    StopProcess(qt);
+}
+
 }  // namespace
 }  // namespace kestrun::test
