@@ -65,8 +65,9 @@ TEST_P(TypingEndToEndTest, TypesTheTextExactlyWhateverTheLayout)
 
 INSTANTIATE_TEST_SUITE_P(Layouts, TypingEndToEndTest, ::testing::Values("us", "de", "fr"));
 
-// 300 distinct characters that no key of the us layout types.
-std::string ForeignText()
+// 300 distinct characters that no key of the us layout types, and more CJK
+// ones after them when asked.
+std::string ForeignText(int moreCjk = 0)
 {
     const std::pair<char32_t, int> blocks[] = {
         {U'А', 64},   // Cyrillic
@@ -75,6 +76,7 @@ std::string ForeignText()
         {U'ぁ', 83},  // Hiragana
         {U'一', 80},  // CJK
         {U'←', 31},   // arrows
+        {U'\u5000', moreCjk},
     };
     std::u32string text;
     for (const auto& [first, count] : blocks)
@@ -192,6 +194,34 @@ TEST(TypingEndToEnd, ActivationFailsForAProcessWithoutWindow)
     ASSERT_TRUE(session.ok()) << session.failure;
     EXPECT_THROW(EwmhWindowActivator().Activate(0), PlatformError);
     EXPECT_THROW(EwmhWindowActivator().Activate(getpid()), PlatformError);
+}
+
+TEST_F(BorrowedCodesTest, MoreCharactersThanPlacesChangeTheMapMidwayAndStayExact)
+{
+    // Xvfb's map offers over a hundred codes of four levels, fewer than 500
+    // places: twice 700 distinct characters take four changes, each after
+    // the keys typed with the one before are read.
+    const std::string text = ForeignText(400) + ForeignText(400);
+    const auto keymapBefore = KeyRows();
+    XTestKeySender sender;
+    sender.SendKeys(text, true);
+    EXPECT_EQ(XSession::WaitForOutput(output, text.size()), text);
+    EXPECT_GE(sender.MappingChanges(), 2);
+    EXPECT_LE(sender.MappingChanges(), 4) << "the planner changes the map for every few characters";
+    sender.RestoreKeyboard();
+    EXPECT_EQ(KeyRows(), keymapBefore);
+}
+
+TEST_F(BorrowedCodesTest, ALayoutLoadedMeanwhileIsLeftAsItIs)
+{
+    XTestKeySender sender;
+    sender.SendKeys(ForeignText(), true);
+    ASSERT_EQ(RunProcess({"setxkbmap", "de"}), 0);
+    const auto german = KeyRows();
+    sender.RestoreKeyboard();
+    EXPECT_EQ(KeyRows(), german);
+    sender.SendKeys("ok~", true);  // the German map's own keys, nothing borrowed from before
+    EXPECT_EQ(XSession::WaitForOutput(output, ForeignText().size() + 3), ForeignText() + "ok\n");
 }
 
 // Qt windows answer the window manager's ping once they have handled every
