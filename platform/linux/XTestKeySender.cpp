@@ -23,9 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Typing quiet this long counts as the end of a run of Keystrokes tasks: the
-// borrowed codes go back. A following task within it finds them in place.
-constexpr auto kQuietBeforeRestore = std::chrono::seconds(1);
 constexpr auto kWaitForAnswer = std::chrono::milliseconds(1000);
 
 void RequireExtensions(Display* display)
@@ -46,8 +43,9 @@ void RequireExtensions(Display* display)
 // calls and the thread that gives the codes back; one at a time.
 class XTestKeySender::Session {
 public:
-    Session(GuardStarter startGuard, std::function<bool()> stopRequested)
-        : startGuard_(std::move(startGuard)), stopRequested_(std::move(stopRequested)), worker_([this] { Work(); })
+    Session(GuardStarter startGuard, std::function<bool()> stopRequested, std::chrono::milliseconds quiet)
+        : startGuard_(std::move(startGuard)), stopRequested_(std::move(stopRequested)), quiet_(quiet),
+          worker_([this] { Work(); })
     {
     }
 
@@ -142,7 +140,7 @@ private:
                 wake_.wait(lock);
                 continue;
             }
-            const auto due = std::max(settledAt_, lastTyped_ + kQuietBeforeRestore);
+            const auto due = std::max(settledAt_, lastTyped_ + quiet_);
             if (Clock::now() < due) {
                 wake_.wait_until(lock, due);
                 continue;
@@ -157,6 +155,7 @@ private:
 
     GuardStarter startGuard_;
     std::function<bool()> stopRequested_;
+    std::chrono::milliseconds quiet_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool ending_ = false;
@@ -170,8 +169,9 @@ private:
     std::thread worker_;  // last: starts once everything above exists
 };
 
-XTestKeySender::XTestKeySender(GuardStarter startGuard, std::function<bool()> stopRequested)
-    : session_(std::make_unique<Session>(std::move(startGuard), std::move(stopRequested)))
+XTestKeySender::XTestKeySender(GuardStarter startGuard, std::function<bool()> stopRequested,
+                               std::chrono::milliseconds quietBeforeRestore)
+    : session_(std::make_unique<Session>(std::move(startGuard), std::move(stopRequested), quietBeforeRestore))
 {
 }
 

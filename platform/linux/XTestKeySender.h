@@ -3,6 +3,7 @@
 #include "platform/KeySender.h"
 #include "platform/linux/KeyboardGuard.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,8 +28,10 @@ public:
 
     /// `startGuard` makes the keyboard guard when typing first begins (none:
     /// a guard that does nothing). Typing stops at the next key once
-    /// `stopRequested` says so.
-    explicit XTestKeySender(GuardStarter startGuard = nullptr, std::function<bool()> stopRequested = nullptr);
+    /// `stopRequested` says so. Typing quiet for `quietBeforeRestore` counts
+    /// as the end of a run: the borrowed codes go back.
+    explicit XTestKeySender(GuardStarter startGuard = nullptr, std::function<bool()> stopRequested = nullptr,
+                            std::chrono::milliseconds quietBeforeRestore = std::chrono::seconds(1));
     ~XTestKeySender() override;
 
     void SendKeys(const std::string& text, bool wait) override;
