@@ -17,6 +17,8 @@ PlatformServices MakePlatformServices()
     services.opener = std::make_unique<GioFileOpener>();
     services.sleeper = std::make_unique<ThreadSleeper>();
     services.windows = std::make_unique<EwmhWindowActivator>();
+    // KEYBOARD GUARD: pass StartKeyboardGuard as the guard starter, and the
+    // termination-signal check as stopRequested, once both exist.
     services.keys = std::make_unique<XTestKeySender>();
     return services;
 }
