@@ -106,6 +106,9 @@ public:
     void mnuEnabled_Click();
     void cmdLaunch_Click();
 
+    /// The selected entry of the program selector, or -1. An entry whose
+    /// name the user has typed over in the selector's field is not selected.
+    int SelectedIndex() const;
     /// The selected program's name; empty when none is selected.
     std::string SelectedProgramName() const;
 
@@ -213,6 +216,8 @@ private:
     bool popupEnabledChecked_ = false;
     bool ended_ = false;
     bool trayMissing_ = false;
+    // The window lost the keyboard to a modal box of the application.
+    bool leftForModal_ = false;
     // What the load handler read, kept until the controls exist.
     std::vector<std::string> loadedPrograms_;
     std::vector<TaskRow> loadedRows_;

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 // The images are compiled into this library; a static library's resources
@@ -203,9 +202,6 @@ void frmMain::ConnectControls()
     connect(mnuHelpDovu, &QAction::triggered, this, [this] { OpenProjectPage(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { ShowAbout(); });
 
-    // Esc hides the window, as its cancel button.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, cmdClose, &QPushButton::click);
 }
 
 }  // namespace kestrun
