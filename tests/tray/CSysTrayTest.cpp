@@ -3,6 +3,7 @@
 #include "tray/QtNotifyArea.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPixmap>
 
 #include <gtest/gtest.h>
@@ -184,12 +185,35 @@ TEST_F(TrayTest, EndingInTheTrayRemovesTheIcon)
     EXPECT_EQ(area.calls, (Calls{"add CSysTray", "delete"}));
 }
 
+// What a StatusNotifierItem host reports: requests, not buttons.
 TEST(QtNotifyAreaTest, EveryLeftActivationIsADoubleClickAndContextIsTheRightButton)
 {
     EXPECT_EQ(QtNotifyArea::MessageFor(QSystemTrayIcon::Trigger), kMessageLeftDoubleClick);
     EXPECT_EQ(QtNotifyArea::MessageFor(QSystemTrayIcon::DoubleClick), kMessageLeftDoubleClick);
     EXPECT_EQ(QtNotifyArea::MessageFor(QSystemTrayIcon::Context), kMessageRightButtonUp);
     EXPECT_EQ(QtNotifyArea::MessageFor(QSystemTrayIcon::MiddleClick), 0);
+}
+
+// What an icon embedded in an XEmbed tray sees: the buttons themselves.
+TEST(QtNotifyAreaTest, InAnXEmbedTrayOnlyTheLeftDoubleClickAndTheRightReleaseCount)
+{
+    const struct {
+        QEvent::Type type;
+        Qt::MouseButton button;
+        int message;
+    } cases[] = {
+        {QEvent::MouseButtonDblClick, Qt::LeftButton, kMessageLeftDoubleClick},
+        {QEvent::MouseButtonRelease, Qt::RightButton, kMessageRightButtonUp},
+        {QEvent::MouseButtonPress, Qt::LeftButton, 0},
+        {QEvent::MouseButtonRelease, Qt::LeftButton, 0},
+        {QEvent::MouseButtonPress, Qt::RightButton, 0},
+        {QEvent::MouseButtonDblClick, Qt::RightButton, 0},
+        {QEvent::MouseButtonRelease, Qt::MiddleButton, 0},
+    };
+    for (const auto& test : cases) {
+        const QMouseEvent event(test.type, QPointF(4, 4), QPointF(4, 4), test.button, test.button, Qt::NoModifier);
+        EXPECT_EQ(QtNotifyArea::MessageFor(event), test.message) << test.type << " " << test.button;
+    }
 }
 
 }  // namespace
