@@ -198,6 +198,8 @@ private:
     void CreateMenus();
     void ConnectControls();
     TwipScale Scale() const;
+    /// Places the window again at its first showing, by its outer size.
+    void PlaceByOuterSize();
     void CreateTrayMenu();
     /// Fills the new controls with what the load handler read.
     void ShowLoadedState();

@@ -4,10 +4,13 @@
 #include "app/Globals.h"
 #include "app/TaskListView.h"
 #include "editor/TaskEditorLauncher.h"
+#include "platform/WindowFrame.h"
+#include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
 #include "settings/TwipScale.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -59,6 +62,19 @@ void frmMain::EnsureControls()
     cboPrograms->resize(Scale().X(3495), cboPrograms->sizeHint().height());
     // The whole window is fixed: client area plus menu bar.
     setFixedSize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
+    PlaceByOuterSize();
+}
+
+void frmMain::PlaceByOuterSize()
+{
+    // The load handler placed the window before it had its menu bar, and
+    // before the window manager could say which frame it adds. A stored
+    // position comes out the same; a centred one now counts the whole window.
+    QtWindowGeometry geometry(*this);
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        if (const std::optional<FrameExtents> frame = EstimateFrameExtents(winId()))
+            geometry.SetExpectedFrame(QMargins(frame->left, frame->top, frame->right, frame->bottom));
+    FormPosition(geometry, false);
 }
 
 frmMain::~frmMain()
