@@ -26,7 +26,7 @@ int QtNotifyArea::MessageFor(QSystemTrayIcon::ActivationReason reason)
     }
 }
 
-int QtNotifyArea::MessageFor(const QMouseEvent& event)
+int QtNotifyArea::ButtonMessage(const QMouseEvent& event)
 {
     if (event.type() == QEvent::MouseButtonDblClick && event.button() == Qt::LeftButton)
         return kMessageLeftDoubleClick;
@@ -62,7 +62,7 @@ bool QtNotifyArea::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick:
         // The buttons themselves, not Qt's activations, which come on the
         // first press of any click.
-        Report(MessageFor(*static_cast<QMouseEvent*>(event)));
+        Report(ButtonMessage(*static_cast<QMouseEvent*>(event)));
         return true;
     default:
         return false;

@@ -43,10 +43,6 @@ public:
 
     /// The message number of an activation, or 0 for one that is not passed on.
     static int MessageFor(QSystemTrayIcon::ActivationReason reason);
-    /// The message number of a mouse event on an icon embedded in an XEmbed
-    /// tray, or 0 for one that is not passed on.
-    static int MessageFor(const QMouseEvent& event);
-
     /// The icon's own window in an XEmbed tray; null with a StatusNotifierItem
     /// host or while the icon is not shown.
     QWidget* EmbeddedIcon() const { return embedded_; }
@@ -55,6 +51,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// The message number of a mouse event on an icon embedded in an XEmbed
+    /// tray, or 0 for one that is not passed on.
+    static int ButtonMessage(const QMouseEvent& event);
     void Apply(const NotifyIconData& record);
     void WatchEmbeddedIcon();
     void Report(int message);

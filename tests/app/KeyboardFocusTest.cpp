@@ -1,9 +1,8 @@
-// Where the keyboard goes after the window's own dialogs close, what the
-// program selector's edit field selects, and Esc over an open drop-down list.
+// Where the keyboard goes after the window's own dialogs close, and what the
+// program selector's edit field selects.
 #include "app/QtDialogs.h"
 #include "tests/app/MainWindowFixture.h"
 
-#include <QAbstractItemView>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -159,23 +158,6 @@ TEST_F(KeyboardFocus, TheEditorsMessagesBelongToItAndGiveItTheKeyboardBack)
     EXPECT_TRUE(again.shown);
     EXPECT_TRUE(w().isVisible());
     EXPECT_EQ(services.log, Calls{"open " + help}) << "nothing ran";
-}
-
-TEST_F(KeyboardFocus, EscOverTheOpenProgramListClosesOnlyTheList)
-{
-    w().cboPrograms->setFocus();
-    w().cboPrograms->showPopup();
-    QWidget* list = w().cboPrograms->view();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
-    QTest::keyClick(list->window()->windowHandle(), Qt::Key_Escape);
-    Settle();
-    EXPECT_FALSE(list->isVisible());
-    EXPECT_TRUE(w().isVisible());
-
-    // With the list closed, Esc is "Hide" again.
-    QTest::keyClick(w().windowHandle(), Qt::Key_Escape);
-    Settle();
-    EXPECT_FALSE(w().isVisible());
 }
 
 // Typing into the selector's field a text that names no listed program leaves

@@ -3,7 +3,6 @@
 #include "tray/QtNotifyArea.h"
 
 #include <QApplication>
-#include <QMouseEvent>
 #include <QPixmap>
 
 #include <gtest/gtest.h>
@@ -192,28 +191,6 @@ TEST(QtNotifyAreaTest, EveryLeftActivationIsADoubleClickAndContextIsTheRightButt
     EXPECT_EQ(QtNotifyArea::MessageFor(QSystemTrayIcon::DoubleClick), kMessageLeftDoubleClick);
     EXPECT_EQ(QtNotifyArea::MessageFor(QSystemTrayIcon::Context), kMessageRightButtonUp);
     EXPECT_EQ(QtNotifyArea::MessageFor(QSystemTrayIcon::MiddleClick), 0);
-}
-
-// What an icon embedded in an XEmbed tray sees: the buttons themselves.
-TEST(QtNotifyAreaTest, InAnXEmbedTrayOnlyTheLeftDoubleClickAndTheRightReleaseCount)
-{
-    const struct {
-        QEvent::Type type;
-        Qt::MouseButton button;
-        int message;
-    } cases[] = {
-        {QEvent::MouseButtonDblClick, Qt::LeftButton, kMessageLeftDoubleClick},
-        {QEvent::MouseButtonRelease, Qt::RightButton, kMessageRightButtonUp},
-        {QEvent::MouseButtonPress, Qt::LeftButton, 0},
-        {QEvent::MouseButtonRelease, Qt::LeftButton, 0},
-        {QEvent::MouseButtonPress, Qt::RightButton, 0},
-        {QEvent::MouseButtonDblClick, Qt::RightButton, 0},
-        {QEvent::MouseButtonRelease, Qt::MiddleButton, 0},
-    };
-    for (const auto& test : cases) {
-        const QMouseEvent event(test.type, QPointF(4, 4), QPointF(4, 4), test.button, test.button, Qt::NoModifier);
-        EXPECT_EQ(QtNotifyArea::MessageFor(event), test.message) << test.type << " " << test.button;
-    }
 }
 
 }  // namespace
