@@ -70,11 +70,16 @@ void frmMain::PlaceByOuterSize()
     // The load handler placed the window before it had its menu bar, and
     // before the window manager could say which frame it adds. A stored
     // position comes out the same; a centred one now counts the whole window.
+    // Placed before its native window exists, the window's position is its
+    // frame's, whatever frame the window manager adds.
     QtWindowGeometry geometry(*this);
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        if (const std::optional<FrameExtents> frame = EstimateFrameExtents(winId()))
-            geometry.SetExpectedFrame(QMargins(frame->left, frame->top, frame->right, frame->bottom));
     FormPosition(geometry, false);
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    if (const std::optional<FrameExtents> frame = EstimateFrameExtents(winId())) {
+        geometry.SetExpectedFrame(QMargins(frame->left, frame->top, frame->right, frame->bottom));
+        FormPosition(geometry, false);
+    }
 }
 
 frmMain::~frmMain()
@@ -217,7 +222,6 @@ void frmMain::ConnectControls()
     connect(mnuHelpWebSite, &QAction::triggered, this, [this] { OpenWebSite(); });
     connect(mnuHelpDovu, &QAction::triggered, this, [this] { OpenProjectPage(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { ShowAbout(); });
-
 }
 
 }  // namespace kestrun

@@ -1,6 +1,7 @@
 // The built kestrun on a private X server with openbox and an XEmbed tray:
 // with no stored position, the main window's first showing is centred by its
-// outer size, frame, title bar and menu bar included.
+// outer size, frame, title bar and menu bar included, and quitting stores
+// that outer position.
 
 #include "tests/support/KestrunDesktop.h"
 #include "tests/support/XSession.h"
@@ -27,6 +28,12 @@ std::vector<int> Cardinals(const std::vector<std::string>& xprop)
     for (std::string value; std::getline(in, value, ',');)
         values.push_back(std::atoi(value.c_str()));
     return values;
+}
+
+bool Active(const std::string& pattern)
+{
+    const auto found = VisibleWindowsNamed(pattern);
+    return found.size() == 1 && ActiveWindow() == found.front();
 }
 
 // A number that xwininfo prints after `label`.
@@ -69,6 +76,22 @@ TEST(PlacementEndToEnd, TheFirstShowingIsCentredByTheOuterSize)
     // a pixel either way for the rounding to twips and back.
     EXPECT_NEAR(outerLeft, (work[2] - outerWidth) / 2.0, 1.0);
     EXPECT_NEAR(outerTop, (work[3] - outerHeight) / 2.0, 1.0);
+
+    // Quitting stores the same outer edges, in twips, for the next start.
+    Output({"xdotool", "key", "alt+F4"});
+    ASSERT_TRUE(WaitUntil([] { return Active("^Kestrun$"); })) << "no question before quitting";
+    Output({"xdotool", "key", "Return"});
+    int status = 0;
+    ASSERT_TRUE(WaitUntil([&] { return Ended(kestrun.pid, status); }));
+    kestrun.pid = -1;
+    const std::string settings = ReadFile(session.folder() / "config" / "Quillon Works" / "Kestrun.reg");
+    const auto stored = [&settings](const std::string& name) {
+        const std::string key = "\"frmMain " + name + "\"=dword:";
+        const auto at = settings.find(key);
+        return at == std::string::npos ? -1L : std::strtol(settings.c_str() + at + key.size(), nullptr, 16);
+    };
+    EXPECT_NEAR(stored("Left") / 15.0, outerLeft, 0.5) << settings;
+    EXPECT_NEAR(stored("Top") / 15.0, outerTop, 0.5) << settings;
 }
 
 }  // namespace
