@@ -195,6 +195,8 @@ void frmMain::setVisible(bool visible)
 {
     if (visible)
         EnsureControls();
+    else
+        leftForModal_ = false;  // a later showing is an activation of its own
     QMainWindow::setVisible(visible);
 }
 
