@@ -1,11 +1,10 @@
-// Where the keyboard goes after the window's own dialogs close, and what the
-// program selector's edit field selects.
+// Where the keyboard goes after the task editor's own dialogs close, and what
+// the program selector's edit field selects.
 #include "app/QtDialogs.h"
 #include "tests/app/MainWindowFixture.h"
 
-#include <QInputDialog>
+#include <QDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -76,48 +75,6 @@ protected:
 
     QtDialogs qtDialogs;
 };
-
-TEST_F(KeyboardFocus, AfterTheProgramCommandsDialogsTheFocusIsWhereTheCommandPutIt)
-{
-    struct Case {
-        const char* what;
-        QPushButton* frmMain::*command;
-        std::function<void(QWidget&)> answer;
-        QPushButton* frmMain::*focus;
-    };
-    const auto typeName = [](QWidget& box) {
-        auto* input = qobject_cast<QInputDialog*>(&box);
-        input->setTextValue(QStringLiteral("Mail"));
-        input->accept();
-    };
-    const auto answerNo = [](QWidget& box) {
-        qobject_cast<QMessageBox*>(&box)->button(QMessageBox::No)->click();
-    };
-    const Case cases[] = {
-        {"New, a name given", &frmMain::cmdAddProgram, typeName, &frmMain::cmdAddTask},
-        {"New, cancelled", &frmMain::cmdAddProgram, Reject, &frmMain::cmdAddProgram},
-        {"Edit, cancelled", &frmMain::cmdEditProgram, Reject, &frmMain::cmdLaunch},
-        {"Delete, refused", &frmMain::cmdDeleteProgram, answerNo, &frmMain::cmdDeleteProgram},
-    };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.what);
-        QPushButton* command = w().*test.command;
-        command->setFocus();
-        ModalAnswer answer(test.answer);
-        QTest::keyClick(command, Qt::Key_Space);
-        Settle();
-        ASSERT_TRUE(answer.shown);
-        // The window manager hands the keyboard back to the window.
-        ShowActive(w());
-        EXPECT_EQ(QApplication::focusWidget(), w().*test.focus);
-    }
-
-    // Space on Tasks "New..." opens the editor; nothing is launched.
-    QTest::keyClick(w().cmdAddTask, Qt::Key_Space);
-    EXPECT_NE(w().TaskEditor(), nullptr);
-    EXPECT_TRUE(w().isVisible());
-    EXPECT_TRUE(services.log.empty());
-}
 
 TEST_F(KeyboardFocus, TheEditorsMessagesBelongToItAndGiveItTheKeyboardBack)
 {
