@@ -115,6 +115,9 @@ public:
     void mnuEnabled_Click();
     void cmdLaunch_Click();
 
+    /// The selected entry of the program selector, or -1. An entry whose
+    /// name the user has typed over in the selector's field is not selected.
+    int SelectedIndex() const;
     /// The selected program's name; empty when none is selected.
     std::string SelectedProgramName() const;
 
@@ -205,6 +208,8 @@ private:
     void CreateMenus();
     void ConnectControls();
     TwipScale Scale() const;
+    /// Places the window again at its first showing, by its outer size.
+    void PlaceByOuterSize();
     void CreateTrayMenu();
     /// Fills the new controls with what the load handler read.
     void ShowLoadedState();
@@ -225,6 +230,8 @@ private:
     bool popupEnabledChecked_ = false;
     bool ended_ = false;
     bool trayMissing_ = false;
+    // The window lost the keyboard to a modal box of the application.
+    bool leftForModal_ = false;
     // What the load handler read, kept until the controls exist.
     std::vector<std::string> loadedPrograms_;
     std::vector<TaskRow> loadedRows_;

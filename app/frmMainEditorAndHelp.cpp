@@ -11,7 +11,7 @@ namespace kestrun {
 
 std::optional<std::string> frmMain::SelectedProgram()
 {
-    if (!cboPrograms || cboPrograms->currentIndex() < 0)
+    if (SelectedIndex() < 0)
         return std::nullopt;
     return SelectedProgramName();
 }

@@ -11,6 +11,7 @@
 #include "settings/QtWindowGeometry.h"
 #include "tray/CSysTray.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
@@ -18,6 +19,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
+
+#include <utility>
 
 namespace kestrun {
 
@@ -99,7 +102,7 @@ void frmMain::Form_Activate()
 {
     if (!isVisible())
         return;
-    if (cboPrograms->currentIndex() >= 0)
+    if (SelectedIndex() >= 0)
         cmdLaunch->setFocus(Qt::ActiveWindowFocusReason);
     else
         cmdAddProgram->setFocus(Qt::ActiveWindowFocusReason);
@@ -108,7 +111,16 @@ void frmMain::Form_Activate()
 void frmMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    // The window gets the keyboard back when one of the application's own
+    // message or input boxes closes: the command that asked has already put
+    // the focus where it belongs.
+    if (!isActiveWindow()) {
+        leftForModal_ = QApplication::activeModalWidget() != nullptr;
+        return;
+    }
+    if (!std::exchange(leftForModal_, false))
         Form_Activate();
 }
 
@@ -157,9 +169,15 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::keyPressEvent(QKeyEvent* event)
 {
-    // Enter that no control took presses the default button.
+    // Enter that no control took presses the default button, Esc the cancel
+    // button. An open drop-down list takes its own Esc, so that Esc only
+    // closes the list.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         cmdLaunch->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cmdClose->click();
         return;
     }
     QMainWindow::keyPressEvent(event);
@@ -194,6 +212,8 @@ void frmMain::setVisible(bool visible)
 {
     if (visible)
         EnsureControls();
+    else
+        leftForModal_ = false;  // a later showing is an activation of its own
     QMainWindow::setVisible(visible);
 }
 

@@ -85,7 +85,8 @@ protected:
     {
         folder.Write("Kestrun.xml", DocumentText(programs));
         window = std::make_unique<frmMain>(MainWindowContext{
-            folder.path(), reporter, dialogs, [this] { return services.Services(); },
+            folder.path(), reporter, realDialogs ? *realDialogs : static_cast<Dialogs&>(dialogs),
+            [this] { return services.Services(); },
             [this] { return trayAvailable; }, {}, {}, &autostart});
         const bool loaded = window->Form_Load();
         ASSERT_TRUE(reporter.Silent()) << reporter.reports.front().text;
@@ -146,6 +147,8 @@ protected:
     bool trayAvailable = true;
     /// Make the controls right after loading, as the first showing does.
     bool makeControls = true;
+    /// When set, the window asks through these instead of the scripted ones.
+    Dialogs* realDialogs = nullptr;
     std::unique_ptr<frmMain> window;
 };
 

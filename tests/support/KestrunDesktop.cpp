@@ -188,7 +188,7 @@ std::string WaitForTrayIcon()
             icon = windows.front();
         return !icon.empty() && IsEmbedded(icon);
     });
-    return IsEmbedded(icon) ? icon : std::string();
+    return !icon.empty() && IsEmbedded(icon) ? icon : std::string();
 }
 
 std::string OpenMainWindowFromIcon(const std::string& icon)
