@@ -1,6 +1,7 @@
 #include "document/NodeText.h"
 
 #include "document/DocumentError.h"
+#include "document/DocumentText.h"
 #include "document/Utf8.h"
 
 #include <string>
@@ -26,17 +27,50 @@ pugi::xml_node RequireChild(pugi::xml_node parent, const char* name)
 
 namespace {
 
-void AppendText(pugi::xml_node node, std::string& text)
+// Walks the subtree below `root` in document order without recursion, so that
+// no document can exhaust the stack.
+template <typename Visit>
+void ForEachDescendant(pugi::xml_node root, Visit visit)
 {
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-            text += child.value();
-        else if (child.type() == pugi::node_element)
-            AppendText(child, text);
+    std::size_t depth = 1;
+    for (pugi::xml_node node = root.first_child(); node;) {
+        if (!visit(node, depth))
+            return;
+        if (node.first_child()) {
+            node = node.first_child();
+            ++depth;
+            continue;
+        }
+        while (!node.next_sibling()) {
+            node = node.parent();
+            if (--depth == 0)
+                return;
+        }
+        node = node.next_sibling();
     }
 }
 
+void AppendText(pugi::xml_node node, std::string& text)
+{
+    ForEachDescendant(node, [&text](pugi::xml_node child, std::size_t) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+            text += child.value();
+        return true;
+    });
+}
+
 }  // namespace
+
+pugi::xml_node NodeDeeperThan(pugi::xml_node root, std::size_t limit)
+{
+    pugi::xml_node found;
+    ForEachDescendant(root, [&found, limit](pugi::xml_node node, std::size_t depth) {
+        if (depth > limit)
+            found = node;
+        return !found;
+    });
+    return found;
+}
 
 std::string TextOf(pugi::xml_node node)
 {
@@ -52,15 +86,14 @@ std::string TextOf(pugi::xml_node node)
 
 void SetTextOf(pugi::xml_node element, const std::string& given)
 {
-    // Store the text as the file will read back: XML cannot hold a NUL (it is
-    // dropped rather than cutting the text), line ends read back as line feeds,
-    // and malformed UTF-8 is made well-formed.
+    // Store the text as the file will read back: characters XML cannot hold
+    // (NUL and most control characters) are dropped rather than written as
+    // references the document would then refuse, line ends read back as line
+    // feeds, and malformed UTF-8 is made well-formed.
     std::string text;
     text.reserve(given.size());
-    const std::string valid = ToValidUtf8(given);
+    const std::string valid = WithoutForbiddenCharacters(ToValidUtf8(given));
     for (std::size_t i = 0; i < valid.size(); ++i) {
-        if (valid[i] == '\0')
-            continue;
         if (valid[i] == '\r') {
             text += '\n';
             if (i + 1 < valid.size() && valid[i + 1] == '\n')
