@@ -204,6 +204,29 @@ std::size_t SkipReferenceFree(std::string_view text, std::size_t i)
     return i;
 }
 
+// The end of the tag at text[i], checking the references in its quoted
+// values: a "<!--" inside a value starts no comment.
+std::size_t SkipTag(std::string_view text, std::size_t i)
+{
+    char quote = 0;
+    for (std::size_t j = i + 1; j < text.size(); ++j) {
+        const char c = text[j];
+        if (quote != 0) {
+            if (c == quote)
+                quote = 0;
+            else if (c == '&' && j + 1 < text.size() && text[j + 1] == '#')
+                CheckReference(text, j);
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return j + 1;
+        } else if (c == '<') {
+            return j;  // not a tag; the parser will say so
+        }
+    }
+    return text.size();
+}
+
 }  // namespace
 
 std::optional<std::string> DocumentTextAsUtf8(std::string_view bytes)
@@ -252,14 +275,14 @@ void CheckDocumentCharacters(std::string_view text)
         Refuse("The file holds the character " + CodePointText(c) + ", which XML does not allow", text, i);
     }
     for (std::size_t i = text.find_first_of("<&"); i != std::string_view::npos; i = text.find_first_of("<&", i)) {
-        if (text[i] == '<') {
-            const std::size_t end = SkipReferenceFree(text, i);
-            i = end == i ? i + 1 : end;
+        if (text[i] == '&') {
+            if (i + 1 < text.size() && text[i + 1] == '#')
+                CheckReference(text, i);
+            ++i;
             continue;
         }
-        if (i + 1 < text.size() && text[i + 1] == '#')
-            CheckReference(text, i);
-        ++i;
+        const std::size_t end = SkipReferenceFree(text, i);
+        i = end != i ? end : SkipTag(text, i);
     }
 }
 

@@ -64,6 +64,7 @@ TEST_F(HostileDocumentTest, EachIsRefusedWithOneReportAndLeftAsItWas)
         {"reference beyond Unicode", WithValue("&#x110000;"), bad, {"&#x110000;"}},
         {"reference overflowing", WithValue("&#99999999999999999999;"), bad, {"does not allow"}},
         {"reference in an attribute", "<programs a=\"&#2;\"/>", bad, {"&#2;", "line 1, column 14"}},
+        {"reference after a comment opening in a value", "<programs a=\"<!--\">&#0;</programs>", bad, {"&#0;"}},
         {"reference without digits", WithValue("&#;"), bad, {"malformed"}},
         {"reference without end", WithValue("&#65 "), bad, {"malformed"}},
         {"raw control character", WithValue("a\x01z"), bad, {"U+0001", "line 2"}},
