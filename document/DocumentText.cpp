@@ -62,20 +62,6 @@ std::optional<std::string_view> DeclaredEncoding(std::string_view text)
     return declaration.substr(i + 1, end - i - 1);
 }
 
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // Windows-1252 from 0x80 to 0x9F; the five bytes it leaves undefined keep
 // their Latin-1 code points.
 constexpr std::array<char16_t, 32> kWindows1252High = {
@@ -85,18 +71,20 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+std::string Utf8Of(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
 std::string SingleByteToUtf8(std::string_view bytes, bool windows1252)
 {
-    std::string text;
-    text.reserve(bytes.size() + bytes.size() / 8);
-    for (char byte : bytes) {
+    std::u16string wide(bytes.size(), u'\0');
+    std::transform(bytes.begin(), bytes.end(), wide.begin(), [windows1252](char byte) -> char16_t {
         const auto c = static_cast<unsigned char>(byte);
-        if (windows1252 && c >= 0x80 && c <= 0x9F)
-            AppendUtf8(text, kWindows1252High[c - 0x80]);
-        else
-            AppendUtf8(text, c);
-    }
-    return text;
+        return windows1252 && c >= 0x80 && c <= 0x9F ? kWindows1252High[c - 0x80] : c;
+    });
+    return Utf8Of(QString::fromStdU16String(wide));
 }
 
 // UTF-16 or UTF-32, told by a byte order mark or by how "<" is spelt.
@@ -236,13 +224,10 @@ std::optional<std::string> DocumentTextAsUtf8(std::string_view bytes)
         const QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
         const qsizetype bad = decoder.hasError() ? 0 : LoneSurrogate(text);
         if (decoder.hasError() || bad >= 0) {
-            const QByteArray before = text.left(std::max<qsizetype>(bad, 0)).toUtf8();
-            Refuse("The file is neither UTF-8 nor well-formed UTF-16 or UTF-32",
-                   std::string_view(before.constData(), static_cast<std::size_t>(before.size())),
-                   static_cast<std::size_t>(before.size()));
+            const std::string before = Utf8Of(text.left(std::max<qsizetype>(bad, 0)));
+            Refuse("The file is neither UTF-8 nor well-formed UTF-16 or UTF-32", before, before.size());
         }
-        const QByteArray utf8 = text.toUtf8();
-        return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        return Utf8Of(text);
     }
     if (bytes.starts_with(kUtf8ByteOrderMark)) {
         RequireUtf8(bytes, "The file begins with the UTF-8 byte order mark");
