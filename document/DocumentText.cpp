@@ -152,8 +152,9 @@ std::string CodePointText(char32_t c)
     return text;
 }
 
-// Checks the character reference that starts with "&#" at text[at].
-void CheckReference(std::string_view text, std::size_t at)
+// Checks the character reference that starts with "&#" at text[at]; true
+// when it stands for a carriage return.
+bool CheckReference(std::string_view text, std::size_t at)
 {
     std::size_t i = at + 2;
     const bool hex = i < text.size() && text[i] == 'x';
@@ -176,6 +177,7 @@ void CheckReference(std::string_view text, std::size_t at)
     if (!IsXmlCharacter(value))
         Refuse("The character reference " + written + " stands for a character that XML does not allow", text,
                at);
+    return value == '\r';
 }
 
 // The end of the markup at text[i] that holds no references (comment, CDATA
@@ -198,7 +200,7 @@ std::size_t SkipReferenceFree(std::string_view text, std::size_t i)
 
 // The end of the tag at text[i], checking the references in its quoted
 // values: a "<!--" inside a value starts no comment.
-std::size_t SkipTag(std::string_view text, std::size_t i)
+std::size_t SkipTag(std::string_view text, std::size_t i, bool& carriageReturn)
 {
     char quote = 0;
     for (std::size_t j = i + 1; j < text.size(); ++j) {
@@ -207,7 +209,7 @@ std::size_t SkipTag(std::string_view text, std::size_t i)
             if (c == quote)
                 quote = 0;
             else if (c == '&' && j + 1 < text.size() && text[j + 1] == '#')
-                CheckReference(text, j);
+                carriageReturn |= CheckReference(text, j);
         } else if (c == '"' || c == '\'') {
             quote = c;
         } else if (c == '>') {
@@ -253,7 +255,7 @@ std::optional<std::string> DocumentTextAsUtf8(std::string_view bytes)
     return SingleByteToUtf8(bytes, true);
 }
 
-void CheckDocumentCharacters(std::string_view text)
+bool CheckDocumentCharacters(std::string_view text)
 {
     // This runs over every byte of the file before each parse: eight bytes at
     // a time while none of them is a control character or the lead byte of
@@ -278,14 +280,15 @@ void CheckDocumentCharacters(std::string_view text)
             c = static_cast<unsigned char>(text[i + 2]) == 0xBE ? 0xFFFE : 0xFFFF;
         Refuse("The file holds the character " + CodePointText(c) + ", which XML does not allow", text, i);
     }
+    bool carriageReturn = false;
     std::size_t reference = text.find("&#");
     for (std::size_t i = text.find('<');; i = text.find('<', i)) {
         for (; reference < i; reference = text.find("&#", reference + 1))
-            CheckReference(text, reference);
+            carriageReturn |= CheckReference(text, reference);
         if (i == std::string_view::npos)
-            return;
+            return carriageReturn;
         const std::size_t end = SkipReferenceFree(text, i);
-        i = end != i ? end : SkipTag(text, i);
+        i = end != i ? end : SkipTag(text, i, carriageReturn);
         if (reference < i)
             reference = text.find("&#", i);
     }

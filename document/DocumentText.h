@@ -25,8 +25,9 @@ std::optional<std::string> DocumentTextAsUtf8(std::string_view bytes);
 /// (a control character other than tab, line feed and carriage return,
 /// U+FFFE or U+FFFF), or a character reference that is malformed or stands
 /// for such a character or a surrogate. Comments, CDATA sections and
-/// processing instructions hold no references.
-void CheckDocumentCharacters(std::string_view utf8);
+/// processing instructions hold no references. True when the text holds a
+/// reference to a carriage return.
+bool CheckDocumentCharacters(std::string_view utf8);
 
 /// "line L, column C" of a byte offset in UTF-8 text, both counted from 1 and
 /// columns in characters; empty when the offset lies outside the text.

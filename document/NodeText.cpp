@@ -4,6 +4,7 @@
 #include "document/DocumentText.h"
 #include "document/Utf8.h"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -84,24 +85,43 @@ std::string TextOf(pugi::xml_node node)
     return text;
 }
 
+namespace {
+
+// Line ends as a parser reads them back: each CR LF or lone CR a line feed.
+std::string WithLineFeeds(std::string_view given)
+{
+    std::string text;
+    text.reserve(given.size());
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given[i] == '\r') {
+            text += '\n';
+            if (i + 1 < given.size() && given[i + 1] == '\n')
+                ++i;
+            continue;
+        }
+        text += given[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+void CarriageReturnsToLineFeeds(pugi::xml_node root)
+{
+    ForEachDescendant(root, [](pugi::xml_node node, std::size_t) {
+        if (node.type() == pugi::node_pcdata && std::strchr(node.value(), '\r'))
+            node.set_value(WithLineFeeds(node.value()).c_str());
+        return true;
+    });
+}
+
 void SetTextOf(pugi::xml_node element, const std::string& given)
 {
     // Store the text as the file will read back: characters XML cannot hold
     // (NUL and most control characters) are dropped rather than written as
     // references the document would then refuse, line ends read back as line
     // feeds, and malformed UTF-8 is made well-formed.
-    std::string text;
-    text.reserve(given.size());
-    const std::string valid = WithoutForbiddenCharacters(ToValidUtf8(given));
-    for (std::size_t i = 0; i < valid.size(); ++i) {
-        if (valid[i] == '\r') {
-            text += '\n';
-            if (i + 1 < valid.size() && valid[i + 1] == '\n')
-                ++i;
-            continue;
-        }
-        text += valid[i];
-    }
+    const std::string text = WithLineFeeds(WithoutForbiddenCharacters(ToValidUtf8(given)));
 
     pugi::xml_node only = element.first_child();
     if (!text.empty() && only && !only.next_sibling() && only.type() == pugi::node_pcdata) {

@@ -124,7 +124,7 @@ void TaskDocument::Parse(DomBuffer& buffer, const std::function<std::string()>& 
     dom_.reset();
     paths_.Attach(dom_);
     const std::optional<std::string> converted = DocumentTextAsUtf8(buffer.view());
-    CheckDocumentCharacters(converted ? std::string_view(*converted) : buffer.view());
+    const bool carriageReturns = CheckDocumentCharacters(converted ? std::string_view(*converted) : buffer.view());
 
     pugi::xml_parse_result result;
     if (converted) {
@@ -150,6 +150,8 @@ void TaskDocument::Parse(DomBuffer& buffer, const std::function<std::string()>& 
         dom_.reset();
         throw DocumentError::LoadFailure(pugi::status_end_element_mismatch, reason);
     }
+    if (carriageReturns)
+        CarriageReturnsToLineFeeds(dom_);
     paths_.Attach(dom_);
     pugi::xml_attribute schemaLocation = paths_.SchemaLocation();
     if (!schemaLocation)

@@ -133,6 +133,7 @@ TEST_F(HostileDocumentTest, EachAllowedDocumentLoadsWithItsCharactersAsMeant)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {WithValue("&#9;&#xA;&#65;&#x20AC;&#x10FFFF;"), "\t\nA\xE2\x82\xAC\xF4\x8F\xBF\xBF"},
+        {WithValue("a&#xD;b&#13;&#10;c"), "a\nb\nc"},
         {WithValue("<![CDATA[&#0;]]>"), "&#0;"},
         {WithValue("a<!-- &#1; -->b"), "ab"},
         {WithValue("&amp;#0;"), "&#0;"},
