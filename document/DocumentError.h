@@ -34,6 +34,12 @@ public:
         return DocumentError(kErrNodeNotFound, "Object variable or With block variable not set");
     }
 
+    /// The document could not be loaded: "[Kestrun.xml] File Error -", a line
+    /// break and the reason.
+    static DocumentError LoadFailure(std::int32_t number, const std::string& reason) {
+        return DocumentError(number, std::string("[Kestrun.xml] File Error -") + kLineBreak + reason);
+    }
+
 private:
     std::int32_t number_;
 };

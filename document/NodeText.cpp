@@ -1,8 +1,10 @@
 #include "document/NodeText.h"
 
 #include "document/DocumentError.h"
+#include "document/DocumentText.h"
 #include "document/Utf8.h"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -26,17 +28,50 @@ pugi::xml_node RequireChild(pugi::xml_node parent, const char* name)
 
 namespace {
 
-void AppendText(pugi::xml_node node, std::string& text)
+// Walks the subtree below `root` in document order without recursion, so that
+// no document can exhaust the stack.
+template <typename Visit>
+void ForEachDescendant(pugi::xml_node root, Visit visit)
 {
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-            text += child.value();
-        else if (child.type() == pugi::node_element)
-            AppendText(child, text);
+    std::size_t depth = 1;
+    for (pugi::xml_node node = root.first_child(); node;) {
+        if (!visit(node, depth))
+            return;
+        if (node.first_child()) {
+            node = node.first_child();
+            ++depth;
+            continue;
+        }
+        while (!node.next_sibling()) {
+            node = node.parent();
+            if (--depth == 0)
+                return;
+        }
+        node = node.next_sibling();
     }
 }
 
+void AppendText(pugi::xml_node node, std::string& text)
+{
+    ForEachDescendant(node, [&text](pugi::xml_node child, std::size_t) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+            text += child.value();
+        return true;
+    });
+}
+
 }  // namespace
+
+pugi::xml_node NodeDeeperThan(pugi::xml_node root, std::size_t limit)
+{
+    pugi::xml_node found;
+    ForEachDescendant(root, [&found, limit](pugi::xml_node node, std::size_t depth) {
+        if (depth > limit)
+            found = node;
+        return !found;
+    });
+    return found;
+}
 
 std::string TextOf(pugi::xml_node node)
 {
@@ -50,25 +85,43 @@ std::string TextOf(pugi::xml_node node)
     return text;
 }
 
-void SetTextOf(pugi::xml_node element, const std::string& given)
+namespace {
+
+// Line ends as a parser reads them back: each CR LF or lone CR a line feed.
+std::string WithLineFeeds(std::string_view given)
 {
-    // Store the text as the file will read back: XML cannot hold a NUL (it is
-    // dropped rather than cutting the text), line ends read back as line feeds,
-    // and malformed UTF-8 is made well-formed.
     std::string text;
     text.reserve(given.size());
-    const std::string valid = ToValidUtf8(given);
-    for (std::size_t i = 0; i < valid.size(); ++i) {
-        if (valid[i] == '\0')
-            continue;
-        if (valid[i] == '\r') {
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given[i] == '\r') {
             text += '\n';
-            if (i + 1 < valid.size() && valid[i + 1] == '\n')
+            if (i + 1 < given.size() && given[i + 1] == '\n')
                 ++i;
             continue;
         }
-        text += valid[i];
+        text += given[i];
     }
+    return text;
+}
+
+}  // namespace
+
+void CarriageReturnsToLineFeeds(pugi::xml_node root)
+{
+    ForEachDescendant(root, [](pugi::xml_node node, std::size_t) {
+        if (node.type() == pugi::node_pcdata && std::strchr(node.value(), '\r'))
+            node.set_value(WithLineFeeds(node.value()).c_str());
+        return true;
+    });
+}
+
+void SetTextOf(pugi::xml_node element, const std::string& given)
+{
+    // Store the text as the file will read back: characters XML cannot hold
+    // (NUL and most control characters) are dropped rather than written as
+    // references the document would then refuse, line ends read back as line
+    // feeds, and malformed UTF-8 is made well-formed.
+    const std::string text = WithLineFeeds(WithoutForbiddenCharacters(ToValidUtf8(given)));
 
     pugi::xml_node only = element.first_child();
     if (!text.empty() && only && !only.next_sibling() && only.type() == pugi::node_pcdata) {

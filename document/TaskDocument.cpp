@@ -1,54 +1,27 @@
 #include "document/TaskDocument.h"
 
 #include "app/Globals.h"
+#include "document/DocumentFile.h"
+#include "document/DocumentText.h"
 #include "document/HugePageArena.h"
+#include "document/NodeText.h"
 #include "document/Utf8.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <new>
-#include <utility>
 #include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <utility>
 
 namespace kestrun {
 
 namespace {
 
-// Error numbers of the file facility, for failures while saving.
-constexpr std::int32_t kErrFileNotFound = 53;
-constexpr std::int32_t kErrPermissionDenied = 70;
-constexpr std::int32_t kErrPathFileAccess = 75;
-constexpr std::int32_t kErrDeviceIO = 57;
 constexpr std::int32_t kErrOutOfMemory = 7;
 constexpr std::int32_t kErrInvalidCall = 5;
 
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single |
                                    pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
-
-std::string LoadErrorDescription(const std::string& reason)
-{
-    return std::string("[Kestrun.xml] File Error -") + kLineBreak + reason;
-}
-
-// A position in the text as "line L, column C", both from 1.
-std::string PositionText(std::string_view text, std::ptrdiff_t offset)
-{
-    if (offset < 0 || static_cast<std::size_t>(offset) > text.size())
-        return {};
-    long line = 1;
-    long column = 1;
-    for (std::ptrdiff_t i = 0; i < offset; ++i) {
-        if (text[i] == '\n') { ++line; column = 1; }
-        else ++column;
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
 
 class StringWriter : public pugi::xml_writer {
 public:
@@ -64,11 +37,6 @@ private:
 
 // The DOM's allocator must be in place before the first document allocates.
 const bool kArenaInstalled = (HugePageArena::Install(), true);
-
-QString QtPath(const std::filesystem::path& path)
-{
-    return QFile::decodeName(path.c_str());
-}
 
 }  // namespace
 
@@ -95,7 +63,7 @@ bool TaskDocument::Guarded(const std::function<void()>& operation)
     } catch (const pugi::xpath_exception& error) {
         Fail(DocumentError(kErrInvalidCall, error.what()));
     } catch (const std::bad_alloc&) {
-        Fail(DocumentError(kErrOutOfMemory, "Out of memory"));
+        Fail(DocumentError(kErrOutOfMemory, "Out of memory: " + DocumentPath().string()));
     }
     return false;
 }
@@ -132,26 +100,15 @@ bool TaskDocument::Load()
 {
     return Guarded([this] {
         const std::filesystem::path path = DocumentPath();
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec))
-            throw DocumentError(kErrDocumentNotFound, "[Kestrun.xml] File Not Found");
-        std::ifstream in(path, std::ios::binary | std::ios::ate);
-        const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
-        if (size < 0) {
-            throw DocumentError(pugi::status_io_error,
-                                LoadErrorDescription(std::string("The file could not be read: ") +
-                                                     std::strerror(errno)));
-        }
-        DomBuffer buffer(static_cast<std::size_t>(size));
-        in.seekg(0);
-        if (size > 0 && !in.read(buffer.data(), size)) {
-            throw DocumentError(pugi::status_io_error,
-                                LoadErrorDescription(std::string("The file could not be read: ") +
-                                                     std::strerror(errno)));
-        }
+        RemoveStrayTemporaries(path);
+        DocumentFileReader file(path);
+        DomBuffer buffer(file.Size());
+        file.ReadInto(buffer.data());
         Parse(buffer, [&path] {
-            std::ifstream again(path, std::ios::binary);
-            return std::string(std::istreambuf_iterator<char>(again), std::istreambuf_iterator<char>());
+            DocumentFileReader again(path);
+            std::string text(again.Size(), '\0');
+            again.ReadInto(text.data());
+            return text;
         });
     });
 }
@@ -168,40 +125,46 @@ bool TaskDocument::LoadFromText(std::string_view text)
 void TaskDocument::Parse(DomBuffer& buffer, const std::function<std::string()>& original)
 {
     dom_.reset();
-    const std::string_view text = buffer.view();
+    paths_.Attach(dom_);
+    const std::optional<std::string> converted = DocumentTextAsUtf8(buffer.view());
+    const bool carriageReturns = CheckDocumentCharacters(converted ? std::string_view(*converted) : buffer.view());
 
-    // Files written as single-byte text by older versions are not UTF-8; read
-    // those as Latin-1 instead of carrying invalid bytes along.
-    pugi::xml_encoding encoding = IsValidUtf8(text) ? pugi::encoding_auto : pugi::encoding_latin1;
-    const bool wide = text.substr(0, 2) == std::string_view("\xFF\xFE", 2) ||
-                      text.substr(0, 2) == std::string_view("\xFE\xFF", 2) ||
-                      text.substr(0, 2) == std::string_view("<\0", 2) ||
-                      text.substr(0, 2) == std::string_view("\0<", 2);
-    if (wide) {
-        encoding = pugi::encoding_auto;  // UTF-16 or UTF-32
-    } else if (std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
-        // XML allows no NUL character; the parser would silently cut the text there.
-        paths_.Attach(dom_);
-        throw DocumentError(pugi::status_bad_pcdata,
-                            LoadErrorDescription("The file holds a NUL character (" + PositionText(text, nul) + ")"));
+    pugi::xml_parse_result result;
+    if (converted) {
+        result = dom_.load_buffer(converted->data(), converted->size(), kParseOptions, pugi::encoding_utf8);
+    } else {
+        const std::size_t size = buffer.size();
+        result = dom_.load_buffer_inplace_own(buffer.Release(), size, kParseOptions, pugi::encoding_utf8);
     }
-    const std::size_t size = buffer.size();
-    pugi::xml_parse_result result = dom_.load_buffer_inplace_own(buffer.Release(), size, kParseOptions, encoding);
+    // The parser has changed its buffer; positions are counted in the text.
+    auto where = [&](std::ptrdiff_t offset) {
+        const std::string position =
+            offset < 0 ? std::string() : PositionText(converted ? *converted : original(), static_cast<std::size_t>(offset));
+        return position.empty() ? position : " (" + position + ")";
+    };
     if (!result) {
-        std::string reason = result.description();
-        // The parser has changed the buffer; positions are counted in the file.
-        const std::string where = PositionText(original(), result.offset);
-        if (!where.empty())
-            reason += " (" + where + ")";
+        const std::string reason = result.description() + where(result.offset);
         dom_.reset();
-        paths_.Attach(dom_);
-        throw DocumentError(result.status, LoadErrorDescription(reason));
+        throw DocumentError::LoadFailure(result.status, reason);
     }
+    if (pugi::xml_node deep = NodeDeeperThan(dom_, kMaxNestingDepth)) {
+        const std::string reason = "The elements are nested too deep, more than " +
+                                   std::to_string(kMaxNestingDepth) + " levels" + where(deep.offset_debug());
+        dom_.reset();
+        throw DocumentError::LoadFailure(pugi::status_end_element_mismatch, reason);
+    }
+    if (carriageReturns)
+        CarriageReturnsToLineFeeds(dom_);
     paths_.Attach(dom_);
     pugi::xml_attribute schemaLocation = paths_.SchemaLocation();
     if (!schemaLocation)
         throw DocumentError::NodeNotFound();
-    schemaLocation.set_value(ToValidUtf8(SchemaPath().string()).c_str());
+    schemaLocation.set_value(SchemaLocationText().c_str());
+}
+
+std::string TaskDocument::SchemaLocationText() const
+{
+    return WithoutForbiddenCharacters(ToValidUtf8(SchemaPath().string()));
 }
 
 void TaskDocument::KeepSchemaLocation()
@@ -216,30 +179,12 @@ void TaskDocument::KeepSchemaLocation()
         return;
     if (!root.attribute("xmlns:xsi"))
         root.append_attribute("xmlns:xsi") = "http://www.w3.org/2001/XMLSchema-instance";
-    root.append_attribute("xsi:noNamespaceSchemaLocation") = ToValidUtf8(SchemaPath().string()).c_str();
+    root.append_attribute("xsi:noNamespaceSchemaLocation") = SchemaLocationText().c_str();
 }
 
 namespace {
 
 constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-
-// Hands the serialized text to the file as it is produced, so that a large
-// document is never held a second time in memory; remembers a failed write.
-class FileWriter : public pugi::xml_writer {
-public:
-    explicit FileWriter(QSaveFile& file) : file_(file) {}
-    void write(const void* data, std::size_t size) override
-    {
-        const auto length = static_cast<qint64>(size);
-        if (ok_ && file_.write(static_cast<const char*>(data), length) != length)
-            ok_ = false;
-    }
-    bool ok() const { return ok_; }
-
-private:
-    QSaveFile& file_;
-    bool ok_ = true;
-};
 
 }  // namespace
 
@@ -261,28 +206,9 @@ std::string TaskDocument::Serialize()
 void TaskDocument::SaveTaskDocument()
 {
     Guarded([this] {
-        const std::filesystem::path path = DocumentPath();
-        const QString name = QtPath(path);
-        const QFileInfo existing(name);
-        if (!existing.exists() || !existing.isFile())
-            throw DocumentError(kErrFileNotFound, "File not found: " + path.string());
-        if (!existing.isWritable())
-            throw DocumentError(kErrPermissionDenied, "Permission denied: " + path.string());
-
         // The new content is written beside the file and then replaces it in one
         // step, so a crash at any moment leaves either the old or the new file.
-        QSaveFile file(existing.canonicalFilePath());
-        if (!file.open(QIODevice::WriteOnly)) {
-            throw DocumentError(kErrPathFileAccess, "Path/File access error: " + path.string() +
-                                                        " (" + file.errorString().toStdString() + ")");
-        }
-        FileWriter writer(file);
-        WriteTo(writer);
-        if (!writer.ok() || !file.commit()) {
-            std::string why = file.errorString().toStdString();
-            file.cancelWriting();
-            throw DocumentError(kErrDeviceIO, "Device I/O error: " + path.string() + " (" + why + ")");
-        }
+        ReplaceDocumentFile(DocumentPath(), [this](pugi::xml_writer& writer) { WriteTo(writer); });
         gDocumentDirty = false;
     });
 }

@@ -5,6 +5,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -16,6 +17,11 @@ namespace kestrun {
 inline constexpr const char* kDocumentFileName = "Kestrun.xml";
 inline constexpr const char* kSchemaFileName = "Kestrun.xsd";
 inline constexpr const char* kTemplateProgramName = "Kestrun Template";
+
+/// How deep nodes may nest in a task document. A real one needs six levels;
+/// the limit keeps every walk of the tree that recurses (the XML library
+/// removes a subtree recursively) far from the end of the stack.
+inline constexpr std::size_t kMaxNestingDepth = 1000;
 
 inline constexpr const char* kTypeOpenFile = "Open File";
 inline constexpr const char* kTypeWait = "Wait";
@@ -49,7 +55,8 @@ public:
     TaskDocument& operator=(const TaskDocument&) = delete;
 
     /// Reads and parses Kestrun.xml and points its schema location at
-    /// SchemaPath(). False after a fatal report.
+    /// SchemaPath(). False after a fatal report. Removes what saves killed
+    /// midway left beside the file first.
     bool Load();
     /// The same from a text already in memory (the file name is still used
     /// for the schema location).
@@ -92,6 +99,7 @@ public:
 private:
     void Fail(const DocumentError& error);
     void KeepSchemaLocation();
+    std::string SchemaLocationText() const;
     void WriteTo(pugi::xml_writer& writer);
     // Runs an operation; any failure in it becomes the fatal report.
     bool Guarded(const std::function<void()>& operation);

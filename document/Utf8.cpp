@@ -42,7 +42,7 @@ std::size_t SequenceLength(std::string_view text, std::size_t i)
 
 }  // namespace
 
-bool IsValidUtf8(std::string_view text)
+std::size_t FirstInvalidUtf8(std::string_view text)
 {
     std::size_t i = 0;
     while (i < text.size()) {
@@ -57,10 +57,15 @@ bool IsValidUtf8(std::string_view text)
         }
         const std::size_t length = SequenceLength(text, i);
         if (length == 0)
-            return false;
+            return i;
         i += length;
     }
-    return true;
+    return std::string_view::npos;
+}
+
+bool IsValidUtf8(std::string_view text)
+{
+    return FirstInvalidUtf8(text) == std::string_view::npos;
 }
 
 std::string ToValidUtf8(std::string_view text)

@@ -8,6 +8,10 @@ namespace kestrun {
 /// True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
 
+/// The offset of the first byte that does not start a well-formed UTF-8
+/// sequence, or npos when there is none.
+std::size_t FirstInvalidUtf8(std::string_view text);
+
 /// The text with every byte that is not part of a well-formed UTF-8 sequence
 /// replaced by U+FFFD, so that what is stored reads back the same.
 std::string ToValidUtf8(std::string_view text);

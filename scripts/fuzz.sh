@@ -9,7 +9,7 @@ seconds=${1:-60}
 scripts/install-deps.sh
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUN_FUZZ=ON
-cmake --build build-fuzz --target fuzz_document fuzz_keystrokes
+cmake --build build-fuzz --target fuzz_document fuzz_keystrokes fuzz_registry
 
 for target in build-fuzz/tests/fuzz/fuzz_*; do
   [ -x "$target" ] || continue

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 
@@ -28,12 +29,17 @@ bool PosixProgramStarter::IsProgramFile(const std::string& path)
 std::int32_t PosixProgramStarter::Start(const std::string& path)
 {
     ReapEnded();
-    std::string argument0 = path;
-    char* argv[] = {argument0.data(), nullptr};
+    // A script's interpreter gets the path as its argument: an absolute path
+    // can never read as an option, as a relative "-x" would.
+    std::error_code ec;
+    std::string absolute = std::filesystem::absolute(path, ec).string();
+    if (ec || path.empty())
+        absolute = path;
+    char* argv[] = {absolute.data(), nullptr};
     pid_t pid = 0;
     // posix_spawn reports a failed exec as its result, so nothing is started
     // when the file cannot run.
-    const int error = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ);
+    const int error = posix_spawn(&pid, absolute.c_str(), nullptr, nullptr, argv, environ);
     if (error != 0)
         throw PlatformError("Cannot start " + path + ": " + std::strerror(error));
     ReapWhenEnded(pid);

@@ -79,12 +79,6 @@ TEST_F(LoadTest, SchemaLocationMayStandDeeperThanTheRoot)
     EXPECT_TRUE(reporter.Silent());
 }
 
-TEST_F(LoadTest, SingleByteFileWithoutDeclarationReadsAsLatin1)
-{
-    Load(DocumentXml(ProgramXml("Caf\xE9", {})));
-    EXPECT_EQ(document->ProgramNames(), std::vector<std::string>{"Caf\xC3\xA9"});
-}
-
 TEST_F(SaveTest, WritesTheDocumentAndClearsTheDirtyFlag)
 {
     Load(DocumentXml(ProgramXml("A", {{"Wait", "5"}})));

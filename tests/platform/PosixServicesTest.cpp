@@ -136,6 +136,24 @@ TEST(PosixProgramStarterTest, AnEndedProgramIsReapedWithoutWaitingForIt)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+// A value that looks like an option is still a file: the script's
+// interpreter must get a path it cannot read as one.
+TEST(PosixProgramStarterTest, ARelativeNameLikeAnOptionStartsThatFile)
+{
+    TempFolder folder;
+    const auto marker = folder / "started";
+    WriteScript(folder, "-x", "echo \"$0\" > '" + marker.string() + "'");
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder.path());
+    PosixProgramStarter starter;
+    EXPECT_GT(starter.Start("-x"), 0);
+    fs::current_path(previous);
+    ASSERT_TRUE(WaitForFile(marker));
+    for (int k = 0; k < 100 && folder.Read("started").empty(); ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(folder.Read("started"), (folder / "-x").string() + "\n");
+}
+
 TEST(GioFileOpenerTest, OpensThroughTheRegisteredHandlerOnlyWhenThereIsOne)
 {
     TempFolder folder;
