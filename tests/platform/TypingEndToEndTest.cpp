@@ -221,6 +221,9 @@ TEST_F(BorrowedCodesTest, ALayoutLoadedMeanwhileIsLeftAsItIs)
 {
     XTestKeySender sender;
     sender.SendKeys(ForeignText(), true);
+    // xterm answers no ping: the new layout must not come before it has read
+    // the keys typed with the borrowed codes.
+    ASSERT_EQ(XSession::WaitForOutput(output, ForeignText().size()), ForeignText());
     ASSERT_EQ(RunProcess({"setxkbmap", "de"}), 0);
     const auto german = KeyRows();
     sender.RestoreKeyboard();
