@@ -4,13 +4,18 @@
 #include "app/MessageBoxFatalReporter.h"
 #include "app/QtDialogs.h"
 #include "app/frmMain.h"
+#include "platform/KeyboardRecovery.h"
 #include "platform/PlatformServices.h"
+#include "platform/TerminationSignals.h"
 #include "settings/CRegSettings.h"
 #include "tray/CSysTray.h"
 #include "tray/QtNotifyArea.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QSocketNotifier>
+
+#include <unistd.h>
 
 #include <optional>
 
@@ -18,6 +23,8 @@ namespace kestrun {
 
 int Main(int argc, char* argv[])
 {
+    CatchTerminationSignals();
+    RestoreKeyboardFromJournal();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrun"));
     QApplication::setApplicationVersion(QStringLiteral(KESTRUN_VERSION));
@@ -57,6 +64,15 @@ int Main(int argc, char* argv[])
     QObject::connect(&window, &frmMain::Unloaded, &application, &QCoreApplication::quit);
     // Ending the session (or any other outside quit) still saves.
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] { window.Unload(); });
+
+    // SIGTERM, SIGINT and SIGHUP quit the way "Quit Kestrun" does.
+    QSocketNotifier termination(TerminationDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&termination, &QSocketNotifier::activated, &window, [&window] {
+        char drained[16];
+        while (read(TerminationDescriptor(), drained, sizeof drained) > 0) {
+        }
+        window.Unload();
+    });
 
     if (!window.Form_Load())
         return 1;

@@ -2,6 +2,8 @@
 
 #include "platform/KeyNotation.h"
 #include "platform/PlatformError.h"
+#include "platform/TerminationSignals.h"
+#include "platform/linux/KeyboardGuard.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/XkbKeyMap.h"
 
@@ -87,8 +89,8 @@ bool IsLockKey(const KeyStroke& stroke)
 // key still down and gives the spare codes back their empty mapping.
 class Typing {
 public:
-    Typing(Display* display, int& mappingChanges)
-        : display_(display), map_(display), mappingChanges_(mappingChanges) {}
+    Typing(Display* display, int& mappingChanges, KeyboardGuard& guard)
+        : display_(display), map_(display), mappingChanges_(mappingChanges), guard_(guard) {}
 
     ~Typing()
     {
@@ -103,6 +105,9 @@ public:
             ChangeMapping(empty);
         }
         XSync(display_, False);
+        Synced();
+        if (!mapped_.empty())
+            guard_.Restored();
     }
 
     Typing(const Typing&) = delete;
@@ -113,8 +118,11 @@ public:
         std::size_t next = 0;
         while (next < strokes.size()) {
             const std::size_t end = PlanBatch(strokes, next);
-            for (; next < end; ++next)
+            for (; next < end; ++next) {
+                if (TerminationRequested())
+                    throw PlatformError("Typing stopped: Kestrun is ending.");
                 TypeStroke(strokes[next]);
+            }
         }
     }
 
@@ -156,6 +164,10 @@ private:
         }
         if (!changes.empty() && !mapped_.empty())
             Settle();
+        std::vector<BorrowedCode> borrowing;
+        for (const auto& [code, sym] : changes)
+            borrowing.push_back({code, {NoSymbol, NoSymbol}, {sym, sym}});
+        guard_.Borrowing(borrowing);
         ChangeMapping(changes);
         for (const auto& [code, sym] : changes)
             mapped_[code] = sym;
@@ -186,6 +198,7 @@ private:
     void Settle()
     {
         XSync(display_, False);
+        Synced();
         std::this_thread::sleep_for(kRemapSettleTime + keysSinceSettled_ * kRemapSettleTimePerKey);
         keysSinceSettled_ = 0;
     }
@@ -231,6 +244,7 @@ private:
     {
         ++keysSinceSettled_;
         pressed_.push_back(code);
+        guard_.KeyDown(code);
         XTestFakeKeyEvent(display_, code, True, CurrentTime);
     }
 
@@ -238,6 +252,16 @@ private:
     {
         XTestFakeKeyEvent(display_, code, False, CurrentTime);
         pressed_.erase(std::find(pressed_.begin(), pressed_.end(), code));
+        released_.push_back(code);
+    }
+
+    // A key counts as up for the guard once its release reached the server.
+    void Synced()
+    {
+        for (KeyCode code : released_)
+            if (std::find(pressed_.begin(), pressed_.end(), code) == pressed_.end())
+                guard_.KeyUp(code);
+        released_.clear();
     }
 
     Display* display_;
@@ -245,7 +269,9 @@ private:
     std::vector<KeyCode> pressed_;
     std::map<KeyCode, KeySym> mapped_;  // spare codes in use, with their keysym
     std::map<KeySym, KeyCode> bySym_;   // the current batch's missing keysyms
+    std::vector<KeyCode> released_;  // not yet known to the server
     int& mappingChanges_;
+    KeyboardGuard& guard_;
     int keysSinceSettled_ = 0;
 };
 
@@ -263,7 +289,7 @@ unsigned long KeySymFor(const KeyStroke& stroke)
     return 0x01000000 | c;
 }
 
-int TypeStrokes(Display* display, const std::vector<KeyStroke>& strokes)
+int TypeStrokes(Display* display, const std::vector<KeyStroke>& strokes, KeyboardGuard& guard)
 {
     int major = 0, minor = 0, event = 0, error = 0;
     if (!XTestQueryExtension(display, &event, &error, &major, &minor))
@@ -275,7 +301,7 @@ int TypeStrokes(Display* display, const std::vector<KeyStroke>& strokes)
         throw PlatformError("The X server has no XKEYBOARD extension.");
     XErrorTrap trap;
     int changes = 0;
-    Typing(display, changes).Type(strokes);
+    Typing(display, changes, guard).Type(strokes);
     XSync(display, False);
     if (gXErrors != 0)
         throw PlatformError("The X server refused some of the keys.");
@@ -288,7 +314,8 @@ void XTestKeySender::SendKeys(const std::string& text, bool /*wait*/)
     if (!sequence.ok())
         throw PlatformError(sequence.error);
     X11Connection connection;
-    TypeStrokes(connection.get(), sequence.strokes);
+    const auto guard = StartKeyboardGuard(DisplayString(connection.get()));
+    TypeStrokes(connection.get(), sequence.strokes, *guard);
 }
 
 }  // namespace kestrun

@@ -27,8 +27,11 @@ public:
 /// The keysym that types a stroke.
 unsigned long KeySymFor(const KeyStroke& stroke);
 
-/// Types parsed strokes on an open display (the work of SendKeys). Returns
-/// how many times the keyboard mapping was changed, the restore included.
-int TypeStrokes(Display* display, const std::vector<KeyStroke>& strokes);
+class KeyboardGuard;
+
+/// Types parsed strokes on an open display (the work of SendKeys), telling
+/// `guard` about every key and borrowed code. Returns how many times the
+/// keyboard mapping was changed, the restore included.
+int TypeStrokes(Display* display, const std::vector<KeyStroke>& strokes, KeyboardGuard& guard);
 
 }  // namespace kestrun

@@ -1,0 +1,126 @@
+#include "platform/linux/KeymapRepair.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XRes.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <thread>
+
+namespace kestrun {
+
+namespace {
+
+std::set<unsigned long> SymbolsOf(const std::vector<unsigned long>& syms)
+{
+    std::set<unsigned long> set(syms.begin(), syms.end());
+    set.erase(NoSymbol);
+    return set;
+}
+
+std::vector<unsigned long> CurrentSyms(Display* display, unsigned char code)
+{
+    int width = 0;
+    KeySym* syms = XGetKeyboardMapping(display, code, 1, &width);
+    std::vector<unsigned long> current;
+    if (syms) {
+        current.assign(syms, syms + width);
+        XFree(syms);
+    }
+    return current;
+}
+
+bool HasClientOf(Display* display, pid_t pid)
+{
+    XResClientIdSpec spec{None, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* ids = nullptr;
+    if (XResQueryClientIds(display, 1, &spec, &count, &ids) != Success)
+        return false;
+    bool found = false;
+    for (long k = 0; k < count && !found; ++k)
+        found = XResGetClientPid(&ids[k]) == pid;
+    XResClientIdsDestroy(count, ids);
+    return found;
+}
+
+}  // namespace
+
+bool HoldsBorrowed(const std::vector<unsigned long>& current, const std::vector<unsigned long>& borrowed)
+{
+    const auto expected = SymbolsOf(borrowed);
+    return !expected.empty() && SymbolsOf(current) == expected;
+}
+
+int RestoreBorrowedCodes(Display* display, const std::vector<BorrowedCode>& codes)
+{
+    std::map<unsigned char, std::vector<const BorrowedCode*>> byCode;
+    for (const BorrowedCode& entry : codes)
+        byCode[entry.code].push_back(&entry);
+
+    // Codes next to each other with originals of one width go back in one
+    // request: every request makes each client reload its keymap.
+    std::vector<std::pair<unsigned char, const std::vector<unsigned long>*>> restore;
+    for (const auto& [code, entries] : byCode) {
+        const auto current = CurrentSyms(display, code);
+        const bool ours = std::any_of(entries.begin(), entries.end(),
+                                      [&](const BorrowedCode* entry) { return HoldsBorrowed(current, entry->borrowed); });
+        if (ours && !entries.front()->original.empty())
+            restore.emplace_back(code, &entries.front()->original);
+    }
+    for (std::size_t first = 0; first < restore.size();) {
+        const std::size_t width = restore[first].second->size();
+        std::vector<KeySym> syms(restore[first].second->begin(), restore[first].second->end());
+        std::size_t end = first + 1;
+        while (end < restore.size() && restore[end].first == restore[end - 1].first + 1 &&
+               restore[end].second->size() == width) {
+            syms.insert(syms.end(), restore[end].second->begin(), restore[end].second->end());
+            ++end;
+        }
+        XChangeKeyboardMapping(display, restore[first].first, static_cast<int>(width), syms.data(),
+                               static_cast<int>(end - first));
+        first = end;
+    }
+    XSync(display, False);
+    return static_cast<int>(restore.size());
+}
+
+void ReleaseKeys(Display* display, const volatile std::uint8_t* marks)
+{
+    std::set<int> release;
+    if (marks)
+        for (int code = 0; code < 256; ++code)
+            if (marks[code])
+                release.insert(code);
+    if (XModifierKeymap* modifiers = XGetModifierMapping(display)) {
+        for (int k = 0; k < 8 * modifiers->max_keypermod; ++k)
+            if (modifiers->modifiermap[k])
+                release.insert(modifiers->modifiermap[k]);
+        XFreeModifiermap(modifiers);
+    }
+    char down[32];
+    XQueryKeymap(display, down);
+    for (const int code : release)
+        if (down[code / 8] & (1 << (code % 8)))
+            XTestFakeKeyEvent(display, static_cast<unsigned>(code), False, CurrentTime);
+    XSync(display, False);
+}
+
+bool WaitUntilClientsGone(Display* display, pid_t pid, std::chrono::milliseconds timeout)
+{
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XResQueryExtension(display, &event, &error) || !XResQueryVersion(display, &major, &minor) ||
+        (major == 1 && minor < 2) || major < 1)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (HasClientOf(display, pid)) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+}  // namespace kestrun
