@@ -206,7 +206,9 @@ bool WriteKeymapJournal(const std::filesystem::path& path, const KeymapJournal& 
             break;
         written += static_cast<std::size_t>(n);
     }
-    const bool ok = written == text.size() && fsync(fd) == 0;
+    // No fsync: the journal only has to outlive processes, not the machine;
+    // after a power loss the X server starts with its own keymap anyway.
+    const bool ok = written == text.size();
     if (close(fd) != 0 || !ok || rename(temporary.c_str(), path.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
