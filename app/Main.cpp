@@ -66,13 +66,16 @@ int Main(int argc, char* argv[])
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] { window.Unload(); });
 
     // SIGTERM, SIGINT and SIGHUP quit the way "Quit Kestrun" does.
-    QSocketNotifier termination(TerminationDescriptor(), QSocketNotifier::Read);
-    QObject::connect(&termination, &QSocketNotifier::activated, &window, [&window] {
-        char drained[16];
-        while (read(TerminationDescriptor(), drained, sizeof drained) > 0) {
-        }
-        window.Unload();
-    });
+    std::optional<QSocketNotifier> termination;
+    if (TerminationDescriptor() >= 0) {
+        termination.emplace(TerminationDescriptor(), QSocketNotifier::Read);
+        QObject::connect(&*termination, &QSocketNotifier::activated, &window, [&window] {
+            char drained[16];
+            while (read(TerminationDescriptor(), drained, sizeof drained) > 0) {
+            }
+            window.Unload();
+        });
+    }
 
     if (!window.Form_Load())
         return 1;

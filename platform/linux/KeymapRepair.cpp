@@ -32,6 +32,8 @@ std::vector<unsigned long> CurrentSyms(Display* display, unsigned char code)
     return current;
 }
 
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
 bool HasClientOf(Display* display, pid_t pid)
 {
     XResClientIdSpec spec{None, XRES_CLIENT_ID_PID_MASK};
@@ -56,9 +58,16 @@ bool HoldsBorrowed(const std::vector<unsigned long>& current, const std::vector<
 
 int RestoreBorrowedCodes(Display* display, const std::vector<BorrowedCode>& codes)
 {
+    // The codes come from a file: one the server does not have is skipped,
+    // and whatever the server refuses must not end the process.
+    int firstCode = 0, lastCode = 0;
+    XDisplayKeycodes(display, &firstCode, &lastCode);
     std::map<unsigned char, std::vector<const BorrowedCode*>> byCode;
     for (const BorrowedCode& entry : codes)
-        byCode[entry.code].push_back(&entry);
+        if (entry.code >= firstCode && entry.code <= lastCode)
+            byCode[entry.code].push_back(&entry);
+    XSync(display, False);
+    const auto previousHandler = XSetErrorHandler(IgnoreXError);
 
     // Codes next to each other with originals of one width go back in one
     // request: every request makes each client reload its keymap.
@@ -84,6 +93,7 @@ int RestoreBorrowedCodes(Display* display, const std::vector<BorrowedCode>& code
         first = end;
     }
     XSync(display, False);
+    XSetErrorHandler(previousHandler);
     return static_cast<int>(restore.size());
 }
 

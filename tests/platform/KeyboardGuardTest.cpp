@@ -149,6 +149,10 @@ TEST_F(KeyboardGuardTest, TheNextStartRestoresFromTheJournalWhatNobodyChangedSin
     XSync(display, False);
     XCloseDisplay(display);
     const auto userMap = XSession::CoreKeymap();
+    // A code the server does not have (the file may be damaged) is passed over.
+    auto damaged = *journal;
+    damaged.codes.push_back({3, {NoSymbol, NoSymbol}, {XK_section, XK_section}});
+    ASSERT_TRUE(WriteKeymapJournal(JournalPath(), damaged));
 
     RestoreKeyboardFromJournal();
 
