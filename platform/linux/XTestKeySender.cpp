@@ -94,8 +94,10 @@ public:
 
     ~Typing()
     {
-        for (auto code = pressed_.rbegin(); code != pressed_.rend(); ++code)
+        for (auto code = pressed_.rbegin(); code != pressed_.rend(); ++code) {
             XTestFakeKeyEvent(display_, *code, False, CurrentTime);
+            released_.push_back(*code);
+        }
         pressed_.clear();
         if (!mapped_.empty()) {
             Settle();
