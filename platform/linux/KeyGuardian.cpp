@@ -53,7 +53,8 @@ bool Follow(Watch& watch)
             buffer.erase(0, end + 1);
             watch.clean = false;
             if (line == kEndLine) {
-                watch.borrowed.insert(watch.borrowed.end(), pending.begin(), pending.end());
+                for (const BorrowedCode& code : pending)
+                    AddBorrowedCode(watch.borrowed, code);
                 pending.clear();
                 if (write(kSocketDescriptor, &kAcknowledge, 1) != 1)
                     return true;

@@ -108,7 +108,8 @@ public:
     {
         if (codes.empty())
             return;
-        journal_.codes.insert(journal_.codes.end(), codes.begin(), codes.end());
+        for (const BorrowedCode& code : codes)
+            AddBorrowedCode(journal_.codes, code);
         if (journalPath_)
             WriteKeymapJournal(*journalPath_, journal_);
         if (socket_ < 0)

@@ -99,6 +99,18 @@ bool IsRunning(const ProcessIdentity& process)
     return running && *running == process;
 }
 
+void AddBorrowedCode(std::vector<BorrowedCode>& codes, const BorrowedCode& entry)
+{
+    const auto sameCode = [&](const BorrowedCode& known) { return known.code == entry.code; };
+    const auto first = std::find_if(codes.begin(), codes.end(), sameCode);
+    BorrowedCode added = entry;
+    if (first != codes.end())
+        added.original = first->original;
+    if (std::count_if(codes.begin(), codes.end(), sameCode) >= 2)
+        codes.erase(first);
+    codes.push_back(std::move(added));
+}
+
 std::string FormatBorrowedCode(const BorrowedCode& code)
 {
     std::ostringstream line;

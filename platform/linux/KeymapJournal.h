@@ -43,6 +43,12 @@ std::string FormatKeymapJournal(const KeymapJournal& journal);
 /// Nothing when `text` is not a whole, well-formed journal.
 std::optional<KeymapJournal> ParseKeymapJournal(std::string_view text);
 
+/// Adds that typing gives `entry.code` the keysyms `entry.borrowed`. A code
+/// keeps the original of its first entry and only its two latest meanings:
+/// the one it may still hold should the change never have happened, and the
+/// new one. So the record stays small however often codes change meaning.
+void AddBorrowedCode(std::vector<BorrowedCode>& codes, const BorrowedCode& entry);
+
 /// One "code" line of the journal, and its reading; the guardian receives the
 /// same lines.
 std::string FormatBorrowedCode(const BorrowedCode& code);

@@ -70,6 +70,21 @@ TEST(KeymapJournalTest, AnythingButAWholeJournalIsRefused)
         EXPECT_FALSE(ParseKeymapJournal(text)) << text;
 }
 
+TEST(KeymapJournalTest, ACodeKeepsItsFirstOriginalAndItsTwoLatestMeanings)
+{
+    std::vector<BorrowedCode> codes;
+    AddBorrowedCode(codes, {200, {0, 0}, {0x3b1, 0x3b1}});
+    AddBorrowedCode(codes, {201, {0x61, 0x41}, {0x3b2, 0x3b2}});
+    for (unsigned long sym = 0x3b3; sym <= 0x3b6; ++sym)
+        AddBorrowedCode(codes, {200, {0x3b1, 0x3b1}, {sym, sym}});  // each time read from the borrowed code
+    const std::vector<BorrowedCode> expected = {
+        {201, {0x61, 0x41}, {0x3b2, 0x3b2}},
+        {200, {0, 0}, {0x3b5, 0x3b5}},
+        {200, {0, 0}, {0x3b6, 0x3b6}},
+    };
+    EXPECT_EQ(codes, expected);
+}
+
 TEST(KeymapJournalTest, ACodeIsStillBorrowedWhenItHoldsTheSameKeysymsInAnyArrangement)
 {
     struct Case {
