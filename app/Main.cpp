@@ -1,12 +1,15 @@
 #include "app/Main.h"
 
+#include "app/AppFiles.h"
 #include "app/Globals.h"
 #include "app/MessageBoxFatalReporter.h"
 #include "app/QtDialogs.h"
 #include "app/frmMain.h"
 #include "platform/KeyboardRecovery.h"
+#include "platform/LoginStart.h"
 #include "platform/PlatformServices.h"
 #include "platform/TerminationSignals.h"
+#include "platform/UserFolders.h"
 #include "settings/CRegSettings.h"
 #include "tray/CSysTray.h"
 #include "tray/QtNotifyArea.h"
@@ -39,10 +42,18 @@ int Main(int argc, char* argv[])
     gTray = &tray;
 
     MessageBoxFatalReporter reporter;
+    const std::filesystem::path programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    const std::optional<AppFiles> files = LocateAppFiles(
+        {programFolder, (programFolder / KESTRUN_SHARED_FROM_PROGRAM).lexically_normal(), UserDataFolder()}, reporter);
+    if (!files)
+        return 1;
+    const std::unique_ptr<LoginStart> loginStart =
+        MakeLoginStart(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+
     QtDialogs dialogs;
     std::optional<PlatformServices> platform;
     MainWindowContext context{
-        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(),
+        files->documentFolder,
         reporter,
         dialogs,
         [&platform]() -> RunServices {
@@ -52,6 +63,9 @@ int Main(int argc, char* argv[])
                     *platform->sleeper, *platform->windows, *platform->keys};
         },
         &QtNotifyArea::Available,
+        files->schemaFile,
+        files->helpFolder,
+        loginStart.get(),
     };
     frmMain window(context);
     dialogs.SetOwner(&window);

@@ -1,5 +1,6 @@
 #include "app/QtDialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -65,6 +66,14 @@ MessageAnswer Answer(int button, MessageButtons buttons)
 
 }  // namespace
 
+QWidget* QtDialogs::Owner() const
+{
+    // A dialog belongs to the window the user is working in, so that closing
+    // it gives that window the keyboard back.
+    QWidget* active = QApplication::activeWindow();
+    return active && active->isVisible() ? active : owner_;
+}
+
 std::string FilterText(const std::vector<FileFilter>& filters)
 {
     std::string text;
@@ -84,7 +93,7 @@ MessageAnswer QtDialogs::Message(const std::string& text, MessageButtons buttons
 {
     QMessageBox::StandardButton first = QMessageBox::Ok;
     const QMessageBox::StandardButtons set = BoxButtons(buttons, first);
-    QMessageBox box(BoxIcon(icon), TitleOrApplication(title), QString::fromStdString(text), set, owner_);
+    QMessageBox box(BoxIcon(icon), TitleOrApplication(title), QString::fromStdString(text), set, Owner());
     box.setDefaultButton(first);
     box.setTextFormat(Qt::PlainText);
     return Answer(box.exec(), buttons);
@@ -94,7 +103,7 @@ std::optional<std::string> QtDialogs::Input(const std::string& prompt, const std
                                             const std::string& initialText)
 {
     bool accepted = false;
-    const QString text = QInputDialog::getText(owner_, TitleOrApplication(title), QString::fromStdString(prompt),
+    const QString text = QInputDialog::getText(Owner(), TitleOrApplication(title), QString::fromStdString(prompt),
                                                QLineEdit::Normal, QString::fromStdString(initialText), &accepted);
     if (!accepted)
         return std::nullopt;
@@ -104,7 +113,7 @@ std::optional<std::string> QtDialogs::Input(const std::string& prompt, const std
 std::optional<std::string> QtDialogs::OpenFile(const std::string& title, const std::vector<FileFilter>& filters,
                                                const std::string& initialPath)
 {
-    QFileDialog dialog(owner_, TitleOrApplication(title), QString::fromStdString(initialPath),
+    QFileDialog dialog(Owner(), TitleOrApplication(title), QString::fromStdString(initialPath),
                        QString::fromStdString(FilterText(filters)));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -7,7 +7,8 @@ class QWidget;
 namespace kestrun {
 
 /// The dialogs as Qt shows them: QMessageBox, QInputDialog and QFileDialog,
-/// application-modal, over the given window when there is one.
+/// application-modal, over the application's active window, or over the
+/// given window when none is active.
 class QtDialogs final : public Dialogs {
 public:
     explicit QtDialogs(QWidget* owner = nullptr) : owner_(owner) {}
@@ -22,6 +23,8 @@ public:
                                         const std::string& initialPath) override;
 
 private:
+    QWidget* Owner() const;
+
     QWidget* owner_;
 };
 

@@ -27,6 +27,7 @@ class QPushButton;
 namespace kestrun {
 
 class Dialogs;
+class LoginStart;
 class TaskEditorLauncher;
 class TaskListView;
 
@@ -40,6 +41,12 @@ struct MainWindowContext {
     std::function<RunServices()> runServices;
     /// Whether the desktop has a notification area to put the icon into.
     std::function<bool()> trayAvailable;
+    /// The schema the document names, and the folder of the keystroke help
+    /// page; when empty, those in `folder`.
+    std::filesystem::path schemaFile = {};
+    std::filesystem::path helpFolder = {};
+    /// Starting at login, for the tray menu's "Start at Login"; none: no entry.
+    LoginStart* loginStart = nullptr;
 };
 
 /// The main window "Kestrun by Quillon Works Software": the program selector,
@@ -86,6 +93,8 @@ public:
     void cmdExit_Click() { Unload(); }
     void mnuPopUpOpen_Click() { ShowForm(); }
     void mnuPopUpExit_Click() { Unload(); }
+    /// "Start at Login" was checked or unchecked.
+    void mnuPopUpLogin_Click();
 
     // --- Program and task commands ------------------------------------------
     void cboPrograms_Click();
@@ -106,6 +115,9 @@ public:
     void mnuEnabled_Click();
     void cmdLaunch_Click();
 
+    /// The selected entry of the program selector, or -1. An entry whose
+    /// name the user has typed over in the selector's field is not selected.
+    int SelectedIndex() const;
     /// The selected program's name; empty when none is selected.
     std::string SelectedProgramName() const;
 
@@ -169,6 +181,7 @@ public:
     QAction* mnuAbout = nullptr;
     QMenu* mnuPopUpTray = nullptr;
     QAction* mnuPopUpOpen = nullptr;
+    QAction* mnuPopUpLogin = nullptr;
     QAction* mnuPopUpExit = nullptr;
     QMenu* mnuPopUpList = nullptr;
     QAction* mnuEnabled = nullptr;
@@ -195,11 +208,15 @@ private:
     void CreateMenus();
     void ConnectControls();
     TwipScale Scale() const;
+    /// Places the window again at its first showing, by its outer size.
+    void PlaceByOuterSize();
     void CreateTrayMenu();
     /// Fills the new controls with what the load handler read.
     void ShowLoadedState();
 
     bool SetUpTray();
+    /// Checks "Start at Login" when Kestrun starts at login.
+    void ShowLoginStart();
     /// Hides the window; with no tray to come back from, minimises it instead.
     void PutAway();
     void MoveSelectedTask(bool moveDown);
@@ -213,6 +230,8 @@ private:
     bool popupEnabledChecked_ = false;
     bool ended_ = false;
     bool trayMissing_ = false;
+    // The window lost the keyboard to a modal box of the application.
+    bool leftForModal_ = false;
     // What the load handler read, kept until the controls exist.
     std::vector<std::string> loadedPrograms_;
     std::vector<TaskRow> loadedRows_;

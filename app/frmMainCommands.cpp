@@ -23,9 +23,19 @@ bool Confirmed(Dialogs& dialogs, const std::string& text)
 
 }  // namespace
 
-std::string frmMain::SelectedProgramName() const
+int frmMain::SelectedIndex() const
 {
     const int index = cboPrograms ? cboPrograms->currentIndex() : -1;
+    // Text typed over the entry's name names no entry: none is selected then,
+    // so that no command acts on a program other than the one shown.
+    if (index < 0 || cboPrograms->currentText() != cboPrograms->itemText(index))
+        return -1;
+    return index;
+}
+
+std::string frmMain::SelectedProgramName() const
+{
+    const int index = SelectedIndex();
     return index < 0 ? std::string() : cboPrograms->itemText(index).toStdString();
 }
 
@@ -37,7 +47,7 @@ void frmMain::RefreshSelectedProgram()
 {
     for (QPushButton* rowCommand : {cmdEditTask, cmdDeleteTask, cmdMoveUp, cmdMoveDown})
         rowCommand->setEnabled(false);
-    const bool selected = cboPrograms->currentIndex() >= 0;
+    const bool selected = SelectedIndex() >= 0;
     for (QPushButton* programCommand : {cmdEditProgram, cmdDeleteProgram, cmdAddTask})
         programCommand->setEnabled(selected);
     if (selected && document_)
@@ -63,7 +73,7 @@ void frmMain::cmdAddProgram_Click()
 
 void frmMain::cmdEditProgram_Click()
 {
-    const int index = cboPrograms->currentIndex();
+    const int index = SelectedIndex();
     if (index >= 0) {
         const std::string oldName = SelectedProgramName();
         const std::optional<std::string> name = context_.dialogs.Input(kNewNamePrompt, "Edit Program", oldName);
@@ -78,7 +88,7 @@ void frmMain::cmdEditProgram_Click()
 
 void frmMain::cmdDeleteProgram_Click()
 {
-    const int index = cboPrograms->currentIndex();
+    const int index = SelectedIndex();
     if (index < 0)
         return;
     const std::string name = SelectedProgramName();
@@ -100,7 +110,7 @@ void frmMain::cmdDeleteProgram_Click()
 void frmMain::cmdDeleteTask_Click()
 {
     const int row = lstTasks->SelectedRow();
-    if (row == 0 || cboPrograms->currentIndex() < 0)
+    if (row == 0 || SelectedIndex() < 0)
         return;
     const TaskRow task = lstTasks->Row(row);
     if (!Confirmed(context_.dialogs, "Are you sure you want to delete '" + task.type + ": " + task.value + "'?"))
@@ -113,7 +123,7 @@ void frmMain::cmdDeleteTask_Click()
 void frmMain::MoveSelectedTask(bool moveDown)
 {
     const int row = lstTasks->SelectedRow();
-    if (row == 0 || cboPrograms->currentIndex() < 0)
+    if (row == 0 || SelectedIndex() < 0)
         return;
     // The first task has no previous one and the last no next one.
     if ((!moveDown && row <= 1) || (moveDown && row >= lstTasks->RowCount()))
@@ -149,7 +159,7 @@ void frmMain::lstTasks_MouseDown(Qt::MouseButton button, int row, QPoint globalP
 void frmMain::mnuEnabled_Click()
 {
     const int row = lstTasks->SelectedRow();
-    if (row == 0 || cboPrograms->currentIndex() < 0)
+    if (row == 0 || SelectedIndex() < 0)
         return;
     const bool enabled = !popupEnabledChecked_;
     lstTasks->SetEnabledText(row, enabled ? "True" : "False");

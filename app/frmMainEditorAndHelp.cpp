@@ -11,7 +11,7 @@ namespace kestrun {
 
 std::optional<std::string> frmMain::SelectedProgram()
 {
-    if (!cboPrograms || cboPrograms->currentIndex() < 0)
+    if (SelectedIndex() < 0)
         return std::nullopt;
     return SelectedProgramName();
 }
@@ -29,7 +29,8 @@ void frmMain::OpenTaskEditor(bool editing)
     // The platform's services are made at the first opening, off the start-up path.
     if (!taskEditor_)
         taskEditor_ = std::make_unique<TaskEditorLauncher>(TaskEditorContext{
-            *this, *document_, context_.dialogs, context_.runServices().opener, context_.folder});
+            *this, *document_, context_.dialogs, context_.runServices().opener,
+            context_.helpFolder.empty() ? context_.folder : context_.helpFolder});
     // EditTask sets gEditingTask itself, and only with a row selected.
     if (editing)
         taskEditor_->EditTask();

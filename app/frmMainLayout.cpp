@@ -4,15 +4,17 @@
 #include "app/Globals.h"
 #include "app/TaskListView.h"
 #include "editor/TaskEditorLauncher.h"
+#include "platform/WindowFrame.h"
+#include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
 #include "settings/TwipScale.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 // The images are compiled into this library; a static library's resources
@@ -60,6 +62,24 @@ void frmMain::EnsureControls()
     cboPrograms->resize(Scale().X(3495), cboPrograms->sizeHint().height());
     // The whole window is fixed: client area plus menu bar.
     setFixedSize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
+    PlaceByOuterSize();
+}
+
+void frmMain::PlaceByOuterSize()
+{
+    // The load handler placed the window before it had its menu bar, and
+    // before the window manager could say which frame it adds. A stored
+    // position comes out the same; a centred one now counts the whole window.
+    // Placed before its native window exists, the window's position is its
+    // frame's, whatever frame the window manager adds.
+    QtWindowGeometry geometry(*this);
+    FormPosition(geometry, false);
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    if (const std::optional<FrameExtents> frame = EstimateFrameExtents(winId())) {
+        geometry.SetExpectedFrame(QMargins(frame->left, frame->top, frame->right, frame->bottom));
+        FormPosition(geometry, false);
+    }
 }
 
 frmMain::~frmMain()
@@ -177,6 +197,14 @@ void frmMain::CreateTrayMenu()
     mnuPopUpTray = new QMenu(QStringLiteral("PopUp Tray"), this);
     mnuPopUpOpen = mnuPopUpTray->addAction(QStringLiteral("Show Kestrun"));
     mnuPopUpTray->addSeparator();
+    if (context_.loginStart) {
+        mnuPopUpLogin = mnuPopUpTray->addAction(QStringLiteral("Start at Login"));
+        mnuPopUpLogin->setCheckable(true);
+        connect(mnuPopUpLogin, &QAction::triggered, this, [this] { mnuPopUpLogin_Click(); });
+        // The setting can change outside Kestrun: read it at each opening.
+        connect(mnuPopUpTray, &QMenu::aboutToShow, this, [this] { ShowLoginStart(); });
+        ShowLoginStart();
+    }
     mnuPopUpExit = mnuPopUpTray->addAction(QStringLiteral("Quit Kestrun"));
     connect(mnuPopUpOpen, &QAction::triggered, this, [this] { mnuPopUpOpen_Click(); });
     connect(mnuPopUpExit, &QAction::triggered, this, [this] { mnuPopUpExit_Click(); });
@@ -202,10 +230,6 @@ void frmMain::ConnectControls()
     connect(mnuHelpWebSite, &QAction::triggered, this, [this] { OpenWebSite(); });
     connect(mnuHelpDovu, &QAction::triggered, this, [this] { OpenProjectPage(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { ShowAbout(); });
-
-    // Esc hides the window, as its cancel button.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, cmdClose, &QPushButton::click);
 }
 
 }  // namespace kestrun

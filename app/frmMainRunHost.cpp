@@ -18,7 +18,7 @@ void frmMain::cmdLaunch_Click()
 
 int frmMain::ProgramCount() { return cboPrograms ? cboPrograms->count() : 0; }
 
-bool frmMain::HasSelectedProgram() { return cboPrograms && cboPrograms->currentIndex() >= 0; }
+bool frmMain::HasSelectedProgram() { return SelectedIndex() >= 0; }
 
 std::vector<TaskRow> frmMain::TaskRows() { return lstTasks ? lstTasks->Rows() : std::vector<TaskRow>(); }
 

@@ -5,10 +5,13 @@
 #include "app/Dialogs.h"
 #include "app/Globals.h"
 #include "app/TaskListView.h"
+#include "platform/LoginStart.h"
+#include "platform/PlatformError.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
 #include "tray/CSysTray.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
@@ -17,11 +20,13 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include <utility>
+
 namespace kestrun {
 
 bool frmMain::Form_Load()
 {
-    document_ = std::make_unique<TaskDocument>(context_.folder, context_.reporter);
+    document_ = std::make_unique<TaskDocument>(context_.folder, context_.reporter, context_.schemaFile);
     gTaskDocument = document_.get();
     if (!document_->Load())
         return false;
@@ -41,6 +46,21 @@ bool frmMain::Form_Load()
     if (trayMissing_)
         ShowForm();
     return true;
+}
+
+void frmMain::ShowLoginStart()
+{
+    mnuPopUpLogin->setChecked(context_.loginStart->Enabled());
+}
+
+void frmMain::mnuPopUpLogin_Click()
+{
+    try {
+        context_.loginStart->SetEnabled(mnuPopUpLogin->isChecked());
+    } catch (const PlatformError& error) {
+        context_.dialogs.Message(error.what(), MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    ShowLoginStart();
 }
 
 void frmMain::ShowLoadedState()
@@ -82,7 +102,7 @@ void frmMain::Form_Activate()
 {
     if (!isVisible())
         return;
-    if (cboPrograms->currentIndex() >= 0)
+    if (SelectedIndex() >= 0)
         cmdLaunch->setFocus(Qt::ActiveWindowFocusReason);
     else
         cmdAddProgram->setFocus(Qt::ActiveWindowFocusReason);
@@ -91,7 +111,16 @@ void frmMain::Form_Activate()
 void frmMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    // The window gets the keyboard back when one of the application's own
+    // message or input boxes closes: the command that asked has already put
+    // the focus where it belongs.
+    if (!isActiveWindow()) {
+        leftForModal_ = QApplication::activeModalWidget() != nullptr;
+        return;
+    }
+    if (!std::exchange(leftForModal_, false))
         Form_Activate();
 }
 
@@ -140,9 +169,15 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::keyPressEvent(QKeyEvent* event)
 {
-    // Enter that no control took presses the default button.
+    // Enter that no control took presses the default button, Esc the cancel
+    // button. An open drop-down list takes its own Esc, so that Esc only
+    // closes the list.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         cmdLaunch->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cmdClose->click();
         return;
     }
     QMainWindow::keyPressEvent(event);
@@ -177,6 +212,8 @@ void frmMain::setVisible(bool visible)
 {
     if (visible)
         EnsureControls();
+    else
+        leftForModal_ = false;  // a later showing is an activation of its own
     QMainWindow::setVisible(visible);
 }
 

@@ -1,6 +1,6 @@
 // The keyboard guardian on a private X server: how long after a typing
 // process is killed (SIGKILL) or stopped (SIGTERM) no key is down and the
-// keyboard mapping is what it was, and what the guard costs each typing.
+// keyboard mapping is what it was, and what the guard costs each key sender.
 
 #include "platform/linux/KeyboardGuard.h"
 #include "tests/support/XSession.h"
@@ -109,7 +109,7 @@ int main()
         }
         costs.push_back(Milliseconds(Clock::now() - start).count());
     }
-    Print("guard for one typing (start, borrow, end)", costs);
+    Print("guard per key sender (start, borrow, end)", costs);
     XCloseDisplay(display);
     return 0;
 }

@@ -72,8 +72,11 @@ QString QtPath(const std::filesystem::path& path)
 
 }  // namespace
 
-TaskDocument::TaskDocument(std::filesystem::path folder, FatalErrorReporter& reporter)
-    : folder_(std::move(folder)), reporter_(reporter)
+TaskDocument::TaskDocument(std::filesystem::path folder, FatalErrorReporter& reporter,
+                           std::filesystem::path schemaFile)
+    : folder_(std::move(folder)),
+      schemaFile_(schemaFile.empty() ? folder_ / kSchemaFileName : std::move(schemaFile)),
+      reporter_(reporter)
 {
 }
 

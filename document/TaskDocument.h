@@ -41,14 +41,15 @@ struct TaskRow {
 /// Texts are UTF-8.
 class TaskDocument {
 public:
-    /// `folder` is where Kestrun.xml and Kestrun.xsd live: the executable's
-    /// folder in the application, a temporary folder in tests.
-    TaskDocument(std::filesystem::path folder, FatalErrorReporter& reporter);
+    /// `folder` is where Kestrun.xml lives, and Kestrun.xsd unless
+    /// `schemaFile` names another.
+    TaskDocument(std::filesystem::path folder, FatalErrorReporter& reporter,
+                 std::filesystem::path schemaFile = {});
     TaskDocument(const TaskDocument&) = delete;
     TaskDocument& operator=(const TaskDocument&) = delete;
 
     /// Reads and parses Kestrun.xml and points its schema location at
-    /// Kestrun.xsd in the folder. False after a fatal report.
+    /// SchemaPath(). False after a fatal report.
     bool Load();
     /// The same from a text already in memory (the file name is still used
     /// for the schema location).
@@ -82,7 +83,7 @@ public:
     std::string Serialize();
 
     std::filesystem::path DocumentPath() const { return folder_ / kDocumentFileName; }
-    std::filesystem::path SchemaPath() const { return folder_ / kSchemaFileName; }
+    std::filesystem::path SchemaPath() const { return schemaFile_; }
 
     /// For checks: the DOM itself, and whether the path shortcuts are sound.
     const pugi::xml_document& Dom() const { return dom_; }
@@ -100,6 +101,7 @@ private:
     void Parse(DomBuffer& buffer, const std::function<std::string()>& original);
 
     std::filesystem::path folder_;
+    std::filesystem::path schemaFile_;
     FatalErrorReporter& reporter_;
     pugi::xml_document dom_;
     DocumentPaths paths_;

@@ -39,7 +39,8 @@ struct TaskEditorContext {
     Dialogs& dialogs;
     /// Opens the keystroke help page with its associated application.
     FileOpener& opener;
-    /// The folder of the running executable, where the help page lives.
+    /// The folder of the keystroke help page: the executable's, or that of
+    /// an installed copy's shared files.
     std::filesystem::path programFolder;
 };
 

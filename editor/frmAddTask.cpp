@@ -218,6 +218,16 @@ std::optional<frmAddTask::TaskKind> frmAddTask::VisibleKind() const
     return std::nullopt;
 }
 
+void frmAddTask::TakeKeyboardBack()
+{
+    // The dialog stays open with its contents after any of its messages or
+    // its file chooser, in front of the main window.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+    }
+}
+
 void frmAddTask::Browse()
 {
     const std::vector<FileFilter> filters = {
@@ -227,6 +237,7 @@ void frmAddTask::Browse()
         {"All Files", {"*"}},
     };
     const std::optional<std::string> chosen = context_.dialogs.OpenFile({}, filters, {});
+    TakeKeyboardBack();
     if (chosen)
         txtFile_->setText(Text(*chosen));
 }
@@ -240,11 +251,13 @@ void frmAddTask::KeyHelp()
     } catch (const std::exception&) {
         opened = false;
     }
-    if (!opened)
+    if (!opened) {
         context_.dialogs.Message(
             "An Error has occurred trying to open the [KeystrokesHelp.htm] file.\r\n"
             "Make sure this file is named correctly and in the same folder as [Kestrun.exe]",
             MessageButtons::Ok, MessageIcon::Critical);
+        TakeKeyboardBack();
+    }
 }
 
 std::optional<std::string> frmAddTask::Refusal(TaskKind kind, const std::string& text) const
@@ -274,6 +287,7 @@ void frmAddTask::Ok()
 {
     const auto message = [this](const std::string& text) {
         context_.dialogs.Message(text, MessageButtons::Ok, MessageIcon::None);
+        TakeKeyboardBack();
     };
     const std::optional<TaskKind> kind = VisibleKind();
     if (!kind) {

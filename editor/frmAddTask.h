@@ -48,6 +48,9 @@ private:
     std::optional<TaskKind> VisibleKind() const;
     QLineEdit* Field(TaskKind kind) const;
 
+    /// Back in front with the keyboard once a message or the file chooser
+    /// it showed has closed.
+    void TakeKeyboardBack();
     void Browse();
     void KeyHelp();
     void Ok();

@@ -1,6 +1,7 @@
 #include "platform/RegistryFile.h"
 
 #include "platform/RegistryFileFormat.h"
+#include "platform/UserFolders.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -11,7 +12,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -268,19 +268,7 @@ RegistryStatus RegistryFile::CloseKey(RegistryKey key)
 
 std::filesystem::path UserRegistryFilePath(std::string_view company, std::string_view appName)
 {
-    std::filesystem::path base;
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && std::filesystem::path(config).is_absolute()) {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || !*home) {
-            const passwd* user = ::getpwuid(::getuid());
-            home = user && user->pw_dir ? user->pw_dir : "/";
-        }
-        base = std::filesystem::path(home) / ".config";
-    }
-    return base / FileNamePart(company) / (FileNamePart(appName) + ".reg");
+    return UserConfigFolder() / FileNamePart(company) / (FileNamePart(appName) + ".reg");
 }
 
 std::unique_ptr<RegistryOperations> CreateUserRegistry(std::string_view company, std::string_view appName)

@@ -36,29 +36,45 @@ int QtWindowGeometry::WindowState() const
 double QtWindowGeometry::Left() const
 {
     QPoint origin = Screen() ? Screen()->geometry().topLeft() : QPoint();
-    return (window_.frameGeometry().x() - origin.x()) * TwipsPerPixelX();
+    return (window_.frameGeometry().x() - PendingFrame().left() - origin.x()) * TwipsPerPixelX();
 }
 
 double QtWindowGeometry::Top() const
 {
     QPoint origin = Screen() ? Screen()->geometry().topLeft() : QPoint();
-    return (window_.frameGeometry().y() - origin.y()) * TwipsPerPixelY();
+    return (window_.frameGeometry().y() - PendingFrame().top() - origin.y()) * TwipsPerPixelY();
 }
 
-double QtWindowGeometry::Width() const { return window_.frameGeometry().width() * TwipsPerPixelX(); }
-double QtWindowGeometry::Height() const { return window_.frameGeometry().height() * TwipsPerPixelY(); }
+QMargins QtWindowGeometry::PendingFrame() const
+{
+    // Until the window manager has framed the window, Qt knows no frame.
+    return window_.frameGeometry().size() == window_.size() ? expectedFrame_ : QMargins();
+}
+
+QSize QtWindowGeometry::OuterSize() const { return window_.frameGeometry().size().grownBy(PendingFrame()); }
+
+QPoint QtWindowGeometry::ClientOffset() const
+{
+    // Qt moves a native window that has no frame yet by its client area.
+    if (window_.internalWinId() == 0)
+        return {};
+    return {PendingFrame().left(), PendingFrame().top()};
+}
+
+double QtWindowGeometry::Width() const { return OuterSize().width() * TwipsPerPixelX(); }
+double QtWindowGeometry::Height() const { return OuterSize().height() * TwipsPerPixelY(); }
 
 void QtWindowGeometry::SetLeft(std::int16_t twips)
 {
     QPoint origin = Screen() ? Screen()->geometry().topLeft() : QPoint();
-    int x = origin.x() + static_cast<int>(std::lround(twips / TwipsPerPixelX()));
+    int x = origin.x() + static_cast<int>(std::lround(twips / TwipsPerPixelX())) + ClientOffset().x();
     window_.move(x, window_.pos().y());
 }
 
 void QtWindowGeometry::SetTop(std::int16_t twips)
 {
     QPoint origin = Screen() ? Screen()->geometry().topLeft() : QPoint();
-    int y = origin.y() + static_cast<int>(std::lround(twips / TwipsPerPixelY()));
+    int y = origin.y() + static_cast<int>(std::lround(twips / TwipsPerPixelY())) + ClientOffset().y();
     window_.move(window_.pos().x(), y);
 }
 

@@ -2,6 +2,10 @@
 
 #include "settings/WindowGeometry.h"
 
+#include <QMargins>
+#include <QPoint>
+#include <QSize>
+
 class QScreen;
 class QWidget;
 
@@ -13,6 +17,11 @@ namespace kestrun {
 class QtWindowGeometry final : public WindowGeometry {
 public:
     explicit QtWindowGeometry(QWidget& window);
+
+    /// The frame, in pixels, that the window manager will put around a
+    /// window it has not framed yet; the window's edges and size are its
+    /// outer ones with that frame.
+    void SetExpectedFrame(const QMargins& frame) { expectedFrame_ = frame; }
 
     std::string Name() const override;
     int WindowState() const override;
@@ -31,8 +40,12 @@ public:
 
 private:
     QScreen* Screen() const;
+    QMargins PendingFrame() const;
+    QSize OuterSize() const;
+    QPoint ClientOffset() const;
 
     QWidget& window_;
+    QMargins expectedFrame_;
 };
 
 }  // namespace kestrun

@@ -2,7 +2,8 @@
 
 #include "tray/CSysTray.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QMouseEvent>
 #include <QScreen>
 
 namespace kestrun {
@@ -25,20 +26,61 @@ int QtNotifyArea::MessageFor(QSystemTrayIcon::ActivationReason reason)
     }
 }
 
+int QtNotifyArea::ButtonMessage(const QMouseEvent& event)
+{
+    if (event.type() == QEvent::MouseButtonDblClick && event.button() == Qt::LeftButton)
+        return kMessageLeftDoubleClick;
+    if (event.type() == QEvent::MouseButtonRelease && event.button() == Qt::RightButton)
+        return kMessageRightButtonUp;
+    return 0;
+}
+
+void QtNotifyArea::Report(int message)
+{
+    if (message != 0 && handler_)
+        handler_(message);
+}
+
+void QtNotifyArea::WatchEmbeddedIcon()
+{
+    // Qt embeds the icon into an XEmbed tray as a widget of its own class;
+    // with a StatusNotifierItem host there is no such widget.
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->inherits("QSystemTrayIconSys") && widget != embedded_) {
+            embedded_ = widget;
+            widget->installEventFilter(this);
+        }
+}
+
+bool QtNotifyArea::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != embedded_)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        // The buttons themselves, not Qt's activations, which come on the
+        // first press of any click.
+        Report(ButtonMessage(*static_cast<QMouseEvent*>(event)));
+        return true;
+    default:
+        return false;
+    }
+}
+
 void QtNotifyArea::NotifyIcon(NotifyMessage message, const NotifyIconData& record)
 {
     switch (message) {
     case NotifyMessage::Add:
         if (!icon_) {
             icon_ = std::make_unique<QSystemTrayIcon>();
-            connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-                const int number = MessageFor(reason);
-                if (number != 0 && handler_)
-                    handler_(number);
-            });
+            connect(icon_.get(), &QSystemTrayIcon::activated, this,
+                    [this](QSystemTrayIcon::ActivationReason reason) { Report(MessageFor(reason)); });
         }
         Apply(record);
         icon_->show();
+        WatchEmbeddedIcon();
         break;
     case NotifyMessage::Modify:
         if (icon_)

@@ -3,10 +3,14 @@
 #include "tray/NotifyArea.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <QSystemTrayIcon>
 
 #include <functional>
 #include <memory>
+
+class QMouseEvent;
 
 namespace kestrun {
 
@@ -14,10 +18,11 @@ namespace kestrun {
 /// StatusNotifierItem host, whichever the desktop has.
 ///
 /// Mouse actions on the icon are reported as the message numbers the tray
-/// controller decodes: any activation with the left button (an XEmbed tray
-/// reports a double click as a click and then a double click; a
-/// StatusNotifierItem host sends one activation) as 515, a context request as
-/// 517.
+/// controller decodes. In an XEmbed tray the icon is a window of its own that
+/// sees every button: a left double click is 515, the right button's release
+/// 517, and single clicks and presses are nothing. A StatusNotifierItem host
+/// reports no buttons, only requests: its activation (a single click there)
+/// is 515 and its context request 517.
 class QtNotifyArea final : public QObject, public NotifyArea {
     Q_OBJECT
 public:
@@ -38,11 +43,23 @@ public:
 
     /// The message number of an activation, or 0 for one that is not passed on.
     static int MessageFor(QSystemTrayIcon::ActivationReason reason);
+    /// The icon's own window in an XEmbed tray; null with a StatusNotifierItem
+    /// host or while the icon is not shown.
+    QWidget* EmbeddedIcon() const { return embedded_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// The message number of a mouse event on an icon embedded in an XEmbed
+    /// tray, or 0 for one that is not passed on.
+    static int ButtonMessage(const QMouseEvent& event);
     void Apply(const NotifyIconData& record);
+    void WatchEmbeddedIcon();
+    void Report(int message);
 
     std::unique_ptr<QSystemTrayIcon> icon_;
+    QPointer<QWidget> embedded_;
     std::function<void(int)> handler_;
 };
 

@@ -230,17 +230,23 @@ private:
     std::array<std::uint8_t, kKeyMarksSize> ownMarks_{};
 };
 
-std::filesystem::path OwnFolder()
+// Beside Kestrun's own executable (the build tree), else where an installed
+// Kestrun keeps it.
+std::filesystem::path GuardianExecutable()
 {
     std::error_code error;
-    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    const auto folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    const auto beside = folder / kExecutableName;
+    if (std::filesystem::exists(beside, error))
+        return beside;
+    return (folder / KESTRUN_KEYGUARD_FROM_PROGRAM / kExecutableName).lexically_normal();
 }
 
 }  // namespace
 
 std::unique_ptr<KeyboardGuard> StartKeyboardGuard(const std::string& displayName)
 {
-    return StartKeyboardGuard(displayName, OwnFolder() / kExecutableName);
+    return StartKeyboardGuard(displayName, GuardianExecutable());
 }
 
 std::unique_ptr<KeyboardGuard> StartKeyboardGuard(const std::string& displayName,

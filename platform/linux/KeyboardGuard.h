@@ -41,7 +41,8 @@ public:
 
 /// The guard for typing on the X display `displayName`. When the guardian
 /// cannot be started, the guard still keeps the journal, and typing goes on.
-/// The guardian is the executable "kestrun-keyguard" beside Kestrun's own.
+/// The guardian is the executable "kestrun-keyguard" beside Kestrun's own,
+/// or in the libexec folder of an installed Kestrun.
 std::unique_ptr<KeyboardGuard> StartKeyboardGuard(const std::string& displayName);
 /// The same with the guardian executable named.
 std::unique_ptr<KeyboardGuard> StartKeyboardGuard(const std::string& displayName,

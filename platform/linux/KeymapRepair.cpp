@@ -69,32 +69,23 @@ int RestoreBorrowedCodes(Display* display, const std::vector<BorrowedCode>& code
     XSync(display, False);
     const auto previousHandler = XSetErrorHandler(IgnoreXError);
 
-    // Codes next to each other with originals of one width go back in one
-    // request: every request makes each client reload its keymap.
-    std::vector<std::pair<unsigned char, const std::vector<unsigned long>*>> restore;
+    // One request per code: the server derives the XKB types of every code a
+    // core request covers afresh from its keysyms, which can give a key
+    // groups it never had; code by code, each gets back exactly its own.
+    int restored = 0;
     for (const auto& [code, entries] : byCode) {
         const auto current = CurrentSyms(display, code);
         const bool ours = std::any_of(entries.begin(), entries.end(),
                                       [&](const BorrowedCode* entry) { return HoldsBorrowed(current, entry->borrowed); });
-        if (ours && !entries.front()->original.empty())
-            restore.emplace_back(code, &entries.front()->original);
-    }
-    for (std::size_t first = 0; first < restore.size();) {
-        const std::size_t width = restore[first].second->size();
-        std::vector<KeySym> syms(restore[first].second->begin(), restore[first].second->end());
-        std::size_t end = first + 1;
-        while (end < restore.size() && restore[end].first == restore[end - 1].first + 1 &&
-               restore[end].second->size() == width) {
-            syms.insert(syms.end(), restore[end].second->begin(), restore[end].second->end());
-            ++end;
-        }
-        XChangeKeyboardMapping(display, restore[first].first, static_cast<int>(width), syms.data(),
-                               static_cast<int>(end - first));
-        first = end;
+        std::vector<KeySym> original(entries.front()->original.begin(), entries.front()->original.end());
+        if (!ours || original.empty())
+            continue;
+        XChangeKeyboardMapping(display, code, static_cast<int>(original.size()), original.data(), 1);
+        ++restored;
     }
     XSync(display, False);
     XSetErrorHandler(previousHandler);
-    return static_cast<int>(restore.size());
+    return restored;
 }
 
 void ReleaseKeys(Display* display, const volatile std::uint8_t* marks)

@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 extern char** environ;
 
@@ -33,8 +36,24 @@ std::int32_t PosixProgramStarter::Start(const std::string& path)
     const int error = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ);
     if (error != 0)
         throw PlatformError("Cannot start " + path + ": " + std::strerror(error));
-    started_.push_back(pid);
+    ReapWhenEnded(pid);
     return static_cast<std::int32_t>(pid);
+}
+
+void PosixProgramStarter::ReapWhenEnded(pid_t pid)
+{
+    // A small thread per child waits for that one process id, so a started
+    // program never lingers as a zombie and the children Qt and GLib start
+    // and reap themselves are left alone.
+    try {
+        std::thread([pid] {
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the child is reaped at the next start instead.
+        started_.push_back(pid);
+    }
 }
 
 void PosixProgramStarter::ReapEnded()

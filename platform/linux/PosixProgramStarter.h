@@ -10,8 +10,8 @@ namespace kestrun {
 
 /// Starts programs with posix_spawn: the file itself is the process image,
 /// its path the only argument. A program file is a regular file with execute
-/// permission. The task identifier is the process id. Children that have
-/// ended are reaped at the next start and when the starter goes.
+/// permission. The task identifier is the process id. Each child is reaped
+/// as soon as it ends, without the caller waiting for it.
 class PosixProgramStarter : public ProgramStarter {
 public:
     PosixProgramStarter() = default;
@@ -23,6 +23,7 @@ public:
     std::int32_t Start(const std::string& path) override;
 
 private:
+    void ReapWhenEnded(pid_t pid);
     void ReapEnded();
 
     std::vector<pid_t> started_;

@@ -2,296 +2,31 @@
 
 #include "platform/KeyNotation.h"
 #include "platform/PlatformError.h"
-#include "platform/TerminationSignals.h"
-#include "platform/linux/KeyboardGuard.h"
+#include "platform/linux/BorrowedKeys.h"
+#include "platform/linux/KeySettle.h"
+#include "platform/linux/KeyTyping.h"
 #include "platform/linux/X11Connection.h"
-#include "platform/linux/XkbKeyMap.h"
+#include "platform/linux/XErrorTrap.h"
 
-#include <X11/XF86keysym.h>
+#include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
-#include <map>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 namespace kestrun {
 
 namespace {
 
-// Time given to the receiving client to translate the keys typed on spare
-// codes before those codes change meaning again, plus a little for each key
-// it may still have to read. X offers no way to know when another client has
-// read its events.
-constexpr auto kRemapSettleTime = std::chrono::milliseconds(400);
-constexpr auto kRemapSettleTimePerKey = std::chrono::microseconds(250);
+using Clock = std::chrono::steady_clock;
 
-int gXErrors = 0;
-int CountXError(Display*, XErrorEvent*)
-{
-    ++gXErrors;
-    return 0;
-}
+constexpr auto kWaitForAnswer = std::chrono::milliseconds(1000);
 
-// Installs an error handler that counts errors instead of ending the process.
-class XErrorTrap {
-public:
-    XErrorTrap() : previous_(XSetErrorHandler(CountXError)) { gXErrors = 0; }
-    ~XErrorTrap() { XSetErrorHandler(previous_); }
-    XErrorTrap(const XErrorTrap&) = delete;
-    XErrorTrap& operator=(const XErrorTrap&) = delete;
-
-private:
-    int (*previous_)(Display*, XErrorEvent*);
-};
-
-KeySym NamedKeySym(NamedKey key)
-{
-    switch (key) {
-    case NamedKey::Backspace: return XK_BackSpace;
-    case NamedKey::Break: return XK_Break;
-    case NamedKey::CapsLock: return XK_Caps_Lock;
-    case NamedKey::Clear: return XK_Clear;
-    case NamedKey::Delete: return XK_Delete;
-    case NamedKey::Down: return XK_Down;
-    case NamedKey::End: return XK_End;
-    case NamedKey::Enter: return XK_Return;
-    case NamedKey::Escape: return XK_Escape;
-    case NamedKey::Help: return XK_Help;
-    case NamedKey::Home: return XK_Home;
-    case NamedKey::Insert: return XK_Insert;
-    case NamedKey::Left: return XK_Left;
-    case NamedKey::NumLock: return XK_Num_Lock;
-    case NamedKey::PageDown: return XK_Next;
-    case NamedKey::PageUp: return XK_Prior;
-    case NamedKey::PrintScreen: return XK_Print;
-    case NamedKey::Right: return XK_Right;
-    case NamedKey::ScrollLock: return XK_Scroll_Lock;
-    case NamedKey::Tab: return XK_Tab;
-    case NamedKey::Up: return XK_Up;
-    case NamedKey::KeypadAdd: return XK_KP_Add;
-    case NamedKey::KeypadSubtract: return XK_KP_Subtract;
-    case NamedKey::KeypadMultiply: return XK_KP_Multiply;
-    case NamedKey::KeypadDivide: return XK_KP_Divide;
-    default:
-        return XK_F1 + (static_cast<int>(key) - static_cast<int>(NamedKey::F1));
-    }
-}
-
-bool IsLockKey(const KeyStroke& stroke)
-{
-    return stroke.named && (stroke.key == NamedKey::CapsLock || stroke.key == NamedKey::NumLock ||
-                            stroke.key == NamedKey::ScrollLock);
-}
-
-// One sequence being typed. Whatever ends it, the destructor releases every
-// key still down and gives the spare codes back their empty mapping.
-class Typing {
-public:
-    Typing(Display* display, int& mappingChanges, KeyboardGuard& guard)
-        : display_(display), map_(display), mappingChanges_(mappingChanges), guard_(guard) {}
-
-    ~Typing()
-    {
-        for (auto code = pressed_.rbegin(); code != pressed_.rend(); ++code) {
-            XTestFakeKeyEvent(display_, *code, False, CurrentTime);
-            released_.push_back(*code);
-        }
-        pressed_.clear();
-        if (!mapped_.empty()) {
-            Settle();
-            std::map<KeyCode, KeySym> empty;
-            for (const auto& entry : mapped_)
-                empty[entry.first] = NoSymbol;
-            ChangeMapping(empty);
-        }
-        XSync(display_, False);
-        Synced();
-        if (!mapped_.empty())
-            guard_.Restored();
-    }
-
-    Typing(const Typing&) = delete;
-    Typing& operator=(const Typing&) = delete;
-
-    void Type(const std::vector<KeyStroke>& strokes)
-    {
-        std::size_t next = 0;
-        while (next < strokes.size()) {
-            const std::size_t end = PlanBatch(strokes, next);
-            for (; next < end; ++next) {
-                if (TerminationRequested())
-                    throw PlatformError("Typing stopped: Kestrun is ending.");
-                TypeStroke(strokes[next]);
-            }
-        }
-    }
-
-private:
-    unsigned HeldMask(std::uint8_t modifiers) const
-    {
-        unsigned mask = 0;
-        if (modifiers & kControl) mask |= ControlMask;
-        if (modifiers & kAlt) mask |= map_.AltMask();
-        return mask;
-    }
-
-    // Maps the keysyms that no key produces, from `first` on, onto the spare
-    // codes, as many strokes as the codes allow; returns where that batch ends.
-    std::size_t PlanBatch(const std::vector<KeyStroke>& strokes, std::size_t first)
-    {
-        const auto& spare = map_.SpareCodes();
-        std::map<KeySym, KeyCode> batch;
-        std::size_t end = first;
-        for (; end < strokes.size(); ++end) {
-            const KeySym sym = KeySymFor(strokes[end]);
-            if (map_.Find(sym, HeldMask(strokes[end].modifiers)) || batch.contains(sym))
-                continue;
-            if (batch.size() == spare.size())
-                break;
-            const KeyCode code = spare[batch.size()];
-            batch[sym] = code;
-        }
-        if (end == first)
-            throw PlatformError("There is no spare key code to type with.");
-        if (batch.empty())
-            return end;
-
-        std::map<KeyCode, KeySym> changes;
-        for (const auto& [sym, code] : batch) {
-            const auto old = mapped_.find(code);
-            if (old == mapped_.end() || old->second != sym)
-                changes[code] = sym;
-        }
-        if (!changes.empty() && !mapped_.empty())
-            Settle();
-        std::vector<BorrowedCode> borrowing;
-        for (const auto& [code, sym] : changes)
-            borrowing.push_back({code, {NoSymbol, NoSymbol}, {sym, sym}});
-        guard_.Borrowing(borrowing);
-        ChangeMapping(changes);
-        for (const auto& [code, sym] : changes)
-            mapped_[code] = sym;
-        bySym_.clear();
-        for (const auto& [sym, code] : batch)
-            bySym_[sym] = code;
-        return end;
-    }
-
-    // One request per run of consecutive codes: each request makes every client
-    // reload its keymap.
-    void ChangeMapping(const std::map<KeyCode, KeySym>& changes)
-    {
-        auto it = changes.begin();
-        while (it != changes.end()) {
-            std::vector<KeySym> syms;
-            const KeyCode first = it->first;
-            KeyCode expected = first;
-            for (; it != changes.end() && it->first == expected; ++it, ++expected) {
-                syms.push_back(it->second);
-                syms.push_back(it->second);
-            }
-            XChangeKeyboardMapping(display_, first, 2, syms.data(), static_cast<int>(syms.size() / 2));
-            ++mappingChanges_;
-        }
-    }
-
-    void Settle()
-    {
-        XSync(display_, False);
-        Synced();
-        std::this_thread::sleep_for(kRemapSettleTime + keysSinceSettled_ * kRemapSettleTimePerKey);
-        keysSinceSettled_ = 0;
-    }
-
-    void TypeStroke(const KeyStroke& stroke)
-    {
-        const KeySym sym = KeySymFor(stroke);
-        const unsigned held = HeldMask(stroke.modifiers);
-        KeyChoice choice;
-        if (const auto spare = bySym_.find(sym); spare != bySym_.end())
-            choice = {spare->second, 0};
-        else if (const auto found = map_.Find(sym, held))
-            choice = *found;
-        else
-            throw PlatformError("No key types the keysym " + std::to_string(sym) + ".");
-
-        unsigned mods = choice.modifiers | held;
-        if (stroke.modifiers & kShift)
-            mods |= ShiftMask;
-        std::vector<KeyCode> modifierKeys;
-        for (unsigned bit = 1; bit <= Mod5Mask; bit <<= 1) {
-            if (!(mods & bit))
-                continue;
-            const KeyCode key = map_.ModifierKey(bit);
-            if (key == 0)
-                throw PlatformError("No key sets a modifier the keysym needs.");
-            if (std::find(modifierKeys.begin(), modifierKeys.end(), key) == modifierKeys.end())
-                modifierKeys.push_back(key);
-        }
-        for (KeyCode key : modifierKeys)
-            Press(key);
-        Press(choice.code);
-        Release(choice.code);
-        for (auto key = modifierKeys.rbegin(); key != modifierKeys.rend(); ++key)
-            Release(*key);
-        if (IsLockKey(stroke)) {
-            XSync(display_, False);
-            map_.RefreshState();
-        }
-    }
-
-    void Press(KeyCode code)
-    {
-        ++keysSinceSettled_;
-        pressed_.push_back(code);
-        guard_.KeyDown(code);
-        XTestFakeKeyEvent(display_, code, True, CurrentTime);
-    }
-
-    void Release(KeyCode code)
-    {
-        XTestFakeKeyEvent(display_, code, False, CurrentTime);
-        pressed_.erase(std::find(pressed_.begin(), pressed_.end(), code));
-        released_.push_back(code);
-    }
-
-    // A key counts as up for the guard once its release reached the server.
-    void Synced()
-    {
-        for (KeyCode code : released_)
-            if (std::find(pressed_.begin(), pressed_.end(), code) == pressed_.end())
-                guard_.KeyUp(code);
-        released_.clear();
-    }
-
-    Display* display_;
-    XkbKeyMap map_;
-    std::vector<KeyCode> pressed_;
-    std::map<KeyCode, KeySym> mapped_;  // spare codes in use, with their keysym
-    std::map<KeySym, KeyCode> bySym_;   // the current batch's missing keysyms
-    std::vector<KeyCode> released_;  // not yet known to the server
-    int& mappingChanges_;
-    KeyboardGuard& guard_;
-    int keysSinceSettled_ = 0;
-};
-
-}  // namespace
-
-unsigned long KeySymFor(const KeyStroke& stroke)
-{
-    if (stroke.named)
-        return NamedKeySym(stroke.key);
-    const char32_t c = stroke.character;
-    if ((c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    if (c == 0x20AC)
-        return XK_EuroSign;
-    return 0x01000000 | c;
-}
-
-int TypeStrokes(Display* display, const std::vector<KeyStroke>& strokes, KeyboardGuard& guard)
+void RequireExtensions(Display* display)
 {
     int major = 0, minor = 0, event = 0, error = 0;
     if (!XTestQueryExtension(display, &event, &error, &major, &minor))
@@ -301,23 +36,163 @@ int TypeStrokes(Display* display, const std::vector<KeyStroke>& strokes, Keyboar
     int opcode = 0;
     if (!XkbQueryExtension(display, &opcode, &event, &error, &major, &minor))
         throw PlatformError("The X server has no XKEYBOARD extension.");
-    XErrorTrap trap;
-    int changes = 0;
-    Typing(display, changes, guard).Type(strokes);
-    XSync(display, False);
-    if (gXErrors != 0)
-        throw PlatformError("The X server refused some of the keys.");
-    return changes;
 }
 
-void XTestKeySender::SendKeys(const std::string& text, bool /*wait*/)
+}  // namespace
+
+// The connection, the borrowed codes and the guard, shared by the typing
+// calls and the thread that gives the codes back; one at a time.
+class XTestKeySender::Session {
+public:
+    Session(GuardStarter startGuard, std::function<bool()> stopRequested, std::chrono::milliseconds quiet)
+        : startGuard_(std::move(startGuard)), stopRequested_(std::move(stopRequested)), quiet_(quiet),
+          worker_([this] { Work(); })
+    {
+    }
+
+    ~Session()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        wake_.notify_all();
+        worker_.join();
+        try {
+            Restore();
+        } catch (const std::exception&) {
+        }
+    }
+
+    void Send(const std::vector<KeyStroke>& strokes, bool wait)
+    {
+        std::unique_lock lock(mutex_);
+        Open();
+        Display* display = connection_->get();
+        XErrorTrap trap;
+        std::exception_ptr failure;
+        int unsettled = 0, typed = 0;
+        {
+            const int before = Clock::now() < settledAt_ ? unsettledKeys_ : 0;
+            KeyTyping typing(display, *borrowed_, *guard_, *settle_, stopRequested_, before);
+            try {
+                typing.Type(strokes);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            unsettled = typing.KeysUnsettled();
+            typed = typing.KeysTyped();
+        }
+        const auto now = Clock::now();
+        lastTyped_ = now;
+        if (unsettled > 0) {
+            // The client reads these keys after the earlier ones it may not
+            // have read yet: they add their own share to that wait, not the
+            // earlier keys' share once more.
+            const auto ownShare = KeySettle::Pause(typed) - KeySettle::Pause(0);
+            unsettledKeys_ = unsettled;
+            settledAt_ = std::max(now + KeySettle::Pause(typed), settledAt_ + ownShare);
+        }
+        if (wait && !failure && settle_->Ping(kWaitForAnswer)) {
+            unsettledKeys_ = 0;
+            settledAt_ = now;
+        }
+        lock.unlock();
+        wake_.notify_all();
+        if (failure)
+            std::rethrow_exception(failure);
+        if (!trap.errors().empty())
+            throw PlatformError("The X server refused some of the keys.");
+    }
+
+    void Restore()
+    {
+        std::lock_guard lock(mutex_);
+        if (!borrowed_)
+            return;
+        std::this_thread::sleep_until(settledAt_);
+        borrowed_->Restore();
+    }
+
+    int MappingChanges()
+    {
+        std::lock_guard lock(mutex_);
+        return borrowed_ ? borrowed_->MappingChanges() : 0;
+    }
+
+private:
+    void Open()
+    {
+        if (connection_)
+            return;
+        connection_.emplace();
+        try {
+            Display* display = connection_->get();
+            RequireExtensions(display);
+            guard_ = startGuard_ ? startGuard_(DisplayString(display)) : MakeNullKeyboardGuard();
+            borrowed_ = std::make_unique<BorrowedKeys>(display, *guard_);
+            settle_ = std::make_unique<KeySettle>(display);
+        } catch (...) {
+            connection_.reset();
+            throw;
+        }
+    }
+
+    void Work()
+    {
+        std::unique_lock lock(mutex_);
+        while (!ending_) {
+            if (!borrowed_ || borrowed_->Codes().empty()) {
+                wake_.wait(lock);
+                continue;
+            }
+            const auto due = std::max(settledAt_, lastTyped_ + quiet_);
+            if (Clock::now() < due) {
+                wake_.wait_until(lock, due);
+                continue;
+            }
+            try {
+                borrowed_->Restore();
+            } catch (const std::exception&) {
+                lastTyped_ = Clock::now();  // tried again after another quiet moment
+            }
+        }
+    }
+
+    GuardStarter startGuard_;
+    std::function<bool()> stopRequested_;
+    std::chrono::milliseconds quiet_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool ending_ = false;
+    std::optional<X11Connection> connection_;
+    std::unique_ptr<KeyboardGuard> guard_;
+    std::unique_ptr<BorrowedKeys> borrowed_;
+    std::unique_ptr<KeySettle> settle_;
+    Clock::time_point lastTyped_;
+    Clock::time_point settledAt_;
+    int unsettledKeys_ = 0;
+    std::thread worker_;  // last: starts once everything above exists
+};
+
+XTestKeySender::XTestKeySender(GuardStarter startGuard, std::function<bool()> stopRequested,
+                               std::chrono::milliseconds quietBeforeRestore)
+    : session_(std::make_unique<Session>(std::move(startGuard), std::move(stopRequested), quietBeforeRestore))
+{
+}
+
+XTestKeySender::~XTestKeySender() = default;
+
+void XTestKeySender::SendKeys(const std::string& text, bool wait)
 {
     const KeySequence sequence = ParseKeySequence(text);
     if (!sequence.ok())
         throw PlatformError(sequence.error);
-    X11Connection connection;
-    const auto guard = StartKeyboardGuard(DisplayString(connection.get()));
-    TypeStrokes(connection.get(), sequence.strokes, *guard);
+    session_->Send(sequence.strokes, wait);
 }
+
+void XTestKeySender::RestoreKeyboard() { session_->Restore(); }
+
+int XTestKeySender::MappingChanges() const { return session_->MappingChanges(); }
 
 }  // namespace kestrun

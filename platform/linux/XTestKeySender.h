@@ -1,12 +1,12 @@
 #pragma once
 
 #include "platform/KeySender.h"
-#include "platform/KeyStroke.h"
+#include "platform/linux/KeyboardGuard.h"
 
-#include <vector>
-
-// Kept free of the X headers, whose macros clash with ordinary names.
-typedef struct _XDisplay Display;
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
 
 namespace kestrun {
 
@@ -14,24 +14,38 @@ namespace kestrun {
 /// the keyboard focus.
 ///
 /// Each character goes through the key of the active layout group that
-/// produces it, with the level modifiers that key needs. Characters no key
-/// produces are put on spare key codes: each such keysym once per sequence,
-/// all of a batch in one go, the mapping restored once at the end (more
-/// distinct missing keysyms than spare codes make more batches). Every key
-/// pressed is released on every path.
+/// produces it, with the level modifiers that key needs. The keysyms no key
+/// produces are put on borrowed key codes, planned for the whole sequence
+/// before its first key: as a rule all of them in one change of the keyboard
+/// map. The borrowed codes keep their keysyms after SendKeys returns, for a
+/// following sequence that needs them; a background thread gives them back
+/// once the keys typed on them are surely read and typing has been quiet for
+/// a moment, and at the latest when the sender goes. Every key pressed is
+/// released on every path.
 class XTestKeySender : public KeySender {
 public:
+    using GuardStarter = std::function<std::unique_ptr<KeyboardGuard>(const std::string& displayName)>;
+
+    /// `startGuard` makes the keyboard guard when typing first begins (none:
+    /// a guard that does nothing). Typing stops at the next key once
+    /// `stopRequested` says so. Typing quiet for `quietBeforeRestore` counts
+    /// as the end of a run: the borrowed codes go back.
+    explicit XTestKeySender(GuardStarter startGuard = nullptr, std::function<bool()> stopRequested = nullptr,
+                            std::chrono::milliseconds quietBeforeRestore = std::chrono::seconds(1));
+    ~XTestKeySender() override;
+
     void SendKeys(const std::string& text, bool wait) override;
+
+    /// Gives the borrowed key codes back now, once the keys typed on them
+    /// are read.
+    void RestoreKeyboard();
+
+    /// Requests that changed the keyboard map so far, restores included.
+    int MappingChanges() const;
+
+private:
+    class Session;
+    std::unique_ptr<Session> session_;
 };
-
-/// The keysym that types a stroke.
-unsigned long KeySymFor(const KeyStroke& stroke);
-
-class KeyboardGuard;
-
-/// Types parsed strokes on an open display (the work of SendKeys), telling
-/// `guard` about every key and borrowed code. Returns how many times the
-/// keyboard mapping was changed, the restore included.
-int TypeStrokes(Display* display, const std::vector<KeyStroke>& strokes, KeyboardGuard& guard);
 
 }  // namespace kestrun

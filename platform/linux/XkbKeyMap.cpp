@@ -11,7 +11,10 @@ namespace kestrun {
 
 XkbKeyMap::XkbKeyMap(Display* display) : display_(display)
 {
-    xkb_ = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
+    xkb_ = XkbGetMap(display,
+                     XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask | XkbKeyActionsMask |
+                         XkbVirtualModMapMask,
+                     XkbUseCoreKbd);
     if (!xkb_)
         throw PlatformError("Cannot read the keyboard map.");
     RefreshState();
@@ -29,6 +32,8 @@ XkbKeyMap::XkbKeyMap(Display* display) : display_(display)
         modifierKeys_.emplace_back(mask, code);
         if (sym == XK_Alt_L)
             altMask_ = mask;
+        if (sym == XK_ISO_Level3_Shift)
+            level3Mask_ = mask;
         if (selectsLevel)
             levelMasks.push_back(mask);
     }
@@ -41,10 +46,6 @@ XkbKeyMap::XkbKeyMap(Display* display) : display_(display)
     }
     std::stable_sort(levelCombos_.begin(), levelCombos_.end(),
                      [](unsigned a, unsigned b) { return std::popcount(a) < std::popcount(b); });
-
-    for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code)
-        if (XkbKeyNumSyms(xkb_, code) == 0 && xkb_->map->modmap[code] == 0)
-            spare_.push_back(static_cast<KeyCode>(code));
 }
 
 XkbKeyMap::~XkbKeyMap() { XkbFreeKeyboard(xkb_, 0, True); }
@@ -65,6 +66,59 @@ KeyCode XkbKeyMap::ModifierKey(unsigned mask) const
         if (modifier & mask)
             return code;
     return 0;
+}
+
+void XkbKeyMap::Ignore(const std::vector<KeyCode>& codes)
+{
+    ignored_.insert(codes.begin(), codes.end());
+    cache_.clear();
+}
+
+std::vector<KeyCode> XkbKeyMap::BorrowableCodes(const std::set<KeySym>& needed) const
+{
+    std::vector<KeyCode> codes;
+    for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code) {
+        if (xkb_->map->modmap[code] != 0 || xkb_->server->vmodmap[code] != 0 || XkbKeyHasActions(xkb_, code))
+            continue;
+        const KeySym* syms = XkbKeySymsPtr(xkb_, code);
+        const bool free = std::all_of(syms, syms + XkbKeyNumSyms(xkb_, code), [&](KeySym sym) {
+            // Vendor keysyms have bit 28 set; Unicode keysyms lie below it.
+            return sym == NoSymbol || ((sym & 0x10000000) != 0 && !needed.contains(sym));
+        });
+        if (free)
+            codes.push_back(static_cast<KeyCode>(code));
+    }
+    return codes;
+}
+
+int XkbKeyMap::FindType(unsigned mask, const std::vector<unsigned>& levelModifiers) const
+{
+    for (int index = 0; index < xkb_->map->num_types; ++index) {
+        const XkbKeyTypeRec& type = xkb_->map->types[index];
+        if (type.mods.mask != mask || type.num_levels != levelModifiers.size())
+            continue;
+        bool matches = true;
+        for (std::size_t level = 1; level < levelModifiers.size() && matches; ++level) {
+            matches = false;
+            for (int k = 0; k < type.map_count; ++k)
+                if (type.map[k].active && type.map[k].level == level && type.map[k].mods.mask == levelModifiers[level])
+                    matches = true;
+        }
+        if (matches)
+            return index;
+    }
+    return -1;
+}
+
+BorrowType XkbKeyMap::BorrowKeyType() const
+{
+    if (level3Mask_ != 0) {
+        const std::vector<unsigned> four{0, ShiftMask, level3Mask_, ShiftMask | level3Mask_};
+        if (const int index = FindType(ShiftMask | level3Mask_, four); index >= 0)
+            return {index, four};
+    }
+    const std::vector<unsigned> two{0, ShiftMask};
+    return {FindType(ShiftMask, two), two};
 }
 
 int XkbKeyMap::LevelOf(KeyCode code, int group, unsigned mods) const
@@ -88,7 +142,7 @@ std::optional<KeyChoice> XkbKeyMap::Find(KeySym sym, unsigned held)
     for (unsigned combo : levelCombos_) {
         for (int code = xkb_->min_key_code; code <= xkb_->max_key_code && !best; ++code) {
             const int groups = XkbKeyNumGroups(xkb_, code);
-            if (groups == 0)
+            if (groups == 0 || ignored_.contains(static_cast<KeyCode>(code)))
                 continue;
             const int group = group_ % groups;
             const int level = LevelOf(static_cast<KeyCode>(code), group, combo | held | stateMods_);

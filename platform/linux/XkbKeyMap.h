@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -16,9 +17,16 @@ struct KeyChoice {
     unsigned modifiers = 0;  // real modifier mask to hold
 };
 
+/// The key type a borrowed key code takes: its index in the map and the real
+/// modifiers that select each of its levels.
+struct BorrowType {
+    int index = -1;
+    std::vector<unsigned> levelModifiers;
+};
+
 /// The server's keyboard description as XTest typing needs it: the keys of
 /// the active layout group, the keys that set each modifier, and the key
-/// codes that carry no symbol at all (spare ones).
+/// codes typing may borrow.
 class XkbKeyMap {
 public:
     explicit XkbKeyMap(Display* display);
@@ -39,10 +47,22 @@ public:
     KeyCode ModifierKey(unsigned mask) const;
 
     unsigned AltMask() const { return altMask_; }
-    const std::vector<KeyCode>& SpareCodes() const { return spare_; }
+
+    /// Key codes that Find must not use: codes typing has borrowed.
+    void Ignore(const std::vector<KeyCode>& codes);
+
+    /// The key codes typing may borrow: those that produce nothing, and those
+    /// that produce only vendor keysyms (multimedia keys and the like) none of
+    /// which is in `needed`. Never a modifier key nor a key with actions.
+    std::vector<KeyCode> BorrowableCodes(const std::set<KeySym>& needed) const;
+
+    /// The type for borrowed codes: four levels (plain, Shift, third level,
+    /// both) where a key sets the third-level modifier, two otherwise.
+    BorrowType BorrowKeyType() const;
 
 private:
     int LevelOf(KeyCode code, int group, unsigned mods) const;
+    int FindType(unsigned mask, const std::vector<unsigned>& levelModifiers) const;
 
     Display* display_;
     XkbDescPtr xkb_ = nullptr;
@@ -51,7 +71,8 @@ private:
     unsigned altMask_ = 0;
     std::vector<std::pair<unsigned, KeyCode>> modifierKeys_;
     std::vector<unsigned> levelCombos_;
-    std::vector<KeyCode> spare_;
+    unsigned level3Mask_ = 0;
+    std::set<KeyCode> ignored_;
     std::map<std::pair<KeySym, unsigned>, std::optional<KeyChoice>> cache_;
 };
 

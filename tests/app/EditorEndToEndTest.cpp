@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 namespace kestrun::test {
@@ -161,6 +162,71 @@ TEST(EditorEndToEnd, AProgramMadeThroughTheWindowRunsAsTyped)
         if (at != std::string::npos)
             from = at;
     }
+}
+
+// The keyboard through the windows as a user drives them with keys only:
+// Esc over the open program list, Space after a new program, Enter after the
+// editor's refusal.
+TEST(EditorEndToEnd, TheKeyboardStaysWhereTheUserIsWorking)
+{
+    XSession session;
+    ASSERT_TRUE(session.ok()) << session.failure;
+    Started trayer{StartTray()};
+    ASSERT_GT(trayer.pid, 0) << "no tray (is the trayer package installed?)";
+    Started kestrun{StartKestrun(
+        session.folder() / "app",
+        "<?xml version=\"1.0\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+        "xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\">"
+        "<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Open File</type><value/>"
+        "<enabled>True</enabled></task></tasks></program><program><name>Idle</name><tasks/></program>"
+        "</programs>\n")};
+    ASSERT_GT(kestrun.pid, 0);
+    const std::string icon = WaitForTrayIcon();
+    ASSERT_FALSE(icon.empty()) << "no tray icon appeared";
+    ASSERT_FALSE(OpenMainWindowFromIcon(icon).empty()) << "the main window did not open in front";
+    // Keys one after the other: "shift+Tab F4".
+    const auto key = [](const std::string& keys) {
+        std::vector<std::string> argv = {"xdotool", "key", "--delay", "60"};
+        std::istringstream names(keys);
+        for (std::string name; names >> name;)
+            argv.push_back(name);
+        Output(argv);
+    };
+    const auto windowsOfKestrun = [](std::size_t count) {
+        return WaitUntil([count] { return VisibleKestrunWindows().size() == count; }, 10s);
+    };
+
+    // From "Launch It !" back to the selector, and its list open: icon, window, list.
+    key("shift+Tab shift+Tab shift+Tab shift+Tab F4");
+    windowsOfKestrun(3);
+    ASSERT_TRUE(windowsOfKestrun(3)) << "the program list did not open";
+    key("Escape");
+    ASSERT_TRUE(windowsOfKestrun(2)) << "the program list did not close";
+    EXPECT_TRUE(MainWindowMapped()) << "Esc over the open list hid the window";
+
+    // Programs "New..." (next in the tab order), a name, then Space.
+    key("Tab space");
+    ASSERT_TRUE(WaitUntil([] { return Active("^New Program$"); })) << "no input box for the program's name";
+    Type("Mail");
+    key("Return");
+    ASSERT_TRUE(WaitUntil([] { return VisibleWindowsNamed("^New Program$").empty() && Active(kMainCaption); }));
+    key("space");
+    ASSERT_TRUE(WaitUntil([] { return Active(kEditorCaption); })) << "Space did not open the task editor";
+    EXPECT_TRUE(MainWindowMapped());
+    const std::string editor = VisibleWindowsNamed(kEditorCaption).front();
+
+    // OK with an empty path is refused; after the message the editor has the
+    // keyboard, so Enter is its OK again.
+    const auto refusalShown = [] { return VisibleWindowsNamed(kEditorCaption).size() == 2; };
+    for (int refusal = 0; refusal < 2; ++refusal) {
+        key("Return");
+        ASSERT_TRUE(WaitUntil(refusalShown)) << "no refusal " << refusal;
+        WaitUntil([&] { return ActiveWindow() != editor; }, 5s);
+        key("Return");
+        ASSERT_TRUE(WaitUntil([&] { return !refusalShown() && ActiveWindow() == editor; }))
+            << "the editor did not get the keyboard back";
+    }
+    EXPECT_TRUE(MainWindowMapped()) << "a program was launched";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "app/TaskListView.h"
 #include "app/frmMain.h"
 #include "platform/RegistryFile.h"
+#include "platform/linux/XdgAutostart.h"
 #include "settings/CRegSettings.h"
 #include "tests/runner/FakeServices.h"
 #include "tests/support/RecordingReporter.h"
@@ -84,8 +85,9 @@ protected:
     {
         folder.Write("Kestrun.xml", DocumentText(programs));
         window = std::make_unique<frmMain>(MainWindowContext{
-            folder.path(), reporter, dialogs, [this] { return services.Services(); },
-            [this] { return trayAvailable; }});
+            folder.path(), reporter, realDialogs ? *realDialogs : static_cast<Dialogs&>(dialogs),
+            [this] { return services.Services(); },
+            [this] { return trayAvailable; }, {}, {}, &autostart});
         const bool loaded = window->Form_Load();
         ASSERT_TRUE(reporter.Silent()) << reporter.reports.front().text;
         ASSERT_TRUE(loaded);
@@ -141,9 +143,12 @@ protected:
     CRegSettings settings{std::make_unique<RegistryFile>(folder / "settings" / "Kestrun.reg")};
     FakeNotifyArea area;
     CSysTray tray{area};
+    XdgAutostart autostart{folder / "config" / "autostart" / "kestrun.desktop", "/usr/bin/kestrun"};
     bool trayAvailable = true;
     /// Make the controls right after loading, as the first showing does.
     bool makeControls = true;
+    /// When set, the window asks through these instead of the scripted ones.
+    Dialogs* realDialogs = nullptr;
     std::unique_ptr<frmMain> window;
 };
 

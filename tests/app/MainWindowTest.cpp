@@ -52,7 +52,7 @@ TEST_F(MainWindowFixture, ControlsCaptionsAndGeometry)
     std::vector<std::string> tray;
     for (QAction* action : w().mnuPopUpTray->actions())
         tray.push_back(action->isSeparator() ? "-" : action->text().toStdString());
-    EXPECT_EQ(tray, (Calls{"Show Kestrun", "-", "Quit Kestrun"}));
+    EXPECT_EQ(tray, (Calls{"Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
     EXPECT_EQ(w().mnuEnabled->text().toStdString(), "Enabled");
 }
 

@@ -4,6 +4,7 @@
 #include "platform/KeyboardRecovery.h"
 #include "platform/linux/KeymapJournal.h"
 #include "platform/linux/KeymapRepair.h"
+#include "tests/platform/KeymapInspection.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,7 @@ protected:
         // Guardians whose Kestrun died come to this process, to be reaped.
         prctl(PR_SET_CHILD_SUBREAPER, 1);
         before = XSession::CoreKeymap();
+        beforeXkb = XkbKeys();
     }
 
     // Starts typing in a child process and returns once it has borrowed key
@@ -67,19 +69,23 @@ protected:
         return child;
     }
 
-    // Whether the keyboard is sound again within a second.
+    // Whether the keyboard is sound again within a second: no key down, and
+    // every key with the keysyms, groups and key types it had.
     bool SoundWithinASecond()
     {
-        return WaitUntil([&] { return XSession::KeysDown().empty() && XSession::CoreKeymap() == before; }, 1s);
+        return WaitUntil(
+            [&] { return XSession::KeysDown().empty() && XSession::CoreKeymap() == before && XkbKeys() == beforeXkb; },
+            1s);
     }
 
     XSession session;
     std::vector<unsigned long> before;
+    std::string beforeXkb;
 };
 
 TEST_F(KeyboardGuardTest, AfterAKillTheGuardianReleasesTheKeysAndRestoresTheMapping)
 {
-    // From at once to well into the second batch of borrowed codes.
+    // From at once to well into the typing.
     for (const auto delay : {0ms, 150ms, 420ms, 900ms}) {
         SCOPED_TRACE(delay.count());
         const pid_t child = StartTyping();
@@ -91,7 +97,7 @@ TEST_F(KeyboardGuardTest, AfterAKillTheGuardianReleasesTheKeysAndRestoresTheMapp
 
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        EXPECT_TRUE(SoundWithinASecond()) << XSession::KeysDown();
+        EXPECT_TRUE(SoundWithinASecond()) << XSession::KeysDown() << XkbKeys();
         // Its end is not timed: a sanitizer build checks for leaks first.
         EXPECT_TRUE(WaitUntil([&] { return Ended(journal->guardian.pid); }, 10s)) << "the guardian did not end";
         EXPECT_FALSE(std::filesystem::exists(JournalPath()));

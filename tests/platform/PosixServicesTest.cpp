@@ -6,9 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
+
+extern char** environ;
 
 namespace kestrun::test {
 namespace {
@@ -83,6 +89,51 @@ TEST(PosixProgramStarterTest, StartsTheFileItselfWithoutAShell)
     EXPECT_THROW(starter.Start(plain.string()), PlatformError);
     EXPECT_THROW(starter.Start("/bin/echo hello"), PlatformError);
     EXPECT_THROW(starter.Start((folder / "missing").string()), PlatformError);
+}
+
+// The state letter of a process ('Z' for a zombie), or 0 once it is gone.
+char ProcessState(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto end = line.rfind(") ");
+    return end == std::string::npos || end + 2 >= line.size() ? 0 : line[end + 2];
+}
+
+template <typename Condition>
+bool Eventually(Condition condition)
+{
+    for (int k = 0; k < 1000 && !condition(); ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return condition();
+}
+
+TEST(PosixProgramStarterTest, AnEndedProgramIsReapedWithoutWaitingForIt)
+{
+    TempFolder folder;
+    const auto release = folder / "release";
+    const auto script =
+        WriteScript(folder, "waits.sh", "while [ ! -e '" + release.string() + "' ]; do sleep 0.05; done");
+    // A child of the process's own, which the starter must leave alone.
+    char truePath[] = "/bin/true";
+    char* trueArgs[] = {truePath, nullptr};
+    pid_t other = 0;
+    ASSERT_EQ(posix_spawn(&other, truePath, nullptr, nullptr, trueArgs, environ), 0);
+
+    PosixProgramStarter starter;
+    const pid_t pid = starter.Start(script.string());
+    ASSERT_GT(pid, 0);
+    // Start came back while the program runs.
+    EXPECT_NE(ProcessState(pid), 0);
+    EXPECT_NE(ProcessState(pid), 'Z');
+
+    folder.Write("release", "");
+    EXPECT_TRUE(Eventually([pid] { return ProcessState(pid) == 0; }))
+        << "the ended program is left as state " << ProcessState(pid);
+    int status = -1;
+    EXPECT_EQ(waitpid(other, &status, 0), other) << "the other child was reaped too";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(GioFileOpenerTest, OpensThroughTheRegisteredHandlerOnlyWhenThereIsOne)

@@ -168,13 +168,18 @@ pid_t StartKestrun(const fs::path& folder, const std::string& document)
     const fs::path guardian = fs::path(KESTRUN_EXECUTABLE).parent_path() / "kestrun-keyguard";
     fs::copy_file(guardian, folder / "kestrun-keyguard", fs::copy_options::overwrite_existing);
     std::ofstream(folder / "Kestrun.xml", std::ios::binary) << document;
+    return StartKestrunAt(folder / "kestrun");
+}
+
+pid_t StartKestrunAt(const fs::path& executable)
+{
     // On the X server, whatever platform the widget tests run on.
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     // In a sanitizer build: libxkbcommon-x11 strndup()s a bounded buffer
     // without a NUL, which the strict string check takes for an overflow.
     if (const char* options = std::getenv("ASAN_OPTIONS"))
         setenv("ASAN_OPTIONS", (std::string(options) + ":strict_string_checks=0").c_str(), 1);
-    return StartProcess({(folder / "kestrun").string()});
+    return StartProcess({executable.string()});
 }
 
 std::string WaitForTrayIcon()
@@ -186,7 +191,7 @@ std::string WaitForTrayIcon()
             icon = windows.front();
         return !icon.empty() && IsEmbedded(icon);
     });
-    return IsEmbedded(icon) ? icon : std::string();
+    return !icon.empty() && IsEmbedded(icon) ? icon : std::string();
 }
 
 std::string OpenMainWindowFromIcon(const std::string& icon)

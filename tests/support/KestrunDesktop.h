@@ -83,6 +83,8 @@ pid_t StartTray();
 /// Copies the built kestrun into `folder` beside `document` (Kestrun.xml)
 /// and starts it on the X server; its process id, or -1.
 pid_t StartKestrun(const std::filesystem::path& folder, const std::string& document);
+/// Starts a kestrun executable on the X server as it is; its process id, or -1.
+pid_t StartKestrunAt(const std::filesystem::path& executable);
 
 /// Waits for kestrun's only window to be its icon, embedded in the tray; the
 /// icon's window, or empty.

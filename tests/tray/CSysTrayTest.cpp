@@ -184,6 +184,7 @@ TEST_F(TrayTest, EndingInTheTrayRemovesTheIcon)
     EXPECT_EQ(area.calls, (Calls{"add CSysTray", "delete"}));
 }
 
+// What a StatusNotifierItem host reports: requests, not buttons.
 TEST(QtNotifyAreaTest, EveryLeftActivationIsADoubleClickAndContextIsTheRightButton)
 {
     EXPECT_EQ(QtNotifyArea::MessageFor(QSystemTrayIcon::Trigger), kMessageLeftDoubleClick);

@@ -1,6 +1,7 @@
 // The built kestrun on a private X server with openbox and an XEmbed tray:
 // it starts hidden in the tray, opens from a double click on its icon,
-// launches a program with Enter and quits from the tray menu.
+// launches a program with Enter and quits from the tray menu; which mouse
+// actions on the icon count.
 
 #include "tests/support/XSession.h"
 #include "tests/support/KestrunDesktop.h"
@@ -94,6 +95,42 @@ TEST(TrayEndToEnd, StartsHiddenOpensFromTheIconLaunchesAndQuits)
     const std::string settings = ReadFile(session.folder() / "config" / "Quillon Works" / "Kestrun.reg");
     EXPECT_NE(settings.find("\"frmMain Left\"=dword:"), std::string::npos) << settings;
     EXPECT_NE(settings.find("\"frmMain Top\"=dword:"), std::string::npos) << settings;
+}
+
+// trayer is an XEmbed tray, which shows the icon every button: there a
+// single click does nothing, the right button's press does nothing and its
+// release opens the menu.
+TEST(TrayEndToEnd, InAnXEmbedTrayOnlyTheDoubleClickOpensAndTheMenuComesOnRelease)
+{
+    XSession session;
+    ASSERT_TRUE(session.ok()) << session.failure;
+    Started trayer{StartTray()};
+    ASSERT_GT(trayer.pid, 0) << "no tray (is the trayer package installed?)";
+    Started kestrun{StartKestrun(
+        session.folder() / "app",
+        "<?xml version=\"1.0\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+        "xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\"><program><name>Kestrun Template</name><tasks>"
+        "<task index=\"1\"><type>Open File</type><value/><enabled>True</enabled></task></tasks></program>"
+        "</programs>\n")};
+    ASSERT_GT(kestrun.pid, 0);
+    const std::string icon = WaitForTrayIcon();
+    ASSERT_FALSE(icon.empty()) << "no tray icon appeared";
+    const Geometry geometry = WindowGeometry(icon);
+    const std::string x = std::to_string(geometry.CentreX()), y = std::to_string(geometry.CentreY());
+    const auto menuOpen = [] { return VisibleKestrunWindows().size() >= 2; };
+
+    Output({"xdotool", "mousemove", x, y, "click", "1"});
+    EXPECT_FALSE(WaitUntil(MainWindowMapped, 2s)) << "a single click opened the window";
+
+    Output({"xdotool", "mousedown", "3"});
+    EXPECT_FALSE(WaitUntil(menuOpen, 2s)) << "the menu opened on the press";
+    Output({"xdotool", "mouseup", "3"});
+    EXPECT_TRUE(WaitUntil(menuOpen, 10s)) << "no menu on the release";
+    Output({"xdotool", "key", "Escape"});
+    EXPECT_TRUE(WaitUntil([] { return VisibleKestrunWindows().size() == 1; }, 10s));
+    EXPECT_FALSE(MainWindowMapped());
+
+    EXPECT_FALSE(OpenMainWindowFromIcon(icon).empty()) << "the double click did not open the window";
 }
 
 }  // namespace

@@ -1,0 +1,122 @@
+#include "platform/linux/KeySettle.h"
+
+#include "platform/linux/XErrorTrap.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+
+#include <thread>
+
+namespace kestrun {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A client without pings gets this long to read its keys, plus a little for
+// each key it may still have to read (measured with xterm on Xvfb under load).
+constexpr auto kPause = std::chrono::milliseconds(400);
+constexpr auto kPausePerKey = std::chrono::microseconds(250);
+constexpr auto kPingTimeout = std::chrono::milliseconds(500);
+
+Window ActiveWindow(Display* display)
+{
+    const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window window = None;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), active, 0, 1, False, XA_WINDOW, &type, &format,
+                           &count, &after, &data) == Success &&
+        data) {
+        if (type == XA_WINDOW && format == 32 && count == 1)
+            window = *reinterpret_cast<Window*>(data);
+        XFree(data);
+    }
+    return window;
+}
+
+bool TakesPings(Display* display, Window window)
+{
+    const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
+    Atom* protocols = nullptr;
+    int count = 0;
+    if (!XGetWMProtocols(display, window, &protocols, &count))
+        return false;
+    bool found = false;
+    for (int k = 0; k < count; ++k)
+        found = found || protocols[k] == ping;
+    XFree(protocols);
+    return found;
+}
+
+}  // namespace
+
+unsigned long KeySettle::FocusedWindow()
+{
+    XErrorTrap trap;  // the window may go away at any moment
+    const Window window = ActiveWindow(display_);
+    const bool pings = window != None && TakesPings(display_, window);
+    XSync(display_, False);
+    return pings && trap.errors().empty() ? window : None;
+}
+
+bool KeySettle::Ping(std::chrono::milliseconds timeout)
+{
+    const Window window = FocusedWindow();
+    if (window == None)
+        return false;
+    const Window root = DefaultRootWindow(display_);
+    const Atom protocols = XInternAtom(display_, "WM_PROTOCOLS", False);
+    const Atom ping = XInternAtom(display_, "_NET_WM_PING", False);
+
+    // The answer goes to the root window for the window manager; any client
+    // that listens to the root's structure or substructure changes receives
+    // it too (toolkits differ in which of the two they name).
+    XErrorTrap trap;
+    XSelectInput(display_, root, StructureNotifyMask | SubstructureNotifyMask);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(ping);
+    event.xclient.data.l[1] = ++stamp_;
+    event.xclient.data.l[2] = static_cast<long>(window);
+    XSendEvent(display_, window, False, NoEventMask, &event);
+    XFlush(display_);
+
+    bool answered = false;
+    const auto deadline = Clock::now() + timeout;
+    while (!answered && trap.errors().empty()) {
+        while (!answered && XPending(display_) > 0) {
+            XNextEvent(display_, &event);
+            answered = event.type == ClientMessage && event.xclient.message_type == protocols &&
+                       static_cast<Atom>(event.xclient.data.l[0]) == ping && event.xclient.data.l[1] == stamp_ &&
+                       static_cast<Window>(event.xclient.data.l[2]) == window;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (answered || left.count() <= 0)
+            break;
+        pollfd descriptor{ConnectionNumber(display_), POLLIN, 0};
+        poll(&descriptor, 1, static_cast<int>(left.count()) + 1);
+    }
+    XSelectInput(display_, root, NoEventMask);
+    XSync(display_, True);  // drops the root's events that came meanwhile
+    return answered;
+}
+
+void KeySettle::Settle(int keys)
+{
+    if (!Ping(kPingTimeout))
+        std::this_thread::sleep_for(Pause(keys));
+}
+
+std::chrono::milliseconds KeySettle::Pause(int keys)
+{
+    return kPause + std::chrono::duration_cast<std::chrono::milliseconds>(keys * kPausePerKey);
+}
+
+}  // namespace kestrun

@@ -1,0 +1,213 @@
+#include "platform/linux/KeyTyping.h"
+
+#include "platform/PlatformError.h"
+#include "platform/linux/KeyPlan.h"
+
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <optional>
+#include <set>
+
+namespace kestrun {
+
+namespace {
+
+KeySym NamedKeySym(NamedKey key)
+{
+    switch (key) {
+    case NamedKey::Backspace: return XK_BackSpace;
+    case NamedKey::Break: return XK_Break;
+    case NamedKey::CapsLock: return XK_Caps_Lock;
+    case NamedKey::Clear: return XK_Clear;
+    case NamedKey::Delete: return XK_Delete;
+    case NamedKey::Down: return XK_Down;
+    case NamedKey::End: return XK_End;
+    case NamedKey::Enter: return XK_Return;
+    case NamedKey::Escape: return XK_Escape;
+    case NamedKey::Help: return XK_Help;
+    case NamedKey::Home: return XK_Home;
+    case NamedKey::Insert: return XK_Insert;
+    case NamedKey::Left: return XK_Left;
+    case NamedKey::NumLock: return XK_Num_Lock;
+    case NamedKey::PageDown: return XK_Next;
+    case NamedKey::PageUp: return XK_Prior;
+    case NamedKey::PrintScreen: return XK_Print;
+    case NamedKey::Right: return XK_Right;
+    case NamedKey::ScrollLock: return XK_Scroll_Lock;
+    case NamedKey::Tab: return XK_Tab;
+    case NamedKey::Up: return XK_Up;
+    case NamedKey::KeypadAdd: return XK_KP_Add;
+    case NamedKey::KeypadSubtract: return XK_KP_Subtract;
+    case NamedKey::KeypadMultiply: return XK_KP_Multiply;
+    case NamedKey::KeypadDivide: return XK_KP_Divide;
+    default:
+        return XK_F1 + (static_cast<int>(key) - static_cast<int>(NamedKey::F1));
+    }
+}
+
+bool IsLockKey(const KeyStroke& stroke)
+{
+    return stroke.named && (stroke.key == NamedKey::CapsLock || stroke.key == NamedKey::NumLock ||
+                            stroke.key == NamedKey::ScrollLock);
+}
+
+constexpr std::size_t kOnLayout = static_cast<std::size_t>(-1);
+
+}  // namespace
+
+unsigned long KeySymFor(const KeyStroke& stroke)
+{
+    if (stroke.named)
+        return NamedKeySym(stroke.key);
+    const char32_t c = stroke.character;
+    if ((c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    if (c == 0x20AC)
+        return XK_EuroSign;
+    return 0x01000000 | c;
+}
+
+KeyTyping::KeyTyping(Display* display, BorrowedKeys& borrowed, KeyboardGuard& guard, KeySettle& settle,
+                     std::function<bool()> stopRequested, int unsettledKeys)
+    : display_(display), map_(display), borrowed_(borrowed), guard_(guard), settle_(settle),
+      stopRequested_(std::move(stopRequested)), keysUnsettled_(unsettledKeys), borrowedUnsettled_(unsettledKeys > 0)
+{
+    map_.Ignore(borrowed_.Codes());
+}
+
+KeyTyping::~KeyTyping()
+{
+    for (auto code = pressed_.rbegin(); code != pressed_.rend(); ++code) {
+        XTestFakeKeyEvent(display_, *code, False, CurrentTime);
+        released_.push_back(*code);
+    }
+    pressed_.clear();
+    Sync();
+}
+
+unsigned KeyTyping::HeldMask(std::uint8_t modifiers) const
+{
+    unsigned mask = 0;
+    if (modifiers & kControl) mask |= ControlMask;
+    if (modifiers & kAlt) mask |= map_.AltMask();
+    return mask;
+}
+
+void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
+{
+    // The layout's own keys first; the rest become needs for borrowed codes.
+    std::vector<KeyNeed> needs;
+    std::vector<std::size_t> needOf(strokes.size(), kOnLayout);
+    std::set<KeySym> missing;
+    for (std::size_t i = 0; i < strokes.size(); ++i) {
+        const KeySym sym = KeySymFor(strokes[i]);
+        if (map_.Find(sym, HeldMask(strokes[i].modifiers)))
+            continue;
+        needOf[i] = needs.size();
+        needs.push_back({sym, (strokes[i].modifiers & kShift) != 0});
+        missing.insert(sym);
+    }
+    KeyPlan plan;
+    if (!needs.empty()) {
+        borrowed_.Prepare(map_, missing);
+        plan = PlanKeySlots(borrowed_.Slots(), needs, borrowed_.Held());
+        if (!plan.ok)
+            throw PlatformError("There are not enough free key codes to type this text.");
+    }
+
+    std::size_t phase = 0;
+    for (std::size_t i = 0; i < strokes.size(); ++i) {
+        // Hook for the process's termination signals: typing ends at the next key.
+        if (stopRequested_ && stopRequested_())
+            throw PlatformError("Typing was stopped.");
+        std::optional<KeyChoice> choice;
+        if (const std::size_t need = needOf[i]; need != kOnLayout) {
+            for (; phase < plan.phases.size() && plan.phases[phase].first <= need; ++phase) {
+                if (plan.phases[phase].changes.empty())
+                    continue;
+                // A code changes meaning only once the keys typed with the
+                // old one are read.
+                if (borrowedUnsettled_) {
+                    Sync();
+                    settle_.Settle(keysUnsettled_);
+                    keysUnsettled_ = 0;
+                    borrowedUnsettled_ = false;
+                }
+                borrowed_.Apply(plan.phases[phase].changes);
+                Synced();
+            }
+            const std::size_t slot = plan.slotOf[need];
+            choice = KeyChoice{borrowed_.Slots()[slot].code, borrowed_.ModifiersFor(slot)};
+            borrowedUnsettled_ = true;
+        } else {
+            choice = map_.Find(KeySymFor(strokes[i]), HeldMask(strokes[i].modifiers));
+            if (!choice)
+                throw PlatformError("No key types the keysym " + std::to_string(KeySymFor(strokes[i])) + ".");
+        }
+        TypeStroke(strokes[i], *choice);
+    }
+    Sync();
+}
+
+void KeyTyping::TypeStroke(const KeyStroke& stroke, KeyChoice choice)
+{
+    unsigned mods = choice.modifiers | HeldMask(stroke.modifiers);
+    if (stroke.modifiers & kShift)
+        mods |= ShiftMask;
+    std::vector<KeyCode> modifierKeys;
+    for (unsigned bit = 1; bit <= Mod5Mask; bit <<= 1) {
+        if (!(mods & bit))
+            continue;
+        const KeyCode key = map_.ModifierKey(bit);
+        if (key == 0)
+            throw PlatformError("No key sets a modifier the keysym needs.");
+        if (std::find(modifierKeys.begin(), modifierKeys.end(), key) == modifierKeys.end())
+            modifierKeys.push_back(key);
+    }
+    for (KeyCode key : modifierKeys)
+        Press(key);
+    Press(choice.code);
+    Release(choice.code);
+    for (auto key = modifierKeys.rbegin(); key != modifierKeys.rend(); ++key)
+        Release(*key);
+    if (IsLockKey(stroke)) {
+        Sync();
+        map_.RefreshState();
+    }
+}
+
+void KeyTyping::Press(KeyCode code)
+{
+    ++keysUnsettled_;
+    ++keysTyped_;
+    pressed_.push_back(code);
+    guard_.KeyDown(code);
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+}
+
+void KeyTyping::Release(KeyCode code)
+{
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    pressed_.erase(std::find(pressed_.begin(), pressed_.end(), code));
+    released_.push_back(code);
+}
+
+void KeyTyping::Sync()
+{
+    XSync(display_, False);
+    Synced();
+}
+
+// A release still in Xlib's buffer would be lost with the process: a key
+// counts as up for the guard only once the server has its release.
+void KeyTyping::Synced()
+{
+    for (KeyCode code : released_)
+        if (std::find(pressed_.begin(), pressed_.end(), code) == pressed_.end())
+            guard_.KeyUp(code);
+    released_.clear();
+}
+
+}  // namespace kestrun

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/KeyStroke.h"
+#include "platform/linux/BorrowedKeys.h"
+#include "platform/linux/KeySettle.h"
+#include "platform/linux/KeyboardGuard.h"
+#include "platform/linux/XkbKeyMap.h"
+
+#include <X11/Xlib.h>
+
+#include <functional>
+#include <vector>
+
+namespace kestrun {
+
+/// The keysym that types a stroke.
+unsigned long KeySymFor(const KeyStroke& stroke);
+
+/// Types one parsed sequence through XTest. The whole sequence is planned
+/// before its first key: the layout's own keys where they produce a keysym,
+/// borrowed codes for the rest. Whatever ends it, every key pressed is
+/// released; the borrowed codes stay borrowed for the next sequence.
+class KeyTyping {
+public:
+    /// `unsettledKeys`: keys typed on borrowed codes earlier that are not yet
+    /// known to be read.
+    KeyTyping(Display* display, BorrowedKeys& borrowed, KeyboardGuard& guard, KeySettle& settle,
+              std::function<bool()> stopRequested, int unsettledKeys);
+    ~KeyTyping();
+    KeyTyping(const KeyTyping&) = delete;
+    KeyTyping& operator=(const KeyTyping&) = delete;
+
+    /// Types the strokes. Throws PlatformError when a keysym cannot be typed
+    /// (before any key goes down) or when typing was asked to stop.
+    void Type(const std::vector<KeyStroke>& strokes);
+
+    /// Keys pressed since the keys typed on borrowed codes were last known
+    /// to be read; 0 when none was typed on a borrowed code since.
+    int KeysUnsettled() const { return borrowedUnsettled_ ? keysUnsettled_ : 0; }
+
+    /// Keys pressed by this typing.
+    int KeysTyped() const { return keysTyped_; }
+
+private:
+    unsigned HeldMask(std::uint8_t modifiers) const;
+    void TypeStroke(const KeyStroke& stroke, KeyChoice choice);
+    void Press(KeyCode code);
+    void Release(KeyCode code);
+    void Sync();
+    void Synced();
+
+    Display* display_;
+    XkbKeyMap map_;
+    BorrowedKeys& borrowed_;
+    KeyboardGuard& guard_;
+    KeySettle& settle_;
+    std::function<bool()> stopRequested_;
+    std::vector<KeyCode> pressed_;
+    std::vector<KeyCode> released_;  // not yet known to have reached the server
+    int keysUnsettled_ = 0;
+    int keysTyped_ = 0;
+    bool borrowedUnsettled_ = false;
+};
+
+}  // namespace kestrun

@@ -1,0 +1,120 @@
+#include "app/AppFiles.h"
+#include "document/TaskDocument.h"
+#include "tests/support/RecordingReporter.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrun::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kExample =
+    "<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"x\">"
+    "<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Wait</type><value>1</value>"
+    "<enabled>True</enabled></task></tasks></program><program><name>Example</name><tasks/></program></programs>";
+const std::string kUserDocument = "data/Kestrun/Kestrun.xml";
+
+// An installed copy: the executable in bin/, the shipped files in share/,
+// the user's data folder in data/.
+class AppFilesTest : public ::testing::Test {
+protected:
+    AppFilesTest()
+    {
+        fs::create_directories(temp / "bin");
+        fs::create_directories(temp / "share");
+        temp.Write("share/Kestrun.xml", kExample);
+    }
+
+    std::optional<AppFiles> Locate() { return LocateAppFiles({temp / "bin", temp / "share", temp / "data"}, reporter); }
+
+    std::string OnlyReport()
+    {
+        EXPECT_EQ(reporter.reports.size(), 1u);
+        return reporter.reports.empty() ? "" : reporter.reports[0].text;
+    }
+
+    TempFolder temp;
+    RecordingReporter reporter;
+};
+
+TEST_F(AppFilesTest, AnyKestrunXmlBesideTheExecutableMakesAPortableCopy)
+{
+    temp.Write("bin/Kestrun.xml", "mine");
+    EXPECT_EQ(Locate()->documentFolder, temp / "bin");
+    fs::remove(temp / "bin/Kestrun.xml");
+    fs::create_symlink(temp / "gone.xml", temp / "bin/Kestrun.xml");  // the load reports it
+    EXPECT_EQ(Locate()->documentFolder, temp / "bin");
+    EXPECT_FALSE(fs::exists(temp / "data"));
+}
+
+TEST_F(AppFilesTest, FirstStartCopiesTheExampleAndLaterStartsNeverDoAgain)
+{
+    EXPECT_EQ(Locate()->documentFolder, temp / "data/Kestrun");
+    EXPECT_EQ(temp.Read(kUserDocument), kExample);
+    EXPECT_EQ(fs::status(temp / "data/Kestrun").permissions() & fs::perms::all, fs::perms::owner_all);
+
+    temp.Write(kUserDocument, "changed");
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(temp.Read(kUserDocument), "changed");
+
+    fs::remove(temp / kUserDocument);
+    const std::optional<AppFiles> files = Locate();
+    EXPECT_FALSE(fs::exists(temp / kUserDocument));
+    TaskDocument document(files->documentFolder, reporter, files->schemaFile);
+    EXPECT_FALSE(document.Load());
+    EXPECT_EQ(OnlyReport(), "Error: -2146697210\n[Kestrun.xml] File Not Found");
+}
+
+TEST_F(AppFilesTest, UnwritableDataFolderIsReportedAndChangesNothing)
+{
+    temp.Write("data", "a file where the folder should be");
+    EXPECT_FALSE(Locate());
+    EXPECT_EQ(OnlyReport().rfind("Error: 75\n[Kestrun.xml] Kestrun cannot create your programs file " +
+                                     (temp / kUserDocument).string() + ":\n",
+                                 0),
+              0u);
+    EXPECT_EQ(temp.Read("data"), "a file where the folder should be");
+}
+
+TEST_F(AppFilesTest, MissingExampleIsReportedAndChangesNothing)
+{
+    fs::remove(temp / "share/Kestrun.xml");
+    EXPECT_FALSE(Locate());
+    EXPECT_EQ(OnlyReport(), "Error: -2146697210\n[Kestrun.xml] File Not Found\nThere is none beside Kestrun, and "
+                            "its example " + (temp / "share/Kestrun.xml").string() + " is missing.");
+    EXPECT_FALSE(fs::exists(temp / "data/Kestrun"));  // so the next start copies it
+}
+
+// The schema and the help page: beside the executable first, then the
+// shared files; the executable's folder when neither has them.
+TEST_F(AppFilesTest, SchemaAndHelpPageAreFoundBesideTheExecutableFirst)
+{
+    for (const auto& [holders, expected] : std::vector<std::pair<std::vector<const char*>, const char*>>{
+             {{"bin", "share"}, "bin"}, {{}, "bin"}, {{"share"}, "share"}}) {
+        SCOPED_TRACE(expected);
+        for (const char* folder : {"bin", "share"})
+            for (const char* name : {"Kestrun.xsd", "KeystrokesHelp.htm"})
+                fs::remove(temp / folder / name);
+        for (const char* folder : holders)
+            for (const char* name : {"/Kestrun.xsd", "/KeystrokesHelp.htm"})
+                temp.Write(folder + std::string(name), "x");
+        const std::optional<AppFiles> files = Locate();
+        EXPECT_EQ(files->schemaFile, temp / expected / "Kestrun.xsd");
+        EXPECT_EQ(files->helpFolder, temp / expected);
+    }
+    // The document names the schema found: the installed one.
+    const std::optional<AppFiles> files = Locate();
+    TaskDocument document(files->documentFolder, reporter, files->schemaFile);
+    ASSERT_TRUE(document.Load());
+    EXPECT_EQ(std::string(document.Dom().document_element().attribute("xsi:noNamespaceSchemaLocation").value()),
+              (temp / "share/Kestrun.xsd").string());
+}
+
+}  // namespace
+}  // namespace kestrun::test

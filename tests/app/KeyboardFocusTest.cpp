@@ -1,0 +1,172 @@
+// Where the keyboard goes after the task editor's own dialogs close, and what
+// the program selector's edit field selects.
+#include "app/QtDialogs.h"
+#include "tests/app/MainWindowFixture.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace kestrun::test {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// Lets activation and focus changes that follow a closed dialog arrive.
+void Settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QTest::qWait(10);
+}
+
+/// Answers the next application-modal dialog once it is up, and remembers
+/// the window it belongs to.
+class ModalAnswer {
+public:
+    explicit ModalAnswer(std::function<void(QWidget&)> answer)
+    {
+        QTimer::singleShot(0, [this, answer = std::move(answer)] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            // No one answers a box before it has the keyboard.
+            shown = QTest::qWaitFor([modal] { return QApplication::activeWindow() == modal; });
+            owner = modal->parentWidget() ? modal->parentWidget()->window() : nullptr;
+            answer(*modal);
+        });
+    }
+    bool shown = false;
+    QWidget* owner = nullptr;
+};
+
+void Reject(QWidget& dialog) { qobject_cast<QDialog*>(&dialog)->reject(); }
+
+// The main window with the real dialogs of the application.
+class KeyboardFocus : public MainWindowFixture {
+protected:
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        gEditingTask = false;
+        realDialogs = &qtDialogs;
+        Load({kThreeTasks, {"Second", {}}});
+        qtDialogs.SetOwner(window.get());
+        ShowActive(w());
+    }
+
+    void TearDown() override
+    {
+        MainWindowFixture::TearDown();
+        gEditingTask = false;
+    }
+
+    static void ShowActive(QWidget& target)
+    {
+        target.show();
+        target.raise();
+        target.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&target));
+        Settle();
+    }
+
+    QtDialogs qtDialogs;
+};
+
+TEST_F(KeyboardFocus, TheEditorsMessagesBelongToItAndGiveItTheKeyboardBack)
+{
+    const std::string help = (folder / "KeystrokesHelp.htm").string();
+    services.unopenable = {help};
+    w().cmdAddTask->click();
+    QWidget* editor = w().TaskEditor();
+    ASSERT_NE(editor, nullptr);
+    ShowActive(*editor);
+
+    const auto click = [editor](const char* name) {
+        return [editor, name] { editor->findChild<QPushButton*>(QString::fromLatin1(name))->click(); };
+    };
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"OK refused", click("cmdOK")},
+        {"Browse cancelled", click("cmdBrowse")},
+        {"Help page missing", [editor] {
+             editor->findChild<QRadioButton*>(QStringLiteral("optKeystrokes"))->click();
+             editor->findChild<QPushButton*>(QStringLiteral("cmdKeyHelp"))->click();
+         }},
+    };
+    for (const auto& [what, action] : cases) {
+        SCOPED_TRACE(what);
+        ModalAnswer answer(Reject);
+        action();
+        Settle();
+        ASSERT_TRUE(answer.shown);
+        EXPECT_EQ(answer.owner, editor);
+        EXPECT_EQ(QApplication::activeWindow(), editor);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->window(), editor);
+    }
+
+    // Enter now is the editor's OK again, never "Launch It !".
+    ModalAnswer again(Reject);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    Settle();
+    EXPECT_TRUE(again.shown);
+    EXPECT_TRUE(w().isVisible());
+    EXPECT_EQ(services.log, Calls{"open " + help}) << "nothing ran";
+}
+
+// Typing into the selector's field a text that names no listed program leaves
+// no program selected: nothing acts on the program listed before.
+TEST_F(MainWindowFixture, TypedTextThatNamesNoEntrySelectsNone)
+{
+    Load({kThreeTasks, {"Second", {{"Wait", "1", "True"}}}});
+    services.executables = {"/usr/bin/xterm"};
+    Show();
+    const std::string original = folder.Read("Kestrun.xml");
+    QLineEdit* field = w().cboPrograms->lineEdit();
+    const auto type = [field](const char* text) {
+        field->selectAll();
+        QTest::keyClicks(field, QString::fromLatin1(text));
+    };
+    const auto launchAsksForAProgram = [this] {
+        dialogs.shown.clear();
+        w().cmdLaunch->click();
+        return dialogs.shown.size() == 1 && dialogs.shown[0].text == "Please select a program." &&
+               w().isVisible() && services.log.empty();
+    };
+    for (const char* typed : {"Nowhere", "Three 2"}) {
+        SCOPED_TRACE(typed);
+        type(typed);
+        EXPECT_EQ(w().cboPrograms->currentText().toStdString(), typed);
+        EXPECT_EQ(w().SelectedProgramName(), "");
+        EXPECT_EQ(w().SelectedProgram(), std::nullopt);
+        EXPECT_TRUE(launchAsksForAProgram());
+
+        // The program and task commands ask nothing and change nothing.
+        dialogs.shown.clear();
+        w().cmdEditProgram_Click();
+        w().cmdDeleteProgram_Click();
+        w().lstTasks_ItemClick(1);
+        w().cmdDeleteTask_Click();
+        w().cmdMoveDown_Click();
+        EXPECT_TRUE(dialogs.shown.empty());
+        EXPECT_FALSE(gDocumentDirty);
+    }
+    EXPECT_EQ(folder.Read("Kestrun.xml"), original);
+
+    // The listed program's own name selects it again.
+    type("Three");
+    EXPECT_EQ(w().SelectedProgramName(), "Three");
+    // Another program's name does not run the listed one.
+    type("Second");
+    EXPECT_TRUE(launchAsksForAProgram());
+    // Picking an entry from the list selects it as ever.
+    w().cboPrograms->setCurrentIndex(1);
+    EXPECT_EQ(w().SelectedProgramName(), "Second");
+    EXPECT_EQ(w().lstTasks->RowCount(), 1);
+}
+
+}  // namespace
+}  // namespace kestrun::test

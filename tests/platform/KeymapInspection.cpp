@@ -1,0 +1,92 @@
+#include "tests/platform/KeymapInspection.h"
+
+#include "platform/linux/KeySettle.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+#include <sstream>
+
+namespace kestrun::test {
+
+std::map<unsigned char, std::vector<unsigned long>> KeyRows()
+{
+    std::map<unsigned char, std::vector<unsigned long>> rows;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return rows;
+    int low = 0, high = 0, width = 0;
+    XDisplayKeycodes(display, &low, &high);
+    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &width);
+    for (int code = low; code <= high; ++code)
+        rows[static_cast<unsigned char>(code)].assign(syms + (code - low) * width, syms + (code - low + 1) * width);
+    XFree(syms);
+    XCloseDisplay(display);
+    return rows;
+}
+
+std::vector<unsigned long> Widened(std::vector<unsigned long> row, std::size_t width)
+{
+    row.resize(width, NoSymbol);
+    return row;
+}
+
+std::string XkbKeys()
+{
+    std::ostringstream text;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return "no display";
+    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbKeyActionsMask, XkbUseCoreKbd);
+    for (int code = xkb->min_key_code; code <= xkb->max_key_code; ++code) {
+        text << code << ':';
+        for (int group = 0; group < XkbKeyNumGroups(xkb, code); ++group) {
+            text << " [type " << XkbKeyKeyTypeIndex(xkb, code, group);
+            for (int level = 0; level < XkbKeyGroupWidth(xkb, code, group); ++level)
+                text << ' ' << std::hex << XkbKeySymEntry(xkb, code, level, group) << std::dec;
+            text << ']';
+        }
+        text << (XkbKeyHasActions(xkb, code) ? " actions\n" : "\n");
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+    XCloseDisplay(display);
+    return text.str();
+}
+
+unsigned char CodeOf(unsigned long keysym)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return 0;
+    const KeyCode code = XKeysymToKeycode(display, keysym);
+    XCloseDisplay(display);
+    return code;
+}
+
+bool PingActiveWindow(std::chrono::milliseconds timeout)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    const bool answered = KeySettle(display).Ping(timeout);
+    XCloseDisplay(display);
+    return answered;
+}
+
+KeyGrabber::KeyGrabber(const std::vector<unsigned char>& codes) : display_(XOpenDisplay(nullptr))
+{
+    auto* display = static_cast<Display*>(display_);
+    if (!display)
+        return;
+    for (unsigned char code : codes)
+        XGrabKey(display, code, AnyModifier, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync);
+    XSync(display, False);
+}
+
+KeyGrabber::~KeyGrabber()
+{
+    if (display_)
+        XCloseDisplay(static_cast<Display*>(display_));
+}
+
+}  // namespace kestrun::test

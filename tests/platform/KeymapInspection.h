@@ -1,0 +1,38 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kestrun::test {
+
+/// The core keyboard mapping of the display in DISPLAY, key code by key code.
+std::map<unsigned char, std::vector<unsigned long>> KeyRows();
+
+/// `row` cut or padded with NoSymbol to `width` entries.
+std::vector<unsigned long> Widened(std::vector<unsigned long> row, std::size_t width);
+
+/// Every key's groups, key types and keysyms as XKB describes them, as text.
+std::string XkbKeys();
+
+/// The first key code that produces `keysym`; 0 for none.
+unsigned char CodeOf(unsigned long keysym);
+
+/// Whether the active window answers typing's ping within `timeout`.
+bool PingActiveWindow(std::chrono::milliseconds timeout);
+
+/// A client of its own that grabs key codes on the root window, with any
+/// modifiers, for as long as it lives.
+class KeyGrabber {
+public:
+    explicit KeyGrabber(const std::vector<unsigned char>& codes);
+    ~KeyGrabber();
+    KeyGrabber(const KeyGrabber&) = delete;
+    KeyGrabber& operator=(const KeyGrabber&) = delete;
+
+private:
+    void* display_;
+};
+
+}  // namespace kestrun::test
