@@ -5,8 +5,10 @@
 #include "app/MessageBoxFatalReporter.h"
 #include "app/QtDialogs.h"
 #include "app/frmMain.h"
+#include "platform/KeyboardRecovery.h"
 #include "platform/LoginStart.h"
 #include "platform/PlatformServices.h"
+#include "platform/TerminationSignals.h"
 #include "platform/UserFolders.h"
 #include "settings/CRegSettings.h"
 #include "tray/CSysTray.h"
@@ -14,6 +16,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QSocketNotifier>
+
+#include <unistd.h>
 
 #include <optional>
 
@@ -21,6 +26,8 @@ namespace kestrun {
 
 int Main(int argc, char* argv[])
 {
+    CatchTerminationSignals();
+    RestoreKeyboardFromJournal();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrun"));
     QApplication::setApplicationVersion(QStringLiteral(KESTRUN_VERSION));
@@ -71,6 +78,18 @@ int Main(int argc, char* argv[])
     QObject::connect(&window, &frmMain::Unloaded, &application, &QCoreApplication::quit);
     // Ending the session (or any other outside quit) still saves.
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] { window.Unload(); });
+
+    // SIGTERM, SIGINT and SIGHUP quit the way "Quit Kestrun" does.
+    std::optional<QSocketNotifier> termination;
+    if (TerminationDescriptor() >= 0) {
+        termination.emplace(TerminationDescriptor(), QSocketNotifier::Read);
+        QObject::connect(&*termination, &QSocketNotifier::activated, &window, [&window] {
+            char drained[16];
+            while (read(TerminationDescriptor(), drained, sizeof drained) > 0) {
+            }
+            window.Unload();
+        });
+    }
 
     if (!window.Form_Load())
         return 1;

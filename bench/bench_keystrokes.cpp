@@ -202,7 +202,10 @@ int main()
 
         std::printf("typing %zu characters, %zu distinct ones outside the layout (us), into xterm on Xvfb\n",
                     text.size(), ForeignCount(text));
-        kestrun::XTestKeySender sender;
+        // As Kestrun types: with its keyboard guardian watching.
+        kestrun::XTestKeySender sender([](const std::string& displayName) {
+            return kestrun::StartKeyboardGuard(displayName, KESTRUN_KEYGUARD);
+        });
         Measure(session, "kestrun SendKeys", text, [&] { sender.SendKeys(notation, true); });
         sender.RestoreKeyboard();
         std::printf("  %-26s %d keymap change(s), the restore included\n", "", sender.MappingChanges());

@@ -1,7 +1,8 @@
-# Installs Kestrun as a desktop application: the executable, its menu entry,
-# AppStream data, icons in the hicolor theme, the manual page, and the shared
-# files an installed copy reads (the example document, the schema and the
-# keystroke help page). GNUInstallDirs is included by the top level.
+# Installs Kestrun as a desktop application: the executable and its keyboard
+# guardian (in libexec), its menu entry, AppStream data, icons in the hicolor
+# theme, the manual page, and the shared files an installed copy reads (the
+# example document, the schema and the keystroke help page). GNUInstallDirs
+# is included by the top level.
 
 set(KESTRUN_APPSTREAM_ID "example.quillonworks.Kestrun")
 set(KESTRUN_MAINTAINER "Quillon Works Software <support@quillonworks.example>")
@@ -29,6 +30,7 @@ endforeach()
 add_custom_target(kestrun_install_files ALL DEPENDS ${generated}/kestrun.1.gz ${generated}/changelog.gz)
 
 install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS kestrun-keyguard RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kestrun)
 install(FILES ${resources}/kestrun.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${generated}/${KESTRUN_APPSTREAM_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 32 48)

@@ -8,6 +8,7 @@
 #include "platform/KeySender.h"
 #include "platform/ProgramStarter.h"
 #include "platform/Sleeper.h"
+#include "platform/TerminationSignals.h"
 #include "platform/WindowActivator.h"
 #include "runner/FileName.h"
 
@@ -84,6 +85,8 @@ void TaskRunner::Run()
 
     lastTaskId_ = 0;
     for (const TaskRow& row : host_.TaskRows()) {
+        if (TerminationRequested())
+            return;
         if (!ReadEnabled(row.enabled))
             continue;
         if (row.type == kTypeOpenFile) {

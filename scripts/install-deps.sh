@@ -9,7 +9,7 @@ PACKAGES="
   libpugixml-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-utils
   clang-14 libclang-rt-14-dev
-  libx11-dev libxtst-dev libglib2.0-dev shared-mime-info
+  libx11-dev libxtst-dev libxres-dev libglib2.0-dev shared-mime-info
   desktop-file-utils appstream
   xvfb openbox xterm xdotool x11-xkb-utils trayer x11-utils
 "

@@ -81,9 +81,10 @@ KeyTyping::~KeyTyping()
 {
     for (auto code = pressed_.rbegin(); code != pressed_.rend(); ++code) {
         XTestFakeKeyEvent(display_, *code, False, CurrentTime);
-        guard_.KeyUp(*code);
+        released_.push_back(*code);
     }
-    XSync(display_, False);
+    pressed_.clear();
+    Sync();
 }
 
 unsigned KeyTyping::HeldMask(std::uint8_t modifiers) const
@@ -129,12 +130,13 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
                 // A code changes meaning only once the keys typed with the
                 // old one are read.
                 if (borrowedUnsettled_) {
-                    XSync(display_, False);
+                    Sync();
                     settle_.Settle(keysUnsettled_);
                     keysUnsettled_ = 0;
                     borrowedUnsettled_ = false;
                 }
                 borrowed_.Apply(plan.phases[phase].changes);
+                Synced();
             }
             const std::size_t slot = plan.slotOf[need];
             choice = KeyChoice{borrowed_.Slots()[slot].code, borrowed_.ModifiersFor(slot)};
@@ -146,7 +148,7 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
         }
         TypeStroke(strokes[i], *choice);
     }
-    XSync(display_, False);
+    Sync();
 }
 
 void KeyTyping::TypeStroke(const KeyStroke& stroke, KeyChoice choice)
@@ -171,7 +173,7 @@ void KeyTyping::TypeStroke(const KeyStroke& stroke, KeyChoice choice)
     for (auto key = modifierKeys.rbegin(); key != modifierKeys.rend(); ++key)
         Release(*key);
     if (IsLockKey(stroke)) {
-        XSync(display_, False);
+        Sync();
         map_.RefreshState();
     }
 }
@@ -179,6 +181,7 @@ void KeyTyping::TypeStroke(const KeyStroke& stroke, KeyChoice choice)
 void KeyTyping::Press(KeyCode code)
 {
     ++keysUnsettled_;
+    ++keysTyped_;
     pressed_.push_back(code);
     guard_.KeyDown(code);
     XTestFakeKeyEvent(display_, code, True, CurrentTime);
@@ -187,8 +190,24 @@ void KeyTyping::Press(KeyCode code)
 void KeyTyping::Release(KeyCode code)
 {
     XTestFakeKeyEvent(display_, code, False, CurrentTime);
-    guard_.KeyUp(code);
     pressed_.erase(std::find(pressed_.begin(), pressed_.end(), code));
+    released_.push_back(code);
+}
+
+void KeyTyping::Sync()
+{
+    XSync(display_, False);
+    Synced();
+}
+
+// A release still in Xlib's buffer would be lost with the process: a key
+// counts as up for the guard only once the server has its release.
+void KeyTyping::Synced()
+{
+    for (KeyCode code : released_)
+        if (std::find(pressed_.begin(), pressed_.end(), code) == pressed_.end())
+            guard_.KeyUp(code);
+    released_.clear();
 }
 
 }  // namespace kestrun

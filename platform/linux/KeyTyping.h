@@ -38,11 +38,16 @@ public:
     /// to be read; 0 when none was typed on a borrowed code since.
     int KeysUnsettled() const { return borrowedUnsettled_ ? keysUnsettled_ : 0; }
 
+    /// Keys pressed by this typing.
+    int KeysTyped() const { return keysTyped_; }
+
 private:
     unsigned HeldMask(std::uint8_t modifiers) const;
     void TypeStroke(const KeyStroke& stroke, KeyChoice choice);
     void Press(KeyCode code);
     void Release(KeyCode code);
+    void Sync();
+    void Synced();
 
     Display* display_;
     XkbKeyMap map_;
@@ -51,7 +56,9 @@ private:
     KeySettle& settle_;
     std::function<bool()> stopRequested_;
     std::vector<KeyCode> pressed_;
+    std::vector<KeyCode> released_;  // not yet known to have reached the server
     int keysUnsettled_ = 0;
+    int keysTyped_ = 0;
     bool borrowedUnsettled_ = false;
 };
 

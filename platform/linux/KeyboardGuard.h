@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@ struct BorrowedCode {
     unsigned char code = 0;
     std::vector<unsigned long> original;
     std::vector<unsigned long> borrowed;
+
+    bool operator==(const BorrowedCode&) const = default;
 };
 
 /// Keeps the user's keyboard sound whatever ends Kestrun while it types. A
@@ -38,7 +41,12 @@ public:
 
 /// The guard for typing on the X display `displayName`. When the guardian
 /// cannot be started, the guard still keeps the journal, and typing goes on.
+/// The guardian is the executable "kestrun-keyguard" beside Kestrun's own,
+/// or in the libexec folder of an installed Kestrun.
 std::unique_ptr<KeyboardGuard> StartKeyboardGuard(const std::string& displayName);
+/// The same with the guardian executable named.
+std::unique_ptr<KeyboardGuard> StartKeyboardGuard(const std::string& displayName,
+                                                  const std::filesystem::path& guardian);
 
 /// A guard that does nothing, for typing in tests that need no guardian.
 std::unique_ptr<KeyboardGuard> MakeNullKeyboardGuard();

@@ -1,5 +1,6 @@
 #include "platform/PlatformServices.h"
 
+#include "platform/TerminationSignals.h"
 #include "platform/linux/EwmhWindowActivator.h"
 #include "platform/linux/GioFileOpener.h"
 #include "platform/linux/PosixFileExistence.h"
@@ -17,9 +18,11 @@ PlatformServices MakePlatformServices()
     services.opener = std::make_unique<GioFileOpener>();
     services.sleeper = std::make_unique<ThreadSleeper>();
     services.windows = std::make_unique<EwmhWindowActivator>();
-    // KEYBOARD GUARD: pass StartKeyboardGuard as the guard starter, and the
-    // termination-signal check as stopRequested, once both exist.
-    services.keys = std::make_unique<XTestKeySender>();
+    // The guardian starts with the first typing and watches as long as the
+    // sender may hold borrowed key codes; a termination signal stops typing
+    // at the next key.
+    services.keys = std::make_unique<XTestKeySender>(
+        [](const std::string& displayName) { return StartKeyboardGuard(displayName); }, &TerminationRequested);
     return services;
 }
 

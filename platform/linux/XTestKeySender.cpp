@@ -11,6 +11,7 @@
 #include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -70,7 +71,7 @@ public:
         Display* display = connection_->get();
         XErrorTrap trap;
         std::exception_ptr failure;
-        int unsettled = 0;
+        int unsettled = 0, typed = 0;
         {
             const int before = Clock::now() < settledAt_ ? unsettledKeys_ : 0;
             KeyTyping typing(display, *borrowed_, *guard_, *settle_, stopRequested_, before);
@@ -80,12 +81,17 @@ public:
                 failure = std::current_exception();
             }
             unsettled = typing.KeysUnsettled();
+            typed = typing.KeysTyped();
         }
         const auto now = Clock::now();
         lastTyped_ = now;
         if (unsettled > 0) {
+            // The client reads these keys after the earlier ones it may not
+            // have read yet: they add their own share to that wait, not the
+            // earlier keys' share once more.
+            const auto ownShare = KeySettle::Pause(typed) - KeySettle::Pause(0);
             unsettledKeys_ = unsettled;
-            settledAt_ = now + KeySettle::Pause(unsettled);
+            settledAt_ = std::max(now + KeySettle::Pause(typed), settledAt_ + ownShare);
         }
         if (wait && !failure && settle_->Ping(kWaitForAnswer)) {
             unsettledKeys_ = 0;

@@ -15,6 +15,7 @@ fail() { echo "FAIL: $*" >&2; failed=1; }
 
 expected="
 usr/bin/kestrun
+usr/libexec/kestrun/kestrun-keyguard
 usr/share/applications/kestrun.desktop
 usr/share/doc/kestrun/changelog.gz
 usr/share/doc/kestrun/copyright
@@ -33,6 +34,7 @@ diff "$root.expected" "$root.actual" >&2 || fail "installed files differ (< expe
 rm -f "$root.expected" "$root.actual"
 
 [ -x "$root/usr/bin/kestrun" ] || fail "kestrun is not executable"
+[ -x "$root/usr/libexec/kestrun/kestrun-keyguard" ] || fail "kestrun-keyguard is not executable"
 for file in Kestrun.xml Kestrun.xsd KeystrokesHelp.htm; do
   cmp -s "$source/resources/$file" "$root/usr/share/kestrun/$file" || fail "$file differs from the shipped one"
 done

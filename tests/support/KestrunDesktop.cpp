@@ -164,6 +164,9 @@ pid_t StartKestrun(const fs::path& folder, const std::string& document)
     // Kestrun reads Kestrun.xml beside its executable.
     fs::create_directories(folder);
     fs::copy_file(KESTRUN_EXECUTABLE, folder / "kestrun", fs::copy_options::overwrite_existing);
+    // Its keyboard guardian lives beside it.
+    const fs::path guardian = fs::path(KESTRUN_EXECUTABLE).parent_path() / "kestrun-keyguard";
+    fs::copy_file(guardian, folder / "kestrun-keyguard", fs::copy_options::overwrite_existing);
     std::ofstream(folder / "Kestrun.xml", std::ios::binary) << document;
     return StartKestrunAt(folder / "kestrun");
 }
