@@ -233,6 +233,8 @@ private:
     void PutAway();
     void MoveSelectedTask(bool moveDown);
     void MarkDirty();
+    /// Runs the requested programs, unless a run is on: its end does it.
+    void RunRequested();
     /// Closes an open task editor as its Cancel does.
     void CloseTaskEditor();
 
@@ -242,7 +244,8 @@ private:
     bool popupEnabledChecked_ = false;
     // Programs asked for from the command line, run one after another.
     std::deque<std::string> requestedRuns_;
-    bool runningRequests_ = false;
+    // A run is on, maybe waiting in one of its message boxes.
+    bool runInProgress_ = false;
     bool ended_ = false;
     bool trayMissing_ = false;
     // The window lost the keyboard to a modal box of the application.

@@ -24,10 +24,16 @@ bool frmMain::RequestRun(const std::string& name)
     if (!HasProgram(name))
         return false;
     requestedRuns_.push_back(name);
-    // A request that comes while a run waits in a message box joins the queue.
-    if (runningRequests_)
-        return true;
-    runningRequests_ = true;
+    RunRequested();
+    return true;
+}
+
+void frmMain::RunRequested()
+{
+    // A request that comes while a run waits in a message box would start a
+    // run within the run: it waits for the end of the one in progress.
+    if (runInProgress_)
+        return;
     while (!requestedRuns_.empty() && !ended_) {
         const std::string next = requestedRuns_.front();
         requestedRuns_.pop_front();
@@ -43,8 +49,6 @@ bool frmMain::RequestRun(const std::string& name)
         RefreshSelectedProgram();
         cmdLaunch_Click();
     }
-    runningRequests_ = false;
-    return true;
 }
 
 }  // namespace kestrun

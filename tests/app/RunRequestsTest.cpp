@@ -3,6 +3,8 @@
 #include "tests/app/MainWindowFixture.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace kestrun::test {
 namespace {
@@ -28,6 +30,40 @@ TEST_F(RunRequestsTest, TheFirstProgramOfTheNameRunsAndStaysSelected)
     EXPECT_TRUE(Logged("keys first"));
     EXPECT_FALSE(Logged("keys alpha"));
     EXPECT_FALSE(w().isVisible());
+}
+
+// Dialogs that let a later start's request come in while a message is shown.
+class RequestDuringMessage : public ScriptedDialogs {
+public:
+    MessageAnswer Message(const std::string& text, MessageButtons buttons, MessageIcon icon,
+                          const std::string& title) override
+    {
+        if (during)
+            std::exchange(during, nullptr)();
+        return ScriptedDialogs::Message(text, buttons, icon, title);
+    }
+    std::function<void()> during;
+};
+
+TEST_F(RunRequestsTest, ARequestDuringARunWaitsForItsEnd)
+{
+    RequestDuringMessage boxes;
+    boxes.answers = {MessageAnswer::Yes};
+    realDialogs = &boxes;
+    services.missing = {"/gone"};
+    Load({{"Alpha", {{"Open File", "/gone", "True"}, {"Keystrokes", "alpha", "True"}}},
+          {"Beta", {{"Keystrokes", "beta", "True"}}}});
+    std::size_t loggedWhenAsked = 0;
+    boxes.during = [&] {
+        EXPECT_TRUE(w().RequestRun("Beta"));
+        loggedWhenAsked = services.log.size();
+    };
+    w().cmdLaunch->click();
+    EXPECT_EQ(services.log.size(), loggedWhenAsked + 2) << "Alpha ran on, Beta did not start within it";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(services.log, (std::vector<std::string>{"exists /gone", "activate 0", "keys alpha", "activate 0",
+                                                      "keys beta"}));
+    EXPECT_EQ(w().SelectedProgramName(), "Beta");
 }
 
 TEST_F(RunRequestsTest, UnknownNamesAndTheTemplateRunNothing)
