@@ -80,6 +80,10 @@ std::optional<InstanceReply> SingleInstance::Claim(const InstanceRequest& reques
 {
     const auto deadline = Clock::now() + kReachLimit;
     while (!lock_.tryLock(0)) {
+        // With no place for the lock (a runtime folder that is missing or
+        // not ours) Kestrun runs on its own rather than not at all.
+        if (lock_.error() != QLockFile::LockFailedError)
+            return std::nullopt;
         bool gone = false;
         if (auto reply = Deliver(request, patience, gone))
             return reply;

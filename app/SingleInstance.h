@@ -50,7 +50,8 @@ public:
     /// Listen), or hands the request to the running one and returns its
     /// answer. A running Kestrun that is busy with a run answers a request
     /// for a run or a showing once the run is over; until then the request
-    /// counts as handed over after `patience`.
+    /// counts as handed over after `patience`. Where no lock can be made at
+    /// all, the result is empty too: this process runs on its own.
     std::optional<InstanceReply> Claim(const InstanceRequest& request,
                                        std::chrono::milliseconds patience = std::chrono::seconds(5));
 

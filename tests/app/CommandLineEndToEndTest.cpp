@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 extern char** environ;
@@ -206,6 +207,14 @@ TEST_F(CommandLineEndToEnd, AKestrunKilledOutrightDoesNotBlockTheNextStart)
     EXPECT_EQ(list.out, "Greet\nSecond\n");
     int status = 0;
     EXPECT_FALSE(Ended(next.pid, status));
+
+    // Nor does a runtime folder that is not there: the start goes on alone.
+    const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+    setenv("XDG_RUNTIME_DIR", (session.folder() / "missing").c_str(), 1);
+    const Outcome alone = Kestrun({"--list"});
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(alone.out, "Greet\nSecond\n");
 }
 
 TEST_F(CommandLineEndToEnd, OfTwoStartsAtOnceOneHoldsTheDocumentAndTheOtherEnds)
