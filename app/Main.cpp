@@ -1,9 +1,11 @@
 #include "app/Main.h"
 
 #include "app/AppFiles.h"
+#include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/MessageBoxFatalReporter.h"
 #include "app/QtDialogs.h"
+#include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "platform/KeyboardRecovery.h"
 #include "platform/LoginStart.h"
@@ -17,23 +19,139 @@
 #include <QApplication>
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <optional>
 
 namespace kestrun {
 
+namespace {
+
+QStringList Arguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void SetApplicationNames()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Kestrun"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRUN_VERSION));
+}
+
+std::optional<AppFiles> FindAppFiles(FatalErrorReporter& reporter)
+{
+    const std::filesystem::path programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    return LocateAppFiles(
+        {programFolder, (programFolder / KESTRUN_SHARED_FROM_PROGRAM).lexically_normal(), UserDataFolder()}, reporter);
+}
+
+QString AddressOf(const AppFiles& files) { return InstanceAddress(files.documentFolder / kDocumentFileName); }
+
+// Prints `text` with a line end of its own; standard output for status 0.
+int Finish(const InstanceReply& reply)
+{
+    if (!reply.text.empty()) {
+        std::FILE* stream = reply.status == 0 ? stdout : stderr;
+        std::fputs(reply.text.c_str(), stream);
+        if (reply.text.back() != '\n')
+            std::fputc('\n', stream);
+    }
+    return reply.status;
+}
+
+InstanceReply Unknown(const std::string& program)
+{
+    return {kExitUsage, "Kestrun has no program named \"" + program + "\"."};
+}
+
+std::string Listing(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += name + '\n';
+    return text;
+}
+
+// The answers that need no window: help, version, a refused command line, and
+// the list of programs, from the running Kestrun or else from the document.
+int Answer(const CommandLine& line, int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    SetApplicationNames();
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        return Finish({0, CommandLineHelp()});
+    case CommandLine::Action::Version:
+        return Finish({0, "Kestrun " KESTRUN_VERSION});
+    case CommandLine::Action::Invalid:
+        return Finish({kExitUsage, line.error + "\nTry 'kestrun --help' for more information."});
+    default:
+        break;
+    }
+    ConsoleFatalReporter reporter(kExitUsage);
+    const std::optional<AppFiles> files = FindAppFiles(reporter);
+    if (!files)
+        return kExitUsage;
+    SingleInstance instance(AddressOf(*files));
+    if (const auto reply = instance.Claim({InstanceRequest::Kind::List, {}}))
+        return Finish(*reply);
+    TaskDocument document(files->documentFolder, reporter, files->schemaFile);
+    if (!document.Load())
+        return kExitUsage;
+    return Finish({0, Listing(document.ProgramNames())});
+}
+
+// Answers a later start from the running main window.
+InstanceReply Serve(frmMain& window, const InstanceRequest& request)
+{
+    switch (request.kind) {
+    case InstanceRequest::Kind::Show:
+        window.mnuPopUpOpen_Click();
+        return {};
+    case InstanceRequest::Kind::List:
+        return {0, Listing(window.ProgramNames())};
+    case InstanceRequest::Kind::Run:
+        if (!window.HasProgram(request.program))
+            return Unknown(request.program);
+        // Runs after the answer has gone, from the event loop.
+        QTimer::singleShot(0, &window, [&window, program = request.program] { window.RequestRun(program); });
+        return {};
+    }
+    return {};
+}
+
+}  // namespace
+
 int Main(int argc, char* argv[])
 {
+    const CommandLine line = ParseCommandLine(Arguments(argc, argv));
+    if (line.action != CommandLine::Action::Start && line.action != CommandLine::Action::Run)
+        return Answer(line, argc, argv);
+    const bool run = line.action == CommandLine::Action::Run;
+
     CatchTerminationSignals();
     RestoreKeyboardFromJournal();
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kestrun"));
-    QApplication::setApplicationVersion(QStringLiteral(KESTRUN_VERSION));
+    SetApplicationNames();
     QApplication::setDesktopFileName(QStringLiteral("kestrun"));
     // The application lives in the tray: hiding its only window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    MessageBoxFatalReporter reporter(run ? kExitUsage : EXIT_FAILURE);
+    const std::optional<AppFiles> files = FindAppFiles(reporter);
+    if (!files)
+        return 1;
+    // One Kestrun per user and document: a later start hands its request over.
+    SingleInstance instance(AddressOf(*files));
+    if (const auto reply = instance.Claim({run ? InstanceRequest::Kind::Run : InstanceRequest::Kind::Show,
+                                           line.program}))
+        return Finish(*reply);
 
     CRegSettings settings;
     gSettings = &settings;
@@ -41,12 +159,6 @@ int Main(int argc, char* argv[])
     CSysTray tray(notifyArea);
     gTray = &tray;
 
-    MessageBoxFatalReporter reporter;
-    const std::filesystem::path programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
-    const std::optional<AppFiles> files = LocateAppFiles(
-        {programFolder, (programFolder / KESTRUN_SHARED_FROM_PROGRAM).lexically_normal(), UserDataFolder()}, reporter);
-    if (!files)
-        return 1;
     const std::unique_ptr<LoginStart> loginStart =
         MakeLoginStart(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
 
@@ -93,6 +205,12 @@ int Main(int argc, char* argv[])
 
     if (!window.Form_Load())
         return 1;
+    if (run && !window.HasProgram(line.program))
+        return Finish(Unknown(line.program));
+    if (!instance.Listen([&window](const InstanceRequest& request) { return Serve(window, request); }))
+        std::fprintf(stderr, "Kestrun cannot take requests from later starts: %s\n", qPrintable(instance.error));
+    if (run)
+        QTimer::singleShot(0, &window, [&window, &line] { window.RequestRun(line.program); });
     const int status = QApplication::exec();
     gTray = nullptr;
     gSettings = nullptr;

@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QMainWindow>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -114,6 +115,17 @@ public:
     void lstTasks_MouseDown(Qt::MouseButton button, int row, QPoint globalPosition);
     void mnuEnabled_Click();
     void cmdLaunch_Click();
+
+    // --- Requests from the command line, in frmMainRequests.cpp ----------------
+    /// Whether a program of that name is in the document (the template is not).
+    bool HasProgram(const std::string& name) const;
+    /// The names of the programs as the document holds them now, unsaved
+    /// changes included.
+    std::vector<std::string> ProgramNames() const;
+    /// Selects the first program of that name and runs it as "Launch It !"
+    /// does, once the run in progress, if any, is over. False when there is no
+    /// such program.
+    bool RequestRun(const std::string& name);
 
     /// The selected entry of the program selector, or -1. An entry whose
     /// name the user has typed over in the selector's field is not selected.
@@ -221,6 +233,8 @@ private:
     void PutAway();
     void MoveSelectedTask(bool moveDown);
     void MarkDirty();
+    /// Runs the requested programs, unless a run is on: its end does it.
+    void RunRequested();
     /// Closes an open task editor as its Cancel does.
     void CloseTaskEditor();
 
@@ -228,6 +242,10 @@ private:
     std::unique_ptr<TaskDocument> document_;
     std::unique_ptr<TaskRunner> runner_;
     bool popupEnabledChecked_ = false;
+    // Programs asked for from the command line, run one after another.
+    std::deque<std::string> requestedRuns_;
+    // A run is on, maybe waiting in one of its message boxes.
+    bool runInProgress_ = false;
     bool ended_ = false;
     bool trayMissing_ = false;
     // The window lost the keyboard to a modal box of the application.

@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace kestrun {
 
@@ -13,7 +14,12 @@ void frmMain::cmdLaunch_Click()
     // The platform's services are made at the first run, off the start-up path.
     if (!runner_)
         runner_ = std::make_unique<TaskRunner>(*this, context_.dialogs, context_.runServices());
+    runInProgress_ = true;
     runner_->Run();
+    runInProgress_ = false;
+    // Runs asked for by later starts while this one was on follow it.
+    if (!requestedRuns_.empty())
+        QTimer::singleShot(0, this, [this] { RunRequested(); });
 }
 
 int frmMain::ProgramCount() { return cboPrograms ? cboPrograms->count() : 0; }

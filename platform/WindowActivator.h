@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace kestrun {
@@ -9,9 +10,15 @@ class WindowActivator {
 public:
     virtual ~WindowActivator() = default;
 
-    /// Activates a top-level window of the task (a process id here). Throws
-    /// PlatformError when the task has no window (always for 0).
+    /// Activates a top-level window of the task (a process id here), or of
+    /// a process it started. Throws PlatformError when there is none (always
+    /// for 0).
     virtual void Activate(std::int32_t taskId) = 0;
+
+    /// Waits until the task, or a process it started, has a window, for
+    /// `limit` at most. Returns at once when there is one already or the task
+    /// has ended. Whether there is one.
+    virtual bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) = 0;
 };
 
 }  // namespace kestrun

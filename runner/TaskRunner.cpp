@@ -156,6 +156,13 @@ void TaskRunner::Wait(const std::string& value)
 
 void TaskRunner::Keystrokes(const std::string& keys)
 {
+    // A program started in this run may still be on its way to its first
+    // window; its keys must not go to whatever window is active meanwhile.
+    try {
+        if (lastTaskId_ > 0)
+            services_.windows.WaitForWindow(lastTaskId_, kFirstWindowLimit);
+    } catch (const std::exception&) {
+    }
     try {
         services_.windows.Activate(lastTaskId_);
     } catch (const std::exception&) {

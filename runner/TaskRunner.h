@@ -2,6 +2,7 @@
 
 #include "document/TaskDocument.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,6 +45,10 @@ struct RunServices {
     WindowActivator& windows;
     KeySender& keys;
 };
+
+/// How long "Keystrokes" waits for the first window of a program started in
+/// the run that is still running without one.
+inline constexpr std::chrono::seconds kFirstWindowLimit{10};
 
 /// Runs the selected program's tasks: the "Launch It !" command.
 class TaskRunner {

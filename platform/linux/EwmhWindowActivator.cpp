@@ -1,5 +1,6 @@
 #include "platform/linux/EwmhWindowActivator.h"
 
+#include "platform/linux/ProcessTree.h"
 #include "platform/linux/X11Connection.h"
 
 #include <X11/Xatom.h>
@@ -31,17 +32,39 @@ std::vector<unsigned long> ReadProperty(Display* display, Window window, const c
     return values;
 }
 
+// The first managed window owned by each of `processIds`, in their order.
+std::optional<unsigned long> FindWindowOfAny(Display* display, const std::vector<long>& processIds)
+{
+    const Window root = DefaultRootWindow(display);
+    std::optional<unsigned long> found;
+    std::size_t rank = processIds.size();
+    for (unsigned long window : ReadProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
+        const auto pid = ReadProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
+        if (pid.empty())
+            continue;
+        for (std::size_t i = 0; i < rank; ++i) {
+            if (processIds[i] == static_cast<long>(pid[0])) {
+                found = window;
+                rank = i;
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 }  // namespace
 
 std::optional<unsigned long> FindClientWindow(Display* display, long processId)
 {
-    const Window root = DefaultRootWindow(display);
-    for (unsigned long window : ReadProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
-        const auto pid = ReadProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
-        if (!pid.empty() && static_cast<long>(pid[0]) == processId)
-            return window;
-    }
-    return std::nullopt;
+    return FindWindowOfAny(display, {processId});
+}
+
+std::optional<unsigned long> FindFamilyWindow(Display* display, long processId)
+{
+    if (const auto own = FindClientWindow(display, processId))
+        return own;
+    return FindWindowOfAny(display, ProcessFamily(processId));
 }
 
 unsigned long ActiveWindow(Display* display)
@@ -56,7 +79,7 @@ void EwmhWindowActivator::Activate(std::int32_t taskId)
         throw PlatformError("No program was started.");
     X11Connection connection;
     Display* display = connection.get();
-    const auto window = FindClientWindow(display, taskId);
+    const auto window = FindFamilyWindow(display, taskId);
     if (!window)
         throw PlatformError("The program has no window.");
 
@@ -74,6 +97,21 @@ void EwmhWindowActivator::Activate(std::int32_t taskId)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (ActiveWindow(display) != *window && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+bool EwmhWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit)
+{
+    if (taskId <= 0)
+        return false;
+    X11Connection connection;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (FindFamilyWindow(connection.get(), taskId))
+            return true;
+        if (!ProcessRunning(taskId) || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 }  // namespace kestrun

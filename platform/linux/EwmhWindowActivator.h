@@ -10,16 +10,21 @@ typedef struct _XDisplay Display;
 namespace kestrun {
 
 /// Window activation through the window manager's EWMH support: the first
-/// window of _NET_CLIENT_LIST whose _NET_WM_PID is the task's process id is
-/// made _NET_ACTIVE_WINDOW. Returns once the window manager has activated it,
-/// or after a second at most.
+/// window of _NET_CLIENT_LIST whose _NET_WM_PID is the task's process id, or
+/// else that of a process it started, is made _NET_ACTIVE_WINDOW. Returns once
+/// the window manager has activated it, or after a second at most.
 class EwmhWindowActivator : public WindowActivator {
 public:
     void Activate(std::int32_t taskId) override;
+    bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override;
 };
 
 /// The first managed top-level window of a process, if any.
 std::optional<unsigned long> FindClientWindow(Display* display, long processId);
+
+/// The first managed top-level window of a process, else of the processes
+/// it started, in the order ProcessFamily gives them.
+std::optional<unsigned long> FindFamilyWindow(Display* display, long processId);
 
 /// The window the window manager says is active (None when none is).
 unsigned long ActiveWindow(Display* display);

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <pwd.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrun {
@@ -37,6 +39,20 @@ std::filesystem::path UserConfigFolder()
 std::filesystem::path UserDataFolder()
 {
     return BaseFolder("XDG_DATA_HOME", ".local/share");
+}
+
+std::filesystem::path UserRuntimeFolder()
+{
+    const char* value = std::getenv("XDG_RUNTIME_DIR");
+    if (value && std::filesystem::path(value).is_absolute())
+        return value;
+    // Only a folder of the user's own that no one else may enter.
+    const std::filesystem::path folder = "/run/user/" + std::to_string(::getuid());
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid() &&
+        (status.st_mode & 077) == 0)
+        return folder;
+    return {};
 }
 
 }  // namespace kestrun

@@ -26,15 +26,44 @@ private:
     const std::int32_t& lastTaskId_;
 };
 
+// A program that becomes an xterm copying every byte typed into `output`,
+// after `delay` (a shell command run first).
+fs::path WriteRecorder(const XSession& session, const fs::path& output, const std::string& delay = "true")
+{
+    const auto program = session.folder().Write(
+        "recorder", "#!/bin/sh\n" + delay +
+                        "\nexec xterm -e /bin/sh -c 'stty -icanon -isig -iexten -ixon -echo && exec cat > \"$0\"' '" +
+                        output.string() + "'\n");
+    fs::permissions(program, fs::perms::owner_all);
+    return program;
+}
+
+TEST(RunnerEndToEnd, KeystrokesRightAfterTheStartWaitForTheProgramsFirstWindow)
+{
+    XSession session;
+    ASSERT_TRUE(session.ok()) << session.failure;
+    const auto output = session.folder() / "typed.txt";
+    const auto program = WriteRecorder(session, output, "sleep 3");
+
+    PlatformServices platform = MakePlatformServices();
+    FakeRunHost host;
+    ScriptedDialogs dialogs;
+    TaskRunner run(host, dialogs, {*platform.files, *platform.programs, *platform.opener, *platform.sleeper,
+                                   *platform.windows, *platform.keys});
+    host.rows = {{"Open File", program.string(), "True"}, {"Keystrokes", "every key~", "True"}};
+    run.Run();
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(XSession::WaitForOutput(output, 10), "every key\n");
+    if (run.LastTaskId() > 0)
+        StopProcess(run.LastTaskId());
+}
+
 TEST(RunnerEndToEnd, StartsAProgramAndTypesIntoIt)
 {
     XSession session;
     ASSERT_TRUE(session.ok()) << session.failure;
     const auto output = session.folder() / "typed.txt";
-    const auto program = session.folder().Write(
-        "recorder", "#!/bin/sh\nexec xterm -e /bin/sh -c 'stty -icanon -isig -iexten -ixon -echo && exec cat > \"$0\"' '" +
-                        output.string() + "'\n");
-    fs::permissions(program, fs::perms::owner_all);
+    const auto program = WriteRecorder(session, output);
 
     PlatformServices platform = MakePlatformServices();
     FakeRunHost host;

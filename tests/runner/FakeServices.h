@@ -9,7 +9,9 @@
 #include "platform/WindowActivator.h"
 #include "runner/TaskRunner.h"
 
+#include <chrono>
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,11 @@ public:
         if (taskId == 0)
             throw PlatformError("no window");
     }
+    bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override
+    {
+        waits.push_back({taskId, limit});
+        return true;
+    }
     void SendKeys(const std::string& text, bool wait) override
     {
         log.push_back("keys " + text + (wait ? "" : " (no wait)"));
@@ -60,6 +67,8 @@ public:
     std::set<std::string> missing, failingExistence, executables, unstartable, unopenable;
     std::int32_t nextTaskId = 100;
     std::vector<std::string> log;
+    /// The calls of WaitForWindow, kept out of the log.
+    std::vector<std::pair<std::int32_t, std::chrono::milliseconds>> waits;
 };
 
 }  // namespace kestrun::test

@@ -93,6 +93,14 @@ TEST_F(TaskRunnerTest, KeystrokesGoToTheProgramStartedLast)
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
+TEST_F(TaskRunnerTest, KeystrokesAfterAStartWaitForThatProgramsFirstWindow)
+{
+    using Waits = std::vector<std::pair<std::int32_t, std::chrono::milliseconds>>;
+    Run({Keys("a"), OpenFile("/a.exe"), Keys("b"), Wait("1"), Keys("c"), OpenFile("/b.exe"), Keys("d")});
+    EXPECT_EQ(services.waits, (Waits{{100, kFirstWindowLimit}, {100, kFirstWindowLimit}, {101, kFirstWindowLimit}}));
+    EXPECT_EQ(kFirstWindowLimit, std::chrono::seconds(10));
+}
+
 TEST_F(TaskRunnerTest, AProgramThatCannotStartKeepsThePreviousTargetSilently)
 {
     services.unstartable = {"/b.exe"};
