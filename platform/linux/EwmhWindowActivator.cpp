@@ -2,35 +2,16 @@
 
 #include "platform/linux/ProcessTree.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11Property.h"
 
 #include <X11/Xatom.h>
 
 #include <chrono>
 #include <thread>
-#include <vector>
 
 namespace kestrun {
 
 namespace {
-
-std::vector<unsigned long> ReadProperty(Display* display, Window window, const char* name, Atom type)
-{
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    const Atom property = XInternAtom(display, name, False);
-    std::vector<unsigned long> values;
-    if (XGetWindowProperty(display, window, property, 0, 1 << 16, False, type, &actualType, &format, &count,
-                           &remaining, &data) == Success && data) {
-        if (actualType == type && format == 32) {
-            const auto* items = reinterpret_cast<const unsigned long*>(data);  // 32-bit items come as longs
-            values.assign(items, items + count);
-        }
-        XFree(data);
-    }
-    return values;
-}
 
 // The first managed window owned by each of `processIds`, in their order.
 std::optional<unsigned long> FindWindowOfAny(Display* display, const std::vector<long>& processIds)
@@ -38,8 +19,8 @@ std::optional<unsigned long> FindWindowOfAny(Display* display, const std::vector
     const Window root = DefaultRootWindow(display);
     std::optional<unsigned long> found;
     std::size_t rank = processIds.size();
-    for (unsigned long window : ReadProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
-        const auto pid = ReadProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
+    for (unsigned long window : ReadWindowProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
+        const auto pid = ReadWindowProperty(display, window, "_NET_WM_PID", XA_CARDINAL, 1);
         if (pid.empty())
             continue;
         for (std::size_t i = 0; i < rank; ++i) {
@@ -65,12 +46,6 @@ std::optional<unsigned long> FindFamilyWindow(Display* display, long processId)
     if (const auto own = FindClientWindow(display, processId))
         return own;
     return FindWindowOfAny(display, ProcessFamily(processId));
-}
-
-unsigned long ActiveWindow(Display* display)
-{
-    const auto active = ReadProperty(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-    return active.empty() ? None : active[0];
 }
 
 void EwmhWindowActivator::Activate(std::int32_t taskId)

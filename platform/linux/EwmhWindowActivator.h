@@ -26,7 +26,4 @@ std::optional<unsigned long> FindClientWindow(Display* display, long processId);
 /// it started, in the order ProcessFamily gives them.
 std::optional<unsigned long> FindFamilyWindow(Display* display, long processId);
 
-/// The window the window manager says is active (None when none is).
-unsigned long ActiveWindow(Display* display);
-
 }  // namespace kestrun

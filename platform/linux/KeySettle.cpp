@@ -1,5 +1,6 @@
 #include "platform/linux/KeySettle.h"
 
+#include "platform/linux/X11Property.h"
 #include "platform/linux/XErrorTrap.h"
 
 #include <X11/Xatom.h>
@@ -19,24 +20,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPause = std::chrono::milliseconds(400);
 constexpr auto kPausePerKey = std::chrono::microseconds(250);
 constexpr auto kPingTimeout = std::chrono::milliseconds(500);
-
-Window ActiveWindow(Display* display)
-{
-    const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    Window window = None;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), active, 0, 1, False, XA_WINDOW, &type, &format,
-                           &count, &after, &data) == Success &&
-        data) {
-        if (type == XA_WINDOW && format == 32 && count == 1)
-            window = *reinterpret_cast<Window*>(data);
-        XFree(data);
-    }
-    return window;
-}
 
 bool TakesPings(Display* display, Window window)
 {

@@ -3,10 +3,13 @@
 // mapped yet.
 #include "platform/WindowFrame.h"
 
+#include "platform/linux/X11Property.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -22,41 +25,17 @@ struct DisplayCloser {
 
 bool Supported(Display* display, Atom feature)
 {
-    const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    bool found = false;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False, XA_ATOM, &type, &format,
-                           &count, &after, &data) == Success &&
-        data && type == XA_ATOM && format == 32) {
-        const auto* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count && !found; ++i)
-            found = atoms[i] == feature;
-    }
-    if (data)
-        XFree(data);
-    return found;
+    const auto atoms = ReadWindowProperty(display, DefaultRootWindow(display), "_NET_SUPPORTED", XA_ATOM, 4096);
+    return std::find(atoms.begin(), atoms.end(), feature) != atoms.end();
 }
 
-std::optional<FrameExtents> ReadExtents(Display* display, Window window, Atom extents)
+std::optional<FrameExtents> ReadExtents(Display* display, Window window)
 {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::optional<FrameExtents> result;
-    if (XGetWindowProperty(display, window, extents, 0, 4, False, XA_CARDINAL, &type, &format, &count, &after,
-                           &data) == Success &&
-        data && type == XA_CARDINAL && format == 32 && count == 4) {
-        const auto* values = reinterpret_cast<const long*>(data);
-        result = FrameExtents{static_cast<int>(values[0]), static_cast<int>(values[1]), static_cast<int>(values[2]),
-                              static_cast<int>(values[3])};
-    }
-    if (data)
-        XFree(data);
-    return result;
+    const auto values = ReadWindowProperty(display, window, "_NET_FRAME_EXTENTS", XA_CARDINAL, 4);
+    if (values.size() != 4)
+        return std::nullopt;
+    return FrameExtents{static_cast<int>(values[0]), static_cast<int>(values[1]), static_cast<int>(values[2]),
+                        static_cast<int>(values[3])};
 }
 
 bool ExtentsChanged(Display* display, Window window, Atom extents)
@@ -102,7 +81,7 @@ std::optional<FrameExtents> EstimateFrameExtents(std::uintptr_t window)
     XFlush(display.get());
     // An answer that came before the wait is in the property all the same.
     ExtentsChanged(display.get(), target, extents);
-    return ReadExtents(display.get(), target, extents);
+    return ReadExtents(display.get(), target);
 }
 
 }  // namespace kestrun
