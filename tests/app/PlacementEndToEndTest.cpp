@@ -52,10 +52,7 @@ TEST(PlacementEndToEnd, TheFirstShowingIsCentredByTheOuterSize)
     ASSERT_GT(trayer.pid, 0) << "no tray (is the trayer package installed?)";
     Started kestrun{StartKestrun(
         session.folder() / "app",
-        "<?xml version=\"1.0\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-        "xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\"><program><name>Kestrun Template</name><tasks>"
-        "<task index=\"1\"><type>Open File</type><value/><enabled>True</enabled></task></tasks></program>"
-        "</programs>\n")};
+        TemplateDocument())};
     ASSERT_GT(kestrun.pid, 0);
     const std::string icon = WaitForTrayIcon();
     ASSERT_FALSE(icon.empty()) << "no tray icon appeared";

@@ -33,16 +33,13 @@ TEST(TerminationEndToEnd, SigtermWhileTypingRestoresTheKeyboardAndQuits)
         text += "абвгдежзийклмнопрстуфхцчшщъыьэюя αβγδεζηθικλμνξοπρστυφχψω ";
     Started kestrun{StartKestrun(
         session.folder() / "app",
-        "<?xml version=\"1.0\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-        "xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\">"
-        "<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Open File</type><value/>"
-        "<enabled>True</enabled></task></tasks></program>"
+        TemplateDocument(
         "<program><name>Record</name><tasks>"
         "<task index=\"1\"><type>Open File</type><value>" + recorder.string() + "</value><enabled>True</enabled></task>"
         "<task index=\"2\"><type>Wait</type><value>4</value><enabled>True</enabled></task>"
         "<task index=\"3\"><type>Keystrokes</type><value>" + text + "</value><enabled>True</enabled></task>"
         "<task index=\"4\"><type>Wait</type><value>600</value><enabled>True</enabled></task>"
-        "</tasks></program></programs>\n")};
+        "</tasks></program>"))};
     ASSERT_GT(kestrun.pid, 0);
     const std::string icon = WaitForTrayIcon();
     ASSERT_FALSE(icon.empty()) << "no tray icon appeared";

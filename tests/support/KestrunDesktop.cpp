@@ -159,6 +159,15 @@ pid_t StartTray()
     return trayer;
 }
 
+std::string TemplateDocument(const std::string& programs)
+{
+    return "<?xml version=\"1.0\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+           "xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\">"
+           "<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Open File</type><value/>"
+           "<enabled>True</enabled></task></tasks></program>" +
+           programs + "</programs>\n";
+}
+
 pid_t StartKestrun(const fs::path& folder, const std::string& document)
 {
     // Kestrun reads Kestrun.xml beside its executable.

@@ -80,6 +80,10 @@ std::filesystem::path WriteRecorder(const TempFolder& folder, const std::filesys
 /// tray selection; its process id, or -1.
 pid_t StartTray();
 
+/// A task document holding the template program, then `programs` (further
+/// <program> elements).
+std::string TemplateDocument(const std::string& programs = "");
+
 /// Copies the built kestrun into `folder` beside `document` (Kestrun.xml)
 /// and starts it on the X server; its process id, or -1.
 pid_t StartKestrun(const std::filesystem::path& folder, const std::string& document);

@@ -34,15 +34,12 @@ TEST(TrayEndToEnd, StartsHiddenOpensFromTheIconLaunchesAndQuits)
     Step("starting kestrun");
     Started kestrun{StartKestrun(
         session.folder() / "app",
-        "<?xml version=\"1.0\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-        "xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\">"
-        "<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Open File</type><value/>"
-        "<enabled>True</enabled></task></tasks></program>"
+        TemplateDocument(
         "<program><name>Record</name><tasks>"
         "<task index=\"1\"><type>Open File</type><value>" + recorder.string() + "</value><enabled>True</enabled></task>"
         "<task index=\"2\"><type>Wait</type><value>4</value><enabled>True</enabled></task>"
         "<task index=\"3\"><type>Keystrokes</type><value>Tray +works~</value><enabled>True</enabled></task>"
-        "</tasks></program></programs>\n")};
+        "</tasks></program>"))};
     ASSERT_GT(kestrun.pid, 0);
 
     // Hidden: only the icon, embedded in the tray.
@@ -108,10 +105,7 @@ TEST(TrayEndToEnd, InAnXEmbedTrayOnlyTheDoubleClickOpensAndTheMenuComesOnRelease
     ASSERT_GT(trayer.pid, 0) << "no tray (is the trayer package installed?)";
     Started kestrun{StartKestrun(
         session.folder() / "app",
-        "<?xml version=\"1.0\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-        "xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\"><program><name>Kestrun Template</name><tasks>"
-        "<task index=\"1\"><type>Open File</type><value/><enabled>True</enabled></task></tasks></program>"
-        "</programs>\n")};
+        TemplateDocument())};
     ASSERT_GT(kestrun.pid, 0);
     const std::string icon = WaitForTrayIcon();
     ASSERT_FALSE(icon.empty()) << "no tray icon appeared";
