@@ -26,10 +26,11 @@ TEST(TerminationEndToEnd, SigtermWhileTypingRestoresTheKeyboardAndQuits)
 
     const fs::path typed = session.folder() / "typed.txt";
     const fs::path recorder = WriteRecorder(session.folder(), typed, session.folder() / "recorder.pid");
-    // Many characters outside the layout: the typing takes seconds. The long
+    // Enough characters outside the layout for the typing to take seconds
+    // even at full speed, so that the signal comes while it types. The long
     // wait after it shows whether the run went on.
     std::string text;
-    for (int k = 0; k < 100; ++k)
+    for (int k = 0; k < 1000; ++k)
         text += "абвгдежзийклмнопрстуфхцчшщъыьэюя αβγδεζηθικλμνξοπρστυφχψω ";
     Started kestrun{StartKestrun(
         session.folder() / "app",
