@@ -1,6 +1,6 @@
 #include "app/HelpMenu.h"
 
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 #include "app/frmAbout.h"
 #include "platform/WebPageOpener.h"
 

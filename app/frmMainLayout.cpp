@@ -1,7 +1,7 @@
 // The main window's construction: controls, geometry, menus and tab order.
 #include "app/frmMain.h"
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "app/TaskListView.h"
 #include "editor/TaskEditorLauncher.h"
 #include "platform/WindowFrame.h"

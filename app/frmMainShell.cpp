@@ -2,8 +2,8 @@
 // quitting.
 #include "app/frmMain.h"
 
-#include "app/Dialogs.h"
-#include "app/Globals.h"
+#include "core/Dialogs.h"
+#include "core/Globals.h"
 #include "app/TaskListView.h"
 #include "platform/LoginStart.h"
 #include "platform/PlatformError.h"

@@ -2,7 +2,7 @@
 
 #include "document/DocumentError.h"
 #include "document/DocumentText.h"
-#include "document/Utf8.h"
+#include "core/Utf8.h"
 
 #include <cstring>
 #include <string>

@@ -1,4 +1,4 @@
-#include "document/Utf8.h"
+#include "core/Utf8.h"
 
 #include <cstdint>
 #include <cstring>
