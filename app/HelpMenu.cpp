@@ -1,7 +1,7 @@
 #include "app/HelpMenu.h"
 
-#include "core/Dialogs.h"
 #include "app/frmAbout.h"
+#include "core/Dialogs.h"
 #include "platform/WebPageOpener.h"
 
 #include <QAction>

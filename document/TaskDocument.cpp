@@ -1,11 +1,11 @@
 #include "document/TaskDocument.h"
 
 #include "core/Globals.h"
+#include "core/Utf8.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentText.h"
 #include "document/HugePageArena.h"
 #include "document/NodeText.h"
-#include "core/Utf8.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "document/NodeText.h"
 #include "core/NumberText.h"
+#include "document/NodeText.h"
 #include "document/TaskDocument.h"
 
 namespace kestrun {

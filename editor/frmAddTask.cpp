@@ -4,12 +4,12 @@
 #include "core/Globals.h"
 #include "core/NumberText.h"
 #include "editor/NumericKeyFilter.h"
-#include "settings/TwipScale.h"
-#include "platform/FileOpener.h"
 #include "keys/KeyNotation.h"
+#include "platform/FileOpener.h"
 #include "runner/TaskRunner.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
+#include "settings/TwipScale.h"
 
 #include <QGroupBox>
 #include <QLabel>
