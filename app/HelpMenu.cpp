@@ -1,7 +1,7 @@
 #include "app/HelpMenu.h"
 
-#include "app/Dialogs.h"
 #include "app/frmAbout.h"
+#include "core/Dialogs.h"
 #include "platform/WebPageOpener.h"
 
 #include <QAction>

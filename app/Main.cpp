@@ -2,7 +2,7 @@
 
 #include "app/AppFiles.h"
 #include "app/CommandLine.h"
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "app/MessageBoxFatalReporter.h"
 #include "app/QtDialogs.h"
 #include "app/SingleInstance.h"

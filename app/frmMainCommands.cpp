@@ -1,9 +1,9 @@
 // The program and task commands of the main window.
 #include "app/frmMain.h"
 
-#include "app/Dialogs.h"
-#include "app/Globals.h"
 #include "app/TaskListView.h"
+#include "core/Dialogs.h"
+#include "core/Globals.h"
 
 #include <QComboBox>
 #include <QMenu>

@@ -1,8 +1,8 @@
 // The main window's construction: controls, geometry, menus and tab order.
 #include "app/frmMain.h"
 
-#include "app/Globals.h"
 #include "app/TaskListView.h"
+#include "core/Globals.h"
 #include "editor/TaskEditorLauncher.h"
 #include "platform/WindowFrame.h"
 #include "settings/MWindow.h"

@@ -2,9 +2,9 @@
 // quitting.
 #include "app/frmMain.h"
 
-#include "app/Dialogs.h"
-#include "app/Globals.h"
 #include "app/TaskListView.h"
+#include "core/Dialogs.h"
+#include "core/Globals.h"
 #include "platform/LoginStart.h"
 #include "platform/PlatformError.h"
 #include "settings/MWindow.h"

@@ -3,7 +3,6 @@
 // X server, with Kestrun's key sender and with xdotool, and prints characters
 // per second and the count of wrong or lost characters for each.
 
-#include "platform/KeyNotation.h"
 #include "platform/linux/EwmhWindowActivator.h"
 #include "platform/linux/XTestKeySender.h"
 #include "tests/support/XSession.h"
@@ -197,7 +196,6 @@ int main()
         for (char32_t c : text)
             strokes.push_back(c == U'\n' ? kestrun::KeyStroke::Named(kestrun::NamedKey::Enter)
                                          : kestrun::KeyStroke::Character(c));
-        const std::string notation = kestrun::FormatKeySequence(strokes);
         const std::string plain = Utf8(text);
 
         std::printf("typing %zu characters, %zu distinct ones outside the layout (us), into xterm on Xvfb\n",
@@ -206,7 +204,7 @@ int main()
         kestrun::XTestKeySender sender([](const std::string& displayName) {
             return kestrun::StartKeyboardGuard(displayName, KESTRUN_KEYGUARD);
         });
-        Measure(session, "kestrun SendKeys", text, [&] { sender.SendKeys(notation, true); });
+        Measure(session, "kestrun SendKeys", text, [&] { sender.SendKeys(strokes, true); });
         sender.RestoreKeyboard();
         std::printf("  %-26s %d keymap change(s), the restore included\n", "", sender.MappingChanges());
         Measure(session, "xdotool type --delay 0", text,

@@ -1,7 +1,7 @@
 #include "document/DocumentText.h"
 
+#include "core/Utf8.h"
 #include "document/DocumentError.h"
-#include "document/Utf8.h"
 
 #include <pugixml.hpp>
 

@@ -1,8 +1,8 @@
 #include "document/NodeText.h"
 
+#include "core/Utf8.h"
 #include "document/DocumentError.h"
 #include "document/DocumentText.h"
-#include "document/Utf8.h"
 
 #include <cstring>
 #include <string>

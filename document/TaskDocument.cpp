@@ -1,11 +1,10 @@
 #include "document/TaskDocument.h"
 
-#include "app/Globals.h"
+#include "core/Globals.h"
+#include "core/Utf8.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentText.h"
-#include "document/HugePageArena.h"
 #include "document/NodeText.h"
-#include "document/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,9 +33,6 @@ public:
 private:
     std::string& out_;
 };
-
-// The DOM's allocator must be in place before the first document allocates.
-const bool kArenaInstalled = (HugePageArena::Install(), true);
 
 }  // namespace
 

@@ -1,5 +1,5 @@
+#include "core/NumberText.h"
 #include "document/NodeText.h"
-#include "document/NumberText.h"
 #include "document/TaskDocument.h"
 
 namespace kestrun {

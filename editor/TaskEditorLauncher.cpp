@@ -1,6 +1,6 @@
 #include "editor/TaskEditorLauncher.h"
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "editor/frmAddTask.h"
 
 namespace kestrun {

@@ -1,15 +1,15 @@
 #include "editor/frmAddTask.h"
 
-#include "app/Dialogs.h"
-#include "app/Globals.h"
-#include "document/NumberText.h"
+#include "core/Dialogs.h"
+#include "core/Globals.h"
+#include "core/NumberText.h"
 #include "editor/NumericKeyFilter.h"
-#include "settings/TwipScale.h"
+#include "keys/KeyNotation.h"
 #include "platform/FileOpener.h"
-#include "platform/KeyNotation.h"
 #include "runner/TaskRunner.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
+#include "settings/TwipScale.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,19 +1,20 @@
 #pragma once
 
-#include <string>
+#include "platform/KeyStroke.h"
+
+#include <vector>
 
 namespace kestrun {
 
-/// Types key sequences into the active window.
+/// Types keys into the active window.
 class KeySender {
 public:
     virtual ~KeySender() = default;
 
-    /// Types `text`, written in the send-keys notation (see KeyNotation.h).
-    /// A malformed text sends nothing. With `wait`, returns only after the
-    /// keys have been processed. Throws PlatformError on any failure; no key
-    /// or modifier is left down, whatever happens.
-    virtual void SendKeys(const std::string& text, bool wait) = 0;
+    /// Types `strokes` in order. With `wait`, returns only after the keys
+    /// have been processed. Throws PlatformError on any failure; no key or
+    /// modifier is left down, whatever happens.
+    virtual void SendKeys(const std::vector<KeyStroke>& strokes, bool wait) = 0;
 };
 
 }  // namespace kestrun

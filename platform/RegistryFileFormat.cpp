@@ -1,7 +1,7 @@
 #include "platform/RegistryFileFormat.h"
 
+#include "core/Utf8.h"
 #include "platform/RegistryOperations.h"
-#include "document/Utf8.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "platform/RegistryFileTree.h"
 
-#include "document/Utf8.h"
+#include "core/Utf8.h"
 
 #include <QString>
 

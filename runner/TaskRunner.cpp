@@ -1,8 +1,9 @@
 #include "runner/TaskRunner.h"
 
-#include "app/Dialogs.h"
-#include "app/Globals.h"
-#include "document/NumberText.h"
+#include "core/Dialogs.h"
+#include "core/Globals.h"
+#include "core/NumberText.h"
+#include "keys/NotationTyping.h"
 #include "platform/FileExistence.h"
 #include "platform/FileOpener.h"
 #include "platform/KeySender.h"
@@ -168,7 +169,7 @@ void TaskRunner::Keystrokes(const std::string& keys)
     } catch (const std::exception&) {
     }
     try {
-        services_.keys.SendKeys(keys, true);
+        SendKeys(services_.keys, keys, true);
     } catch (const std::exception&) {
     }
 }

@@ -1,6 +1,6 @@
 #include "settings/MWindow.h"
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "settings/CRegSettings.h"
 
 #include <charconv>

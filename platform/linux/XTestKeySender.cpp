@@ -1,6 +1,5 @@
 #include "platform/linux/XTestKeySender.h"
 
-#include "platform/KeyNotation.h"
 #include "platform/PlatformError.h"
 #include "platform/linux/BorrowedKeys.h"
 #include "platform/linux/KeySettle.h"
@@ -183,12 +182,9 @@ XTestKeySender::XTestKeySender(GuardStarter startGuard, std::function<bool()> st
 
 XTestKeySender::~XTestKeySender() = default;
 
-void XTestKeySender::SendKeys(const std::string& text, bool wait)
+void XTestKeySender::SendKeys(const std::vector<KeyStroke>& strokes, bool wait)
 {
-    const KeySequence sequence = ParseKeySequence(text);
-    if (!sequence.ok())
-        throw PlatformError(sequence.error);
-    session_->Send(sequence.strokes, wait);
+    session_->Send(strokes, wait);
 }
 
 void XTestKeySender::RestoreKeyboard() { session_->Restore(); }

@@ -7,10 +7,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestrun {
 
-/// Types key sequences through the XTest extension into whatever window has
+/// Types keys through the XTest extension into whatever window has
 /// the keyboard focus.
 ///
 /// Each character goes through the key of the active layout group that
@@ -34,7 +35,7 @@ public:
                             std::chrono::milliseconds quietBeforeRestore = std::chrono::seconds(1));
     ~XTestKeySender() override;
 
-    void SendKeys(const std::string& text, bool wait) override;
+    void SendKeys(const std::vector<KeyStroke>& strokes, bool wait) override;
 
     /// Gives the borrowed key codes back now, once the keys typed on them
     /// are read.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "app/TaskListView.h"
 #include "app/frmMain.h"
 #include "platform/RegistryFile.h"

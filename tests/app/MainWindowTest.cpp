@@ -288,7 +288,7 @@ TEST_F(MainWindowFixture, LaunchRunsTheListedRowsHiddenAndSavesFirst)
     w().cmdLaunch->click();
     EXPECT_FALSE(w().isVisible());
     EXPECT_FALSE(gDocumentDirty);
-    EXPECT_EQ(services.log, (Calls{"exists /usr/bin/xterm", "start /usr/bin/xterm", "activate 100", "keys ls~"}));
+    EXPECT_EQ(services.log, (Calls{"exists /usr/bin/xterm", "start /usr/bin/xterm", "activate 100", "keys ls{ENTER}"}));
 }
 
 TEST_F(MainWindowFixture, LaunchWithoutProgramsAsksForOne)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "document/TaskDocument.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/TempFolder.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "editor/TaskEditorHost.h"
 #include "editor/TaskEditorLauncher.h"
 #include "editor/frmAddTask.h"

@@ -5,7 +5,7 @@
 // - the canonical form of the keys reads back as the same keys.
 
 #include "tests/fuzz/FuzzCheck.h"
-#include "platform/KeyNotation.h"
+#include "keys/KeyNotation.h"
 
 #include <cstdint>
 #include <cstdio>

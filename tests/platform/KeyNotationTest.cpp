@@ -1,4 +1,4 @@
-#include "platform/KeyNotation.h"
+#include "keys/KeyNotation.h"
 
 #include <gtest/gtest.h>
 

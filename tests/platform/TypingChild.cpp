@@ -5,6 +5,7 @@
 
 #include "platform/TerminationSignals.h"
 #include "platform/linux/KeyboardGuard.h"
+#include "keys/NotationTyping.h"
 #include "platform/linux/XTestKeySender.h"
 
 #include <X11/Xlib.h>
@@ -41,7 +42,7 @@ int main(int argc, char* argv[])
         // end typing at.
         try {
             for (int task = 0; task < 300; ++task) {
-                sender.SendKeys(text, false);
+                SendKeys(sender, text, false);
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
         } catch (const std::exception&) {

@@ -2,6 +2,7 @@
 // records every byte it is given.
 
 #include "platform/linux/EwmhWindowActivator.h"
+#include "keys/NotationTyping.h"
 #include "platform/linux/XTestKeySender.h"
 #include "platform/PlatformError.h"
 #include "tests/platform/KeymapInspection.h"
@@ -53,7 +54,7 @@ TEST_P(TypingEndToEndTest, TypesTheTextExactlyWhateverTheLayout)
     EwmhWindowActivator().Activate(recorder);
     EXPECT_TRUE(XSession::IsActive(recorder));
     XTestKeySender sender;
-    sender.SendKeys(kText, true);
+    SendKeys(sender, kText, true);
     EXPECT_EQ(sender.MappingChanges(), 1) << "one change for every character the layout lacks";
 
     EXPECT_EQ(XSession::WaitForOutput(output, kTyped.size()), kTyped);
@@ -120,7 +121,7 @@ TEST_F(BorrowedCodesTest, ThreeHundredForeignCharactersTakeOneChangeAndOneRestor
         // Quiet for long enough to find the codes in place again below,
         // however busy the machine.
         XTestKeySender sender(RecordingGuard::Starter(guard), nullptr, std::chrono::seconds(5));
-        sender.SendKeys(text, true);
+        SendKeys(sender, text, true);
         EXPECT_EQ(sender.MappingChanges(), 1);
         EXPECT_EQ(XSession::WaitForOutput(output, text.size()), text);
 
@@ -135,7 +136,7 @@ TEST_F(BorrowedCodesTest, ThreeHundredForeignCharactersTakeOneChangeAndOneRestor
         lock.unlock();
 
         // The next sequence finds its characters in place.
-        sender.SendKeys(text.substr(0, 60) + "~", true);
+        SendKeys(sender, text.substr(0, 60) + "~", true);
         EXPECT_EQ(sender.MappingChanges(), 1);
 
         // Quiet typing gives the codes back by itself.
@@ -167,7 +168,7 @@ TEST_F(BorrowedCodesTest, CodesAnotherClientGrabbedAreLeftAlone)
 
     const std::string text = ForeignText();
     XTestKeySender sender(RecordingGuard::Starter(guard));
-    sender.SendKeys(text, true);
+    SendKeys(sender, text, true);
     EXPECT_EQ(XSession::WaitForOutput(output, text.size()), text);
     sender.RestoreKeyboard();
     for (unsigned char code : grabbed) {
@@ -188,8 +189,9 @@ TEST(TypingEndToEnd, AMalformedTextSendsNothing)
     const pid_t recorder = session.StartRecorder(output);
     ASSERT_GT(recorder, 0);
     EwmhWindowActivator().Activate(recorder);
-    EXPECT_THROW(XTestKeySender().SendKeys("abc{NOKEY}def", true), PlatformError);
-    XTestKeySender().SendKeys("ok~", true);
+    XTestKeySender sender;
+    EXPECT_THROW(SendKeys(sender, "abc{NOKEY}def", true), PlatformError);
+    SendKeys(sender, "ok~", true);
     EXPECT_EQ(XSession::WaitForOutput(output, 3), "ok\n");
 }
 
@@ -209,7 +211,7 @@ TEST_F(BorrowedCodesTest, MoreCharactersThanPlacesChangeTheMapMidwayAndStayExact
     const std::string text = ForeignText(400) + ForeignText(400);
     const auto keymapBefore = KeyRows();
     XTestKeySender sender;
-    sender.SendKeys(text, true);
+    SendKeys(sender, text, true);
     EXPECT_EQ(XSession::WaitForOutput(output, text.size()), text);
     EXPECT_GE(sender.MappingChanges(), 2);
     EXPECT_LE(sender.MappingChanges(), 4) << "the planner changes the map for every few characters";
@@ -220,7 +222,7 @@ TEST_F(BorrowedCodesTest, MoreCharactersThanPlacesChangeTheMapMidwayAndStayExact
 TEST_F(BorrowedCodesTest, ALayoutLoadedMeanwhileIsLeftAsItIs)
 {
     XTestKeySender sender;
-    sender.SendKeys(ForeignText(), true);
+    SendKeys(sender, ForeignText(), true);
     // xterm answers no ping: the new layout must not come before it has read
     // the keys typed with the borrowed codes.
     ASSERT_EQ(XSession::WaitForOutput(output, ForeignText().size()), ForeignText());
@@ -228,7 +230,7 @@ TEST_F(BorrowedCodesTest, ALayoutLoadedMeanwhileIsLeftAsItIs)
     const auto german = KeyRows();
     sender.RestoreKeyboard();
     EXPECT_EQ(KeyRows(), german);
-    sender.SendKeys("ok~", true);  // the German map's own keys, nothing borrowed from before
+    SendKeys(sender, "ok~", true);  // the German map's own keys, nothing borrowed from before
     EXPECT_EQ(XSession::WaitForOutput(output, ForeignText().size() + 3), ForeignText() + "ok\n");
 }
 
@@ -247,7 +249,7 @@ TEST_F(BorrowedCodesTest, AQtWindowGetsEveryCharacterAndAnswersThePing)
 
     const std::string text = ForeignText();
     XTestKeySender sender;
-    sender.SendKeys(text, true);
+    SendKeys(sender, text, true);
     EXPECT_EQ(XSession::WaitForOutput(typed, text.size()), text);
     StopProcess(qt);
 }

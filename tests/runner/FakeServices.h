@@ -2,6 +2,7 @@
 
 #include "platform/FileExistence.h"
 #include "platform/FileOpener.h"
+#include "keys/KeyNotation.h"
 #include "platform/KeySender.h"
 #include "platform/PlatformError.h"
 #include "platform/ProgramStarter.h"
@@ -55,11 +56,9 @@ public:
         waits.push_back({taskId, limit});
         return true;
     }
-    void SendKeys(const std::string& text, bool wait) override
+    void SendKeys(const std::vector<KeyStroke>& strokes, bool wait) override
     {
-        log.push_back("keys " + text + (wait ? "" : " (no wait)"));
-        if (text == "{BAD")
-            throw PlatformError("malformed");
+        log.push_back("keys " + FormatKeySequence(strokes) + (wait ? "" : " (no wait)"));
     }
 
     RunServices Services() { return {*this, *this, *this, *this, *this, *this}; }

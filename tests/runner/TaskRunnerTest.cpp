@@ -1,6 +1,6 @@
 #include "runner/TaskRunner.h"
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "tests/runner/FakeRunHost.h"
 #include "tests/runner/FakeServices.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -87,7 +87,7 @@ TEST_F(TaskRunnerTest, KeystrokesGoToTheProgramStartedLast)
     const Log log = Run({Keys("a"), OpenFile("D:\\Setup.EXE"), Keys("b"), OpenFile("/bin/tool"), Keys("{BAD"),
                          Keys("c")});
     EXPECT_EQ(log, (Log{"activate 0", "keys a", "exists D:\\Setup.EXE", "start D:\\Setup.EXE", "activate 100",
-                        "keys b", "exists /bin/tool", "start /bin/tool", "activate 101", "keys {BAD",
+                        "keys b", "exists /bin/tool", "start /bin/tool", "activate 101",
                         "activate 101", "keys c"}));
     EXPECT_EQ(runner.LastTaskId(), 101);
     EXPECT_TRUE(dialogs.shown.empty());

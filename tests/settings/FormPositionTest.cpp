@@ -1,4 +1,4 @@
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
 #include "tests/settings/SettingsFixture.h"

@@ -1,4 +1,4 @@
-#include "document/NumberText.h"
+#include "core/NumberText.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/KeyStroke.h"
+#include "keys/KeyNames.h"
 
 #include <cstddef>
 #include <string>

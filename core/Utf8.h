@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,13 @@ std::size_t FirstInvalidUtf8(std::string_view text);
 /// The text with every byte that is not part of a well-formed UTF-8 sequence
 /// replaced by U+FFFD, so that what is stored reads back the same.
 std::string ToValidUtf8(std::string_view text);
+
+/// Decodes the code point at `i` (within the text) and moves `i` past it;
+/// nothing, with `i` unchanged, when the bytes there are not well-formed
+/// UTF-8 (overlong forms and surrogates included).
+std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& i);
+
+/// Appends the UTF-8 form of a code point.
+void AppendUtf8(std::string& out, char32_t c);
 
 }  // namespace kestrun

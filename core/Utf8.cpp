@@ -1,7 +1,8 @@
-#include "document/Utf8.h"
+#include "core/Utf8.h"
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace kestrun {
 
@@ -85,6 +86,53 @@ std::string ToValidUtf8(std::string_view text)
         }
     }
     return valid;
+}
+
+std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    std::size_t length = 0;
+    char32_t c = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) { length = 2; c = lead & 0x1F; minimum = 0x80; }
+    else if ((lead & 0xF0) == 0xE0) { length = 3; c = lead & 0x0F; minimum = 0x800; }
+    else if ((lead & 0xF8) == 0xF0) { length = 4; c = lead & 0x07; minimum = 0x10000; }
+    else return std::nullopt;
+    if (i + length > text.size())
+        return std::nullopt;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return std::nullopt;
+        c = (c << 6) | (byte(i + k) & 0x3F);
+    }
+    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return std::nullopt;
+    i += length;
+    return c;
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
 }
 
 }  // namespace kestrun

@@ -1,4 +1,4 @@
-#include "platform/KeyStroke.h"
+#include "keys/KeyNames.h"
 
 
 namespace kestrun {
