@@ -19,9 +19,9 @@ std::string LargeDocument()
 {
     std::string programs;
     for (int i = 0; i < 16000; ++i)
-        programs += ProgramXml("P" + std::to_string(i), {{"Open File", "/usr/bin/some program " + std::to_string(i)},
-                                                         {"Wait", "5", "False", "2"},
-                                                         {"Keystrokes", std::string(400, 'k') + "{ENTER}", "True", "3"}});
+        programs += Program("P" + std::to_string(i), Task("Open File", "/usr/bin/some program " + std::to_string(i)) +
+                                                         Task("Wait", "5", "False", "2") +
+                                                         Task("Keystrokes", std::string(400, 'k') + "{ENTER}", "True", "3"));
     return DocumentXml(programs);
 }
 
