@@ -71,51 +71,42 @@ TEST_F(FormPositionTest, SavesEdgesAsRoundedNumbers)
 {
     const struct {
         double left, top;
-        std::string storedLeft, storedTop;
-    } cases[] = {
-        {1500, 750, "1500", "750"},
-        {1500.5, 1501.5, "1500", "1502"},
-        {-32768, 100000, "-32768", "100000"},
-    };
+        std::string stored;
+    } cases[] = {{1500, 750, "4:1500 750"}, {1500.5, 1501.5, "4:1500 1502"}, {-32768, 100000, "4:-32768 100000"}};
     for (const auto& c : cases) {
         FakeWindow window;
         window.name = "frmAddTask";
         window.left = c.left;
         window.top = c.top;
         FormPosition(window, true, settings);
-        EXPECT_EQ(GetRaw("Position", "frmAddTask Left").first, kRegDword);
-        EXPECT_EQ(settings.GetSetting("Position", "frmAddTask Left"), c.storedLeft);
-        EXPECT_EQ(settings.GetSetting("Position", "frmAddTask Top"), c.storedTop);
+        EXPECT_EQ(GetRaw("Position", "frmAddTask Left").substr(0, 2) + settings.GetSetting("Position", "frmAddTask Left") +
+                      " " + settings.GetSetting("Position", "frmAddTask Top"),
+                  c.stored);
     }
 }
 
-TEST_F(FormPositionTest, StoredPositionIsAppliedUnchanged)
-{
-    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 30000));  // beyond the screen
-    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Top", "", -32768));
-    FakeWindow window;
-    FormPosition(window, false, settings);
-    EXPECT_EQ(window.left, 30000);
-    EXPECT_EQ(window.top, -32768);
-}
-
-TEST_F(FormPositionTest, UnusableStoredValueCentres)
+// A stored position is applied as it is, even off the screen; one that does
+// not fit -32768..32767 twips or is no number centres the window.
+TEST_F(FormPositionTest, StoredPositionIsAppliedWhenItFits)
 {
     const struct {
         std::string text;
         std::optional<std::int32_t> number;
-        double left;
+        double left, top;
     } cases[] = {
-        {"", 32768, 4680},     {"", -32769, 4680},    {"", 40000, 4680},
-        {"abc", {}, 4680},     {"12abc", {}, 4680},   {"32767.5", {}, 4680},
-        {"12.5", {}, 12},      {" -7 ", {}, -7},      {"32767", {}, 32767},
+        {"", 30000, 30000, 30000},   {"", -32768, -32768, -32768}, {"", 32768, 4680, 4035},
+        {"", -32769, 4680, 4035},    {"abc", {}, 4680, 4035},      {"12abc", {}, 4680, 4035},
+        {"32767.5", {}, 4680, 4035}, {"12.5", {}, 12, 12},         {" -7 ", {}, -7, -7},
+        {"32767", {}, 32767, 32767},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text + std::to_string(c.number.value_or(0)));
         ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", c.text, c.number));
+        ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Top", c.text, c.number));
         FakeWindow window;
         FormPosition(window, false, settings);
         EXPECT_EQ(window.left, c.left);
+        EXPECT_EQ(window.top, c.top);
     }
 }
 
@@ -155,6 +146,7 @@ QApplication& Application()
     return application;
 }
 
+// The offscreen screen has 96 dots per inch: 15 twips per pixel.
 TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
 {
     Application();
@@ -165,22 +157,19 @@ TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
     widget.resize(400, 300);
     widget.move(screen->geometry().topLeft() + QPoint(100, 50));
     QtWindowGeometry window(widget);
-
-    const double twipsPerPixel = 1440 / screen->logicalDotsPerInchX();
     EXPECT_EQ(window.Name(), "frmMain");
     EXPECT_EQ(window.WindowState(), kWindowStateNormal);
-    EXPECT_DOUBLE_EQ(window.TwipsPerPixelX(), twipsPerPixel);
-    EXPECT_DOUBLE_EQ(window.Width(), 400 * twipsPerPixel);
-    EXPECT_DOUBLE_EQ(window.ScreenWidth(), screen->geometry().width() * twipsPerPixel);
+    EXPECT_EQ(window.Width(), 6000);
+    EXPECT_EQ(window.Height(), 4500);
+    EXPECT_EQ(window.ScreenWidth(), screen->geometry().width() * 15);
     EXPECT_EQ(window.WorkArea().right - window.WorkArea().left, screen->availableGeometry().width());
 
     FormPosition(window, true, settings);
-    EXPECT_EQ(settings.GetSetting("Position", "frmMain Left"), std::to_string(std::lround(100 * twipsPerPixel)));
-
+    EXPECT_EQ(settings.GetSetting("Position", "frmMain Left") + " " + settings.GetSetting("Position", "frmMain Top"),
+              "1500 750");
     widget.move(screen->geometry().topLeft());
     FormPosition(window, false, settings);
     EXPECT_EQ(widget.pos() - screen->geometry().topLeft(), QPoint(100, 50));
-
     widget.setWindowState(Qt::WindowMaximized);
     EXPECT_EQ(window.WindowState(), kWindowStateMaximized);
 }
