@@ -21,11 +21,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool WaitForFile(const fs::path& path)
+template <typename Condition>
+bool Eventually(Condition condition)
 {
-    for (int k = 0; k < 500 && !fs::exists(path); ++k)
+    for (int k = 0; k < 1000 && !condition(); ++k)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return fs::exists(path);
+    return condition();
+}
+
+// What a started program wrote into a file of the folder, once it is there.
+std::string Written(const TempFolder& folder, const std::string& name)
+{
+    Eventually([&] { return !folder.Read(name).empty(); });
+    return folder.Read(name);
 }
 
 fs::path WriteScript(const TempFolder& folder, const std::string& name, const std::string& body)
@@ -72,23 +80,29 @@ TEST(PosixFileExistenceTest, OnlyOrdinaryFilesMatch)
     EXPECT_FALSE(files.OrdinaryFileExists(""));
 }
 
+// The file itself is started, never a shell reading it as a command line,
+// and a name that looks like an option reaches its interpreter as a path.
 TEST(PosixProgramStarterTest, StartsTheFileItselfWithoutAShell)
 {
     TempFolder folder;
-    const auto marker = folder / "started";
-    const auto script = WriteScript(folder, "run me; now.sh", "echo \"$0\" > '" + marker.string() + "'");
+    const auto script = WriteScript(folder, "run me; now.sh", "echo \"$0\" > '" + (folder / "started").string() + "'");
+    WriteScript(folder, "-x", "echo \"$0\" > '" + (folder / "option").string() + "'");
     const auto plain = folder.Write("plain.sh", "#!/bin/sh\n");
     PosixProgramStarter starter;
-
     EXPECT_TRUE(starter.IsProgramFile(script.string()));
     EXPECT_FALSE(starter.IsProgramFile(plain.string()));
     EXPECT_FALSE(starter.IsProgramFile(folder.path().string()));
 
     EXPECT_GT(starter.Start(script.string()), 0);
-    ASSERT_TRUE(WaitForFile(marker));
-    EXPECT_THROW(starter.Start(plain.string()), PlatformError);
-    EXPECT_THROW(starter.Start("/bin/echo hello"), PlatformError);
-    EXPECT_THROW(starter.Start((folder / "missing").string()), PlatformError);
+    EXPECT_EQ(Written(folder, "started"), script.string() + "\n");
+    for (const std::string& unstartable : {plain.string(), std::string("/bin/echo hello"), (folder / "missing").string()})
+        EXPECT_THROW(starter.Start(unstartable), PlatformError) << unstartable;
+
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder.path());
+    EXPECT_GT(starter.Start("-x"), 0);
+    fs::current_path(previous);
+    EXPECT_EQ(Written(folder, "option"), (folder / "-x").string() + "\n");
 }
 
 // The state letter of a process ('Z' for a zombie), or 0 once it is gone.
@@ -99,14 +113,6 @@ char ProcessState(pid_t pid)
     std::getline(stat, line);
     const auto end = line.rfind(") ");
     return end == std::string::npos || end + 2 >= line.size() ? 0 : line[end + 2];
-}
-
-template <typename Condition>
-bool Eventually(Condition condition)
-{
-    for (int k = 0; k < 1000 && !condition(); ++k)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return condition();
 }
 
 TEST(PosixProgramStarterTest, AnEndedProgramIsReapedWithoutWaitingForIt)
@@ -136,24 +142,6 @@ TEST(PosixProgramStarterTest, AnEndedProgramIsReapedWithoutWaitingForIt)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-// A value that looks like an option is still a file: the script's
-// interpreter must get a path it cannot read as one.
-TEST(PosixProgramStarterTest, ARelativeNameLikeAnOptionStartsThatFile)
-{
-    TempFolder folder;
-    const auto marker = folder / "started";
-    WriteScript(folder, "-x", "echo \"$0\" > '" + marker.string() + "'");
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder.path());
-    PosixProgramStarter starter;
-    EXPECT_GT(starter.Start("-x"), 0);
-    fs::current_path(previous);
-    ASSERT_TRUE(WaitForFile(marker));
-    for (int k = 0; k < 100 && folder.Read("started").empty(); ++k)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(folder.Read("started"), (folder / "-x").string() + "\n");
-}
-
 TEST(GioFileOpenerTest, OpensThroughTheRegisteredHandlerOnlyWhenThereIsOne)
 {
     TempFolder folder;
@@ -163,8 +151,7 @@ TEST(GioFileOpenerTest, OpensThroughTheRegisteredHandlerOnlyWhenThereIsOne)
     fs::create_directories(folder / "config");
     fs::create_directories(folder / "shared");
     fs::create_directory_symlink("/usr/share/mime", folder / "shared/mime");
-    const auto marker = folder / "opened";
-    const auto handler = WriteScript(folder, "handler.sh", "printf '%s' \"$1\" > '" + marker.string() + "'");
+    const auto handler = WriteScript(folder, "handler.sh", "printf '%s' \"$1\" > '" + (folder / "opened").string() + "'");
     folder.Write("data/applications/kestrun-test-handler.desktop",
                  "[Desktop Entry]\nType=Application\nName=Handler\nExec=" + handler.string() +
                      " %f\nMimeType=text/plain;\n");
@@ -182,10 +169,7 @@ TEST(GioFileOpenerTest, OpensThroughTheRegisteredHandlerOnlyWhenThereIsOne)
     EXPECT_FALSE(opener.Open(data.string()));
     EXPECT_FALSE(opener.Open(""));
     ASSERT_TRUE(opener.Open(notes.string()));
-    ASSERT_TRUE(WaitForFile(marker));
-    for (int k = 0; k < 100 && folder.Read("opened").empty(); ++k)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(folder.Read("opened"), notes.string());
+    EXPECT_EQ(Written(folder, "opened"), notes.string());
 }
 
 }  // namespace
