@@ -77,7 +77,8 @@ TEST_F(EditingTest, WaitValuesAreStoredAsNumbersOnUpdate)
     document->AddTask("A", "Wait", "007", true);
     EXPECT_EQ(Rows("A"), Lines{"Wait|007 seconds|True"});
     for (const auto& [given, shown] : std::vector<std::pair<std::string, std::string>>{
-             {"007", "7"}, {"5 seconds", "5"}, {"2.5 seconds", "2.5"}, {"soon", "0"}, {"-3", "-3"}}) {
+             {"007", "7"}, {"5 seconds", "5"}, {"2.5 seconds", "2.5"}, {"0.1", "0.1"}, {"-0", "0"}, {"1e3", "1000"},
+             {"1e300", "1E+300"}, {"1e999", "1E999"}, {"123456789012", "123456789012"}, {"soon", "0"}, {"-3", "-3"}}) {
         document->UpdateTask("A", 1, "Wait", given, true);
         EXPECT_EQ(Rows("A"), Lines{"Wait|" + shown + " seconds|True"}) << given;
     }
