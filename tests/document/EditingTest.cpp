@@ -1,3 +1,4 @@
+#include "document/NumberText.h"
 #include "tests/document/DocumentFixture.h"
 
 #include <functional>
@@ -6,6 +7,7 @@ namespace kestrun::test {
 namespace {
 
 using EditingTest = DocumentFixture;
+using ListingTest = DocumentFixture;
 
 const std::string kThreeTasks =
     DocumentXml(Program("A", Task("Wait", "1", "True", "1") + Task("Wait", "2", "True", "2") + Task("Wait", "3", "True", "3")));
@@ -167,6 +169,71 @@ TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
         EXPECT_EQ(OnlyReport(), "Error: 91\n[Kestrun.xml] File Error Corrupted");
         EXPECT_EQ(document->Serialize(), before);
     }
+}
+
+// Rows show the stored texts, " seconds" after a "Wait" value only; the
+// listing renumbers the tasks' indexes to the row numbers, giving a task
+// without one an index in first place, and leaves the dirty flag alone.
+TEST_F(ListingTest, RowsShowTheStoredTextsAndNumberTheTasks)
+{
+    Load(DocumentXml(Program("A", Task("Wait", "5", "True", "7") + Task("wait", "5", "True", "3") +
+                                      Task("Keystrokes", "9 seconds", "False", "9") +
+                                      "<task note=\"x\"><type>Open File</type><value>/bin/true</value>"
+                                      "<enabled>false</enabled></task>") +
+                     Program("Empty")));
+    EXPECT_EQ(Rows("A"), (Lines{"Wait|5 seconds|True", "wait|5|True", "Keystrokes|9 seconds|False",
+                                "Open File|/bin/true|false"}));
+    EXPECT_EQ(Indexes("A"), (Lines{"1", "2", "3", "4"}));
+    const pugi::xml_node noted = document->Dom().select_node("//task[@note]").node();
+    EXPECT_STREQ(noted.first_attribute().name(), "index");
+    EXPECT_STREQ(noted.attribute("note").value(), "x");
+    EXPECT_FALSE(gDocumentDirty);
+    for (const std::string nothing : {"Empty", "nobody", ""})
+        EXPECT_TRUE(Rows(nothing).empty()) << nothing;
+    EXPECT_TRUE(reporter.Silent());
+}
+
+TEST_F(ListingTest, ProgramSelectorLeavesOutTheTemplateAndNamelessPrograms)
+{
+    Load(DocumentXml(Program("B") + Program("Kestrun Template") + "<program><tasks/></program>" + Program("A")));
+    EXPECT_EQ(document->ProgramNames(), (Lines{"B", "A"}));
+    Load(DocumentXml(""));
+    EXPECT_TRUE(document->ProgramNames().empty());
+}
+
+// Programs may stand in several containers, even inside other programs; they
+// are found in document order, before and after edits, and new programs go to
+// the first container.
+TEST_F(ListingTest, ProgramsMayStandInSeveralContainersAndKeepDocumentOrder)
+{
+    Load("<root xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"x\">"
+         "<a><programs>" + Program("First") + "</programs></a><programs>" + kTemplate +
+         Program("Second", Task("Wait", "2")) + "</programs></root>");
+    EXPECT_EQ(document->ProgramNames(), (Lines{"First", "Second"}));
+    EXPECT_EQ(Rows("Second"), Lines{"Wait|2 seconds|True"});
+    document->AddProgram("Third");
+    EXPECT_EQ(document->ProgramNames(), (Lines{"First", "Third", "Second"}));
+
+    Load(DocumentXml("<program><name>Outer</name><tasks>" + Task("Wait", "1") + "</tasks><programs>" +
+                     Program("Inner", Task("Wait", "2")) + "</programs></program>" + Program("Last")));
+    EXPECT_EQ(document->ProgramNames(), (Lines{"Outer", "Inner", "Last"}));
+    EXPECT_TRUE(document->PathsConsistent());
+    document->DeleteProgram("Outer");
+    EXPECT_EQ(document->ProgramNames(), Lines{"Last"});
+    EXPECT_TRUE(document->PathsConsistent());
+    EXPECT_TRUE(reporter.Silent());
+}
+
+TEST(NumberTextTest, ValReadsTheLeadingNumber)
+{
+    const std::vector<std::pair<std::string, double>> cases = {
+        {"5 seconds", 5},   {"  007", 7},     {"2.5 seconds", 2.5}, {".5", 0.5},    {"-3", -3},
+        {"+4", 4},          {"1 5 seconds", 15}, {"1e3", 1000},     {"1E+2x", 100}, {"2D1", 20},
+        {"5e", 5},          {"5e+", 5},       {"1.2.3", 1.2},       {"", 0},        {"seconds", 0},
+        {"-", 0},           {".", 0},         {"\t\n9", 9},         {"0x10", 0},    {"1,5", 1},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_DOUBLE_EQ(Val(text), expected) << '"' << text << '"';
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
+#include "platform/RegistryFileFormat.h"
 #include "tests/settings/SettingsFixture.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <climits>
+#include <cstdlib>
 #include <optional>
 
 namespace kestrun::test {
 namespace {
 
 using RegSettingsTest = SettingsFixture;
+using RegistryFileTest = SettingsFixture;
 using namespace std::string_literals;
 
 // A text is stored as REG_SZ (1) without NUL, a number given with an empty
@@ -147,6 +153,158 @@ TEST_F(RegSettingsTest, KeyPropertiesChangeWhereValuesGo)
     settings.SetHKey(-2147483646);  // HKEY_LOCAL_MACHINE
     EXPECT_FALSE(settings.SaveSetting("S", "k", "v"));
     EXPECT_EQ(settings.GetSetting("S", "k", "default"), "default");
+}
+
+TEST(RegistryFileFormatTest, EveryKindOfValueRoundTrips)
+{
+    RegistryTree tree;
+    RegistryKeyEntry& key = tree.Add("HKEY_CURRENT_USER\\Software\\A ]odd[ key");
+    for (const RegistryValue& value : std::vector<RegistryValue>{
+             {"", 1, "unnamed"}, {"text", 1, "quote \" and backslash \\"}, {"empty", 1, ""},
+             {"nuls", 1, "a\0b\0\0"s}, {"line break", 1, "a\r\nb"}, {"number", 4, "\x48\x12\0\0"s},
+             {"short number", 4, "\x01"}, {"no bytes", 3, ""}, {"binary", 3, std::string(100, '\xab')},
+             {"expand", 2, "%HOME%\0"s}, {"big type", 0xfffffffe, "\x7f"}, {"@", 1, "a value named @"}})
+        RegistryTree::SetValue(key, value);
+
+    const std::string text = RegistryText(tree);
+    const std::optional<RegistryTree> parsed = ParseRegistryText(text);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(*parsed, tree);
+    EXPECT_EQ(RegistryText(*parsed), text);
+    for (const char* line : {"\n\"number\"=dword:00001248\n", "\n\"empty\"=\"\"\n", "\n\"nuls\"=hex(1):61,00,62,00,00\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+}
+
+TEST(RegistryFileFormatTest, ReadsAHandEditedFile)
+{
+    std::optional<RegistryTree> tree = ParseRegistryText(
+        "\xEF\xBB\xBFREGEDIT4\r\n; my notes\r\n\r\n"
+        "  [HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\Position]  \r\n"
+        "\"frmMain Left\" = dword:5DC\r\n\"Path\"=\"C:\\temp\\x\"\r\n"
+        "\"Bytes\"=hex:01,02,\\\r\n    03, FF\r\n\"\"=\"unnamed\"\r\n");
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(tree->Keys().size(), 4u) << "the keys above the one named are there too";
+    RegistryKeyEntry* key = tree->Find("hkey_current_user\\software\\quillon works\\kestrun\\position");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->values, (std::vector<RegistryValue>{{"frmMain Left", 4, "\xdc\x05\0\0"s}, {"Path", 1, "C:\\temp\\x"},
+                                                       {"Bytes", 3, "\x01\x02\x03\xff"s}, {"", 1, "unnamed"}}));
+}
+
+TEST_F(RegistryFileTest, UnparsableFileReadsAsEmptyAndIsNeverWritten)
+{
+    const std::string key = "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\S]\n";
+    for (const std::string& text :
+         {"garbage\n"s, "\"k\"=\"before any key\"\n"s, key + "\"k\"=\"unterminated\n", key + "\"k\"=dword:123456789\n",
+          key + "\"k\"=hex:01,zz\n", key + "\"k\"=hex:01,\n", key + "\"k\"=hex:01,\\\n", key + "\"k\"=text\n",
+          key + "\"k\"=\"v\" trailing\n", key + "[-HKEY_CURRENT_USER\\Software]\n",
+          "[HKEY_CURRENT_USER\\\\Software]\n"s, "[HKEY_CURRENT_USER\\Software\n"s}) {
+        SCOPED_TRACE(text);
+        std::filesystem::create_directories(file.parent_path());
+        const std::string before = text + "\"k\"=\"v\"\n";
+        folder.Write("Quillon Works/Kestrun.reg", before);
+        EXPECT_EQ(settings.GetSetting("S", "k", "default"), "default");
+        EXPECT_FALSE(settings.SaveSetting("S", "k", "new"));
+        EXPECT_FALSE(settings.SaveSetting("Other", "k", "", 1));
+        EXPECT_FALSE(settings.DeleteSetting("S", "k"));
+        EXPECT_FALSE(settings.DeleteSetting("S"));
+        EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"), before);
+    }
+}
+
+TEST_F(RegistryFileTest, MissingFileIsAnEmptyStoreAndTheFirstWriteCreatesIt)
+{
+    EXPECT_EQ(settings.GetSetting("Position", "frmMain Left", "d"), "d");
+    EXPECT_FALSE(settings.DeleteSetting("Position"));
+    EXPECT_FALSE(std::filesystem::exists(file.parent_path()));
+    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 1500));
+    EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"),
+              "; Kestrun settings. Kestrun rewrites this file on every change; comments are not kept.\n"
+              "\n[HKEY_CURRENT_USER\\Software]\n"
+              "\n[HKEY_CURRENT_USER\\Software\\Quillon Works]\n"
+              "\n[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun]\n"
+              "\n[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\Position]\n"
+              "\"frmMain Left\"=dword:000005dc\n");
+}
+
+// Names a file cannot hold, closed handles and a short buffer are refused
+// with the registry's own status and change nothing.
+TEST_F(RegistryFileTest, RefusedCallsChangeNothing)
+{
+    RegistryKey key = 0;
+    const RegistryKey root = PredefinedKey(kHkeyCurrentUser);
+    EXPECT_EQ(raw.CreateKey(root, "Software\\\\Twice", key), 161);
+    EXPECT_EQ(raw.CreateKey(root, "Software\\line\nbreak", key), 161);
+    SetRaw("S", "v", 3, "12345");
+    ASSERT_EQ(raw.OpenKey(root, "Software\\Quillon Works\\Kestrun\\S", key), 0);
+    const std::string before = folder.Read("Quillon Works/Kestrun.reg");
+    std::uint8_t buffer[4] = {};
+    std::uint32_t type = 0, size = sizeof buffer;
+    EXPECT_EQ(raw.QueryValue(key, "v", type, buffer, size), 234);
+    EXPECT_EQ(size, 5u);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(raw.SetValue(key, "line\nbreak", 3, buffer, 1), 87);
+    EXPECT_EQ(raw.DeleteKey(root, ""), 5);
+    EXPECT_EQ(raw.CloseKey(key), 0);
+    EXPECT_EQ(raw.CloseKey(key), 6);
+    EXPECT_EQ(raw.SetValue(key, "x", 3, buffer, 1), 6);
+    EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"), before);
+}
+
+// Two processes save different values at the same time, many times over:
+// every value of both is in the file afterwards.
+TEST_F(RegistryFileTest, TwoProcessesWritingAtOnceKeepEachOthersValues)
+{
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t children[2];
+    for (int child = 0; child < 2; ++child) {
+        children[child] = ::fork();
+        ASSERT_GE(children[child], 0);
+        if (children[child] == 0) {
+            ::close(start[1]);
+            char go = 0;
+            bool ok = ::read(start[0], &go, 1) == 0;  // both start when the pipe closes
+            CRegSettings own(std::make_unique<RegistryFile>(file));
+            for (int i = 0; i < 60; ++i)
+                ok = own.SaveSetting("Position", "value" + std::to_string(i * 2 + child), "", i * 2 + child) && ok;
+            ::_exit(ok ? 0 : 1);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int i = 0; i < 120; ++i)
+        EXPECT_EQ(settings.GetSetting("Position", "value" + std::to_string(i)), std::to_string(i));
+}
+
+// Sets an environment variable (unsets it for nullptr) until it goes.
+struct EnvironmentVariable {
+    EnvironmentVariable(const char* name, const char* value) : name(name), old(std::getenv(name) ? std::getenv(name) : "")
+    {
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~EnvironmentVariable() { old.empty() ? ::unsetenv(name) : ::setenv(name, old.c_str(), 1); }
+    const char* name;
+    std::string old;
+};
+
+TEST(UserRegistryFileTest, LivesInTheUserConfigFolder)
+{
+    EnvironmentVariable home("HOME", "/home/someone");
+    for (const char* unusable : {static_cast<const char*>(nullptr), "", "relative/config"}) {
+        EnvironmentVariable config("XDG_CONFIG_HOME", unusable);
+        EXPECT_EQ(UserRegistryFilePath("Quillon Works", "Kestrun"), "/home/someone/.config/Quillon Works/Kestrun.reg");
+    }
+    TempFolder folder;
+    EnvironmentVariable config("XDG_CONFIG_HOME", folder.path().c_str());
+    EXPECT_EQ(UserRegistryFilePath("A/B", ".."), folder / "A_B/_.reg");
+    ASSERT_TRUE(CRegSettings().SaveSetting("Position", "frmMain Top", "", 42));
+    EXPECT_TRUE(std::filesystem::exists(folder / "Quillon Works" / "Kestrun.reg"));
+    EXPECT_EQ(CRegSettings().GetSetting("Position", "frmMain Top"), "42");
 }
 
 }  // namespace
