@@ -27,6 +27,18 @@ inline std::string Program(const std::string& name, const std::string& tasks = "
     return "<program><name>" + name + "</name><tasks>" + tasks + "</tasks></program>";
 }
 
+/// A program from its tasks' fields (type, value, enabled, index).
+struct TaskSpec {
+    std::string type, value, enabled = "True", index = "1";
+};
+inline std::string ProgramXml(const std::string& name, std::initializer_list<TaskSpec> tasks)
+{
+    std::string xml;
+    for (const TaskSpec& task : tasks)
+        xml += Task(task.type, task.value, task.enabled, task.index);
+    return Program(name, xml);
+}
+
 inline const std::string kTemplate = Program("Kestrun Template", Task("Open File", ""));
 
 /// A whole document: the schema location, the template (unless left out),

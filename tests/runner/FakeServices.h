@@ -11,26 +11,18 @@
 
 #include <chrono>
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
 namespace kestrun::test {
 
-/// The main window and every platform service of a run, answering as a test
-/// sets up and writing each call into one log: "hide", "save", "focus
-/// cboPrograms", "exists x", "start x", "open x", "sleep 5000", "activate 7",
-/// "wait for 7 10s", "keys abc".
-class FakeServices : public RunHost, public FileExistence, public ProgramStarter, public FileOpener,
-                     public Sleeper, public WindowActivator, public KeySender {
+/// Every platform service of a run, answering as a test sets up and writing
+/// each call into one log: "exists x", "start x", "open x", "sleep 5000",
+/// "activate 7", "keys abc".
+class FakeServices : public FileExistence, public ProgramStarter, public FileOpener, public Sleeper,
+                     public WindowActivator, public KeySender {
 public:
-    int ProgramCount() override { return programCount; }
-    bool HasSelectedProgram() override { return selected; }
-    std::vector<TaskRow> TaskRows() override { return rows; }
-    void HideMainWindow() override { log.push_back("hide"); }
-    void FocusAddProgram() override { log.push_back("focus cmdAddProgram"); }
-    void FocusProgramSelector() override { log.push_back("focus cboPrograms"); }
-    void SaveTaskDocument() override { log.push_back("save"); }
-
     bool OrdinaryFileExists(const std::string& path) override
     {
         log.push_back("exists " + path);
@@ -60,7 +52,7 @@ public:
     }
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override
     {
-        log.push_back("wait for " + std::to_string(taskId) + " " + std::to_string(limit.count() / 1000) + "s");
+        waits.push_back({taskId, limit});
         return true;
     }
     void SendKeys(const std::string& text, bool wait) override
@@ -72,12 +64,11 @@ public:
 
     RunServices Services() { return {*this, *this, *this, *this, *this, *this}; }
 
-    int programCount = 1;
-    bool selected = true;
-    std::vector<TaskRow> rows;
     std::set<std::string> missing, failingExistence, executables, unstartable, unopenable;
     std::int32_t nextTaskId = 100;
     std::vector<std::string> log;
+    /// The calls of WaitForWindow, kept out of the log.
+    std::vector<std::pair<std::int32_t, std::chrono::milliseconds>> waits;
 };
 
 }  // namespace kestrun::test

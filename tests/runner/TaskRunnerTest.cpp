@@ -3,6 +3,7 @@
 #include "runner/FileName.h"
 
 #include "app/Globals.h"
+#include "tests/runner/FakeRunHost.h"
 #include "tests/runner/FakeServices.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -21,13 +22,14 @@ class TaskRunnerTest : public ::testing::Test {
 protected:
     void TearDown() override { gDocumentDirty = false; }
 
-    /// The log of one run; the log of the run before is dropped.
+    /// What one run did to the window, then to the services.
     Log Run(std::vector<TaskRow> rows)
     {
-        fake.log.clear();
-        fake.rows = std::move(rows);
+        host.log.clear(), fake.log.clear();
+        host.rows = std::move(rows);
         runner.Run();
-        return fake.log;
+        host.log.insert(host.log.end(), fake.log.begin(), fake.log.end());
+        return host.log;
     }
 
     /// The message boxes shown, as "text|title|icon|buttons".
@@ -42,18 +44,19 @@ protected:
         return shown;
     }
 
+    FakeRunHost host;
     FakeServices fake;
     ScriptedDialogs dialogs;
-    TaskRunner runner{fake, dialogs, fake.Services()};
+    TaskRunner runner{host, dialogs, fake.Services()};
 };
 
 TEST_F(TaskRunnerTest, WithoutAProgramToRunItSaysSoAndDoesNothingElse)
 {
     gDocumentDirty = true;
-    fake.programCount = 0;
+    host.programCount = 0;
     EXPECT_EQ(Run({Keys("a")}), Log{"focus cmdAddProgram"});
-    fake.programCount = 2;
-    fake.selected = false;
+    host.programCount = 2;
+    host.selected = false;
     EXPECT_EQ(Run({Keys("a")}), Log{"focus cboPrograms"});
     EXPECT_EQ(Shown(), (Log{"Please create a program first.||information|Ok", "Please select a program.||information|Ok"}));
 }
@@ -83,10 +86,12 @@ TEST_F(TaskRunnerTest, KeystrokesGoToTheProgramStartedLast)
     fake.unstartable = {"/b.exe"};
     EXPECT_EQ(Run({Keys("a"), OpenFile("D:\\Setup.EXE"), Keys("b"), Wait("1"), Keys("c"), OpenFile("/b.exe"),
                    OpenFile("/bin/tool"), Keys("{BAD"), Keys("d")}),
-              (Log{"hide", "activate 0", "keys a", "exists D:\\Setup.EXE", "start D:\\Setup.EXE", "wait for 100 10s",
-                   "activate 100", "keys b", "sleep 1000", "wait for 100 10s", "activate 100", "keys c", "exists /b.exe",
-                   "start /b.exe", "exists /bin/tool", "start /bin/tool", "wait for 101 10s", "activate 101",
-                   "keys {BAD", "wait for 101 10s", "activate 101", "keys d"}));
+              (Log{"hide", "activate 0", "keys a", "exists D:\\Setup.EXE", "start D:\\Setup.EXE", "activate 100",
+                   "keys b", "sleep 1000", "activate 100", "keys c", "exists /b.exe", "start /b.exe", "exists /bin/tool",
+                   "start /bin/tool", "activate 101", "keys {BAD", "activate 101", "keys d"}));
+    using Waits = std::vector<std::pair<std::int32_t, std::chrono::milliseconds>>;
+    const std::chrono::seconds limit(10);
+    EXPECT_EQ(fake.waits, (Waits{{100, limit}, {100, limit}, {101, limit}, {101, limit}})) << "for the first window";
     EXPECT_EQ(runner.LastTaskId(), 101);
     EXPECT_EQ(Run({Keys("x")}), (Log{"hide", "activate 0", "keys x"})) << "each run starts without a target";
     EXPECT_TRUE(dialogs.shown.empty());
