@@ -119,7 +119,7 @@ TEST_F(EditingTest, MovingSwapsATaskWithItsNeighbourOnly)
         return digits;
     };
     const std::vector<std::tuple<int, bool, std::string>> moves = {
-        {3, true, "1243"}, {2, false, "2143"}, {2, true, "2413"}, {1, false, "2413"}, {4, true, "2413"}};
+        {3, true, "1243"}, {2, false, "2143"}, {2, true, "2413"}, {4, false, "2431"}, {1, false, "2431"}, {4, true, "2431"}};
     for (const auto& [row, down, after] : moves) {
         document->MoveTask("A", row, down);
         EXPECT_EQ(order(), after) << row << (down ? " down" : " up");
