@@ -9,44 +9,55 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestrun::test {
 
-/// A task with its three fields, for building documents in tests.
-struct TaskSpec {
-    std::string type;
-    std::string value;
-    std::string enabled = "True";
-    std::string index = "1";
-};
+using Lines = std::vector<std::string>;
 
-inline std::string TaskXml(const TaskSpec& task)
+inline std::string Task(const std::string& type, const std::string& value, const std::string& enabled = "True",
+                        const std::string& index = "1")
 {
-    return "<task index=\"" + task.index + "\"><type>" + task.type + "</type><value>" + task.value +
-           "</value><enabled>" + task.enabled + "</enabled></task>";
+    return "<task index=\"" + index + "\"><type>" + type + "</type><value>" + value + "</value><enabled>" +
+           enabled + "</enabled></task>";
 }
 
+inline std::string Program(const std::string& name, const std::string& tasks = "")
+{
+    return "<program><name>" + name + "</name><tasks>" + tasks + "</tasks></program>";
+}
+
+/// A program from its tasks' fields (type, value, enabled, index).
+struct TaskSpec {
+    std::string type, value, enabled = "True", index = "1";
+};
 inline std::string ProgramXml(const std::string& name, std::initializer_list<TaskSpec> tasks)
 {
-    std::string xml = "<program><name>" + name + "</name><tasks>";
+    std::string xml;
     for (const TaskSpec& task : tasks)
-        xml += TaskXml(task);
-    return xml + "</tasks></program>";
+        xml += Task(task.type, task.value, task.enabled, task.index);
+    return Program(name, xml);
 }
 
-inline std::string TemplateXml()
-{
-    return ProgramXml("Kestrun Template", {{"Open File", "", "True", "1"}});
-}
+inline const std::string kTemplate = Program("Kestrun Template", Task("Open File", ""));
 
-/// A whole document: a `programs` root with the schema location, the template
-/// first and then the given program elements.
+/// A whole document: the schema location, the template (unless left out),
+/// then the given programs.
 inline std::string DocumentXml(const std::string& programs, bool withTemplate = true)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
            "xsi:noNamespaceSchemaLocation=\"/elsewhere/Kestrun.xsd\">" +
-           (withTemplate ? TemplateXml() : std::string()) + programs + "</programs>";
+           (withTemplate ? kTemplate : "") + programs + "</programs>";
+}
+
+/// The rows of a program as "type|value|enabled" lines.
+inline Lines RowsOf(TaskDocument& document, const std::string& program)
+{
+    Lines lines;
+    for (const TaskRow& row : document.FillTaskList(program))
+        lines.push_back(row.type + "|" + row.value + "|" + row.enabled);
+    return lines;
 }
 
 /// A temporary folder holding Kestrun.xml, and a document store on it.
@@ -58,41 +69,42 @@ protected:
     TaskDocument& Load(const std::string& xml)
     {
         folder.Write("Kestrun.xml", xml);
+        reporter.reports.clear();
         document = std::make_unique<TaskDocument>(folder.path(), reporter);
         EXPECT_TRUE(document->Load()) << (reporter.Silent() ? "" : reporter.reports[0].text);
         return *document;
     }
 
-    /// The tasks of a program as "type|value|enabled" lines, after a listing.
-    std::vector<std::string> Rows(const std::string& program)
+    /// A second store that loads what is on disk now.
+    std::unique_ptr<TaskDocument> Reload()
     {
-        std::vector<std::string> lines;
-        for (const TaskRow& row : document->FillTaskList(program))
-            lines.push_back(row.type + "|" + row.value + "|" + row.enabled);
-        return lines;
+        auto loaded = std::make_unique<TaskDocument>(folder.path(), again);
+        EXPECT_TRUE(loaded->Load()) << (again.Silent() ? "" : again.reports[0].text);
+        return loaded;
     }
 
+    Lines Rows(const std::string& program) { return RowsOf(*document, program); }
+
     /// The `index` attributes of a program's tasks in document order, as they are.
-    std::vector<std::string> Indexes(const std::string& program)
+    Lines Indexes(const std::string& program)
     {
-        std::vector<std::string> indexes;
-        pugi::xpath_variable_set variables;
-        variables.set("name", program.c_str());
-        for (const auto& task : document->Dom().select_nodes(
-                 "//programs/program[name=$name]/tasks/task", &variables))
-            indexes.push_back(task.node().attribute("index").value());
+        Lines indexes;
+        for (const pugi::xpath_node& found : document->Dom().select_nodes("//program"))
+            if (program == found.node().child_value("name"))
+                for (pugi::xml_node task : found.node().child("tasks").children("task"))
+                    indexes.push_back(task.attribute("index").value());
         return indexes;
     }
 
-    /// The single report, or a failure when there is not exactly one.
-    RecordingReporter::Entry OnlyReport()
+    /// The text of the single report, or a failure when there is not exactly one.
+    std::string OnlyReport()
     {
         EXPECT_EQ(reporter.reports.size(), 1u);
-        return reporter.reports.empty() ? RecordingReporter::Entry{0, ""} : reporter.reports.front();
+        return reporter.reports.empty() ? "" : reporter.reports.front().text;
     }
 
     TempFolder folder;
-    RecordingReporter reporter;
+    RecordingReporter reporter, again;
     std::unique_ptr<TaskDocument> document;
 };
 

@@ -1,68 +1,59 @@
+#include "core/NumberText.h"
 #include "tests/document/DocumentFixture.h"
+
+#include <functional>
 
 namespace kestrun::test {
 namespace {
 
 using EditingTest = DocumentFixture;
-using Lines = std::vector<std::string>;
+using ListingTest = DocumentFixture;
 
-std::string ThreeTasks()
-{
-    return DocumentXml(ProgramXml("A", {{"Wait", "1", "True", "1"},
-                                        {"Wait", "2", "True", "2"},
-                                        {"Wait", "3", "True", "3"}}));
-}
+const std::string kThreeTasks =
+    DocumentXml(Program("A", Task("Wait", "1", "True", "1") + Task("Wait", "2", "True", "2") + Task("Wait", "3", "True", "3")));
 
-TEST_F(EditingTest, NewProgramIsAnEmptyCopyOfTheTemplateAtTheEnd)
+TEST_F(EditingTest, NewProgramCopiesTheTemplateBarItsFirstTaskToTheEnd)
 {
-    Load(DocumentXml(ProgramXml("A", {{"Wait", "1"}})));
+    Load(DocumentXml(Program("A", Task("Wait", "1"))));
     document->AddProgram("B");
     EXPECT_EQ(document->ProgramNames(), (Lines{"A", "B"}));
     EXPECT_TRUE(Rows("B").empty());
-    pugi::xml_node added = document->Dom().select_node("//programs/program[name='B']").node();
+    const pugi::xml_node added = document->Dom().select_node("//program[name='B']").node();
     EXPECT_TRUE(added.child("tasks"));
     EXPECT_FALSE(added.next_sibling());
-}
 
-TEST_F(EditingTest, TemplateWithTwoTasksGivesProgramsItsSecondTask)
-{
-    Load(DocumentXml(ProgramXml("Kestrun Template", {{"Open File", "", "True", "1"}, {"Wait", "3", "True", "2"}}),
-                     false));
+    Load(DocumentXml(Program("Kestrun Template", Task("Open File", "") + Task("Wait", "3", "True", "2")), false));
     document->AddProgram("B");
     EXPECT_EQ(Rows("B"), Lines{"Wait|3 seconds|True"});
 }
 
-TEST_F(EditingTest, DuplicateNamesReachOnlyTheFirstProgram)
+// The listing shows the tasks of every program of a name; renaming, deleting
+// and adding tasks reach the first only, and a rename keeps its place.
+TEST_F(EditingTest, ProgramsOfOneNameListTogetherAndEditsReachTheFirst)
 {
-    Load(DocumentXml(ProgramXml("Twin", {{"Wait", "1"}})));
-    document->AddProgram("Twin");
-    document->AddTask("Twin", "Wait", "2", true);
+    Load(DocumentXml(Program("Twin", Task("Wait", "1")) + Program("Other") + Program("Twin", Task("Wait", "2"))));
     EXPECT_EQ(Rows("Twin"), (Lines{"Wait|1 seconds|True", "Wait|2 seconds|True"}));
-
+    EXPECT_EQ(Indexes("Twin"), (Lines{"1", "2"}));
+    document->AddProgram("Twin");
+    document->AddTask("Twin", "Wait", "3", true);
+    EXPECT_EQ(Rows("Twin"), (Lines{"Wait|1 seconds|True", "Wait|3 seconds|True", "Wait|2 seconds|True"}));
     document->RenameProgram("Twin", "Renamed");
-    EXPECT_EQ(document->ProgramNames(), (Lines{"Renamed", "Twin"}));
+    EXPECT_EQ(document->ProgramNames(), (Lines{"Renamed", "Other", "Twin", "Twin"}));
+    EXPECT_EQ(Rows("Renamed"), (Lines{"Wait|1 seconds|True", "Wait|3 seconds|True"}));
     document->DeleteProgram("Twin");
-    EXPECT_EQ(document->ProgramNames(), Lines{"Renamed"});
-    EXPECT_EQ(Rows("Renamed"), (Lines{"Wait|1 seconds|True", "Wait|2 seconds|True"}));
+    EXPECT_EQ(document->ProgramNames(), (Lines{"Renamed", "Other", "Twin"}));
+    EXPECT_TRUE(Rows("Twin").empty());
     EXPECT_TRUE(reporter.Silent());
 }
 
-TEST_F(EditingTest, RenameKeepsTasksAndPlace)
-{
-    Load(DocumentXml(ProgramXml("A", {{"Wait", "1"}}) + ProgramXml("B", {})));
-    document->RenameProgram("A", "Z");
-    EXPECT_EQ(document->ProgramNames(), (Lines{"Z", "B"}));
-    EXPECT_EQ(Rows("Z"), Lines{"Wait|1 seconds|True"});
-}
-
 // Names are data, never part of a path: quotes, brackets and path syntax in
-// a name must reach exactly that program through every operation.
+// a name reach exactly that program through every operation.
 TEST_F(EditingTest, NamesWithPathSyntaxGoThroughEveryOperation)
 {
-    for (const std::string name : {"O'Brien's backup", "say \"hi\"", "it's \"both\"", "a] | //programs",
-                                   "$name", "Kestrun Template'"}) {
+    for (const std::string name : {"O'Brien's backup", "say \"hi\"", "it's \"both\"", "a] | //programs", "$name",
+                                   "Kestrun Template'"}) {
         SCOPED_TRACE(name);
-        Load(DocumentXml(ProgramXml("A", {})));
+        Load(DocumentXml(Program("A")));
         document->AddProgram(name);
         EXPECT_EQ(document->ProgramNames(), (Lines{"A", name}));
         document->AddTask(name, "Wait", "4", true);
@@ -72,169 +63,177 @@ TEST_F(EditingTest, NamesWithPathSyntaxGoThroughEveryOperation)
         document->MoveTask(name, 2, false);
         EXPECT_EQ(Rows(name), (Lines{"Keystrokes|x|True", "Wait|6 seconds|False"}));
         document->DeleteTask(name, 1);
-        EXPECT_EQ(Rows(name), Lines{"Wait|6 seconds|False"});
         document->RenameProgram(name, name + " 2");
         EXPECT_EQ(Rows(name + " 2"), Lines{"Wait|6 seconds|False"});
         document->DeleteProgram(name + " 2");
         EXPECT_EQ(document->ProgramNames(), Lines{"A"});
-        EXPECT_TRUE(Rows("A").empty());
         EXPECT_TRUE(reporter.Silent()) << reporter.reports[0].text;
     }
-}
-
-// What is stored is what a reload of the saved file will give back.
-TEST_F(EditingTest, TextsAreStoredAsTheyWillReadBack)
-{
-    Load(DocumentXml(ProgramXml("A", {})));
-    document->AddTask("A", "Keystrokes", "a\r\nb\rc", true);
-    document->AddProgram(std::string("N\0UL", 4));
-    document->AddProgram("bad \xFF byte");
-    EXPECT_EQ(Rows("A"), Lines{"Keystrokes|a\nb\nc|True"});
-    EXPECT_EQ(document->ProgramNames(), (Lines{"A", "NUL", "bad \xEF\xBF\xBD byte"}));
-
-    // A name holding a NUL is no stored name, not even the part before it.
-    EXPECT_TRUE(Rows(std::string("A\0B", 3)).empty());
-    EXPECT_TRUE(reporter.Silent());
-}
-
-TEST_F(EditingTest, NewTaskKeepsTheTemplateIndexUntilListed)
-{
-    Load(DocumentXml(ProgramXml("A", {{"Wait", "1", "True", "1"}, {"Wait", "2", "True", "2"}})));
-    document->AddTask("A", "Keystrokes", "k", false);
-    EXPECT_EQ(Indexes("A"), (Lines{"1", "2", "1"}));
-    EXPECT_EQ(Rows("A").back(), "Keystrokes|k|False");
-    EXPECT_EQ(Indexes("A"), (Lines{"1", "2", "3"}));
 }
 
 // A "Wait" value is stored as given when added, and as the number at its start
 // when updated: that is how the list's " seconds" form turns back into data.
 TEST_F(EditingTest, WaitValuesAreStoredAsNumbersOnUpdate)
 {
-    Load(DocumentXml(ProgramXml("A", {})));
+    Load(DocumentXml(Program("A")));
     document->AddTask("A", "Wait", "007", true);
     EXPECT_EQ(Rows("A"), Lines{"Wait|007 seconds|True"});
-
-    const std::vector<std::pair<std::string, std::string>> updates = {
-        {"007", "7 seconds"}, {"5 seconds", "5 seconds"}, {"2.5 seconds", "2.5 seconds"},
-        {"soon", "0 seconds"}, {"-3", "-3 seconds"}};
-    for (const auto& [given, shown] : updates) {
+    for (const auto& [given, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"007", "7"}, {"5 seconds", "5"}, {"2.5 seconds", "2.5"}, {"0.1", "0.1"}, {"-0", "0"}, {"1e3", "1000"},
+             {"1e300", "1E+300"}, {"1e999", "1E999"}, {"123456789012", "123456789012"}, {"soon", "0"}, {"-3", "-3"}}) {
         document->UpdateTask("A", 1, "Wait", given, true);
-        EXPECT_EQ(Rows("A"), Lines{"Wait|" + shown + "|True"}) << given;
+        EXPECT_EQ(Rows("A"), Lines{"Wait|" + shown + " seconds|True"}) << given;
     }
-
     // Toggling a row writes back the row's own texts.
     const TaskRow row = document->FillTaskList("A")[0];
     document->UpdateTask("A", 1, row.type, row.value, row.enabled != "True");
     EXPECT_EQ(Rows("A"), Lines{"Wait|-3 seconds|False"});
-
-    // Other types keep the value verbatim.
     document->UpdateTask("A", 1, "Keystrokes", "007 seconds", true);
     EXPECT_EQ(Rows("A"), Lines{"Keystrokes|007 seconds|True"});
 }
 
-TEST_F(EditingTest, DeletingLeavesAGapUntilTheNextListing)
+// Tasks are addressed by the numbers of the last listing: a new task keeps the
+// template's index and a deletion leaves a gap until the list is filled again.
+TEST_F(EditingTest, TasksAreAddressedByTheNumbersOfTheLastListing)
 {
-    Load(ThreeTasks());
-    Rows("A");
+    Load(kThreeTasks);
     document->DeleteTask("A", 2);
-    EXPECT_EQ(Indexes("A"), (Lines{"1", "3"}));
-    EXPECT_EQ(Rows("A"), (Lines{"Wait|1 seconds|True", "Wait|3 seconds|True"}));
+    document->AddTask("A", "Keystrokes", "k", false);
+    EXPECT_EQ(Indexes("A"), (Lines{"1", "3", "1"}));
+    EXPECT_EQ(Rows("A"), (Lines{"Wait|1 seconds|True", "Wait|3 seconds|True", "Keystrokes|k|False"}));
     document->DeleteTask("A", 2);
-    EXPECT_EQ(Rows("A"), Lines{"Wait|1 seconds|True"});
-}
-
-TEST_F(EditingTest, MovingSwapsOnlyTheTaskAndItsNeighbour)
-{
-    Load(DocumentXml(ProgramXml("A", {{"Wait", "1", "True", "1"}, {"Wait", "2", "True", "2"},
-                                      {"Wait", "3", "True", "3"}, {"Wait", "4", "True", "4"}})));
-    document->MoveTask("A", 3, true);
-    EXPECT_EQ(Rows("A"), (Lines{"Wait|1 seconds|True", "Wait|2 seconds|True", "Wait|4 seconds|True",
-                                "Wait|3 seconds|True"}));
-    document->MoveTask("A", 2, false);
-    EXPECT_EQ(Rows("A"), (Lines{"Wait|2 seconds|True", "Wait|1 seconds|True", "Wait|4 seconds|True",
-                                "Wait|3 seconds|True"}));
-    document->MoveTask("A", 2, true);
-    EXPECT_EQ(Rows("A"), (Lines{"Wait|2 seconds|True", "Wait|4 seconds|True", "Wait|1 seconds|True",
-                                "Wait|3 seconds|True"}));
+    EXPECT_EQ(Rows("A"), (Lines{"Wait|1 seconds|True", "Keystrokes|k|False"}));
     EXPECT_TRUE(reporter.Silent());
 }
 
-TEST_F(EditingTest, MovingStepsOverCommentsAndNeverPastTheEnds)
+// Moving swaps a task with its neighbour, over comments between them, and
+// never past the ends; edits leave the dirty flag to their callers.
+TEST_F(EditingTest, MovingSwapsATaskWithItsNeighbourOnly)
 {
-    Load(DocumentXml("<program><name>A</name><tasks>" + TaskXml({"Wait", "1", "True", "1"}) + "<!-- c -->" +
-                     TaskXml({"Wait", "2", "True", "2"}) + "</tasks></program>"));
-    document->MoveTask("A", 2, false);
-    EXPECT_EQ(Rows("A"), (Lines{"Wait|2 seconds|True", "Wait|1 seconds|True"}));
-    document->MoveTask("A", 1, false);
-    document->MoveTask("A", 2, true);
-    EXPECT_EQ(Rows("A"), (Lines{"Wait|2 seconds|True", "Wait|1 seconds|True"}));
+    Load(DocumentXml(Program("A", Task("Wait", "1", "True", "1") + "<!-- c -->" + Task("Wait", "2", "True", "2") +
+                                      Task("Wait", "3", "True", "3") + Task("Wait", "4", "True", "4"))));
+    const auto order = [&] {
+        std::string digits;
+        for (const TaskRow& row : document->FillTaskList("A"))
+            digits += row.value.substr(0, 1);
+        return digits;
+    };
+    const std::vector<std::tuple<int, bool, std::string>> moves = {
+        {3, true, "1243"}, {2, false, "2143"}, {2, true, "2413"}, {4, false, "2431"}, {1, false, "2431"}, {4, true, "2431"}};
+    for (const auto& [row, down, after] : moves) {
+        document->MoveTask("A", row, down);
+        EXPECT_EQ(order(), after) << row << (down ? " down" : " up");
+    }
     EXPECT_TRUE(reporter.Silent());
-}
-
-TEST_F(EditingTest, EditsDoNotMarkTheDocumentDirty)
-{
-    Load(ThreeTasks());
-    document->AddProgram("B");
-    document->AddTask("B", "Wait", "1", true);
-    document->MoveTask("A", 1, true);
     EXPECT_FALSE(gDocumentDirty);
 }
 
-// Operations on something that is not there end with the "Corrupted" report
-// and leave the document as it was.
-TEST_F(EditingTest, MissingTargetsAreCorruptedAndChangeNothing)
+// Whatever an operation needs and does not find ends in the "Corrupted"
+// report and leaves the document as it was; a listing keeps the rows read
+// before the malformed task.
+TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
 {
-    const std::vector<std::pair<std::string, std::function<void(TaskDocument&)>>> cases = {
-        {"rename unknown", [](TaskDocument& d) { d.RenameProgram("nobody", "x"); }},
-        {"delete unknown", [](TaskDocument& d) { d.DeleteProgram("nobody"); }},
-        {"add task to unknown", [](TaskDocument& d) { d.AddTask("nobody", "Wait", "1", true); }},
-        {"update unknown row", [](TaskDocument& d) { d.UpdateTask("A", 4, "Wait", "1", true); }},
-        {"delete unknown row", [](TaskDocument& d) { d.DeleteTask("A", 0); }},
-        {"move unknown row", [](TaskDocument& d) { d.MoveTask("A", -1, true); }},
+    const auto without = [](const std::string& field) {
+        std::string task = Task("Wait", "2");
+        const std::size_t from = task.find("<" + field + ">");
+        return task.erase(from, task.find("</" + field + ">") + field.size() + 3 - from);
     };
-    for (const auto& [label, operation] : cases) {
+    const auto list = [](TaskDocument& d) { EXPECT_EQ(RowsOf(d, "A"), Lines{"Wait|1 seconds|True"}); };
+    const auto addTask = [](TaskDocument& d) { d.AddTask("A", "Wait", "1", true); };
+    const auto addProgram = [](TaskDocument& d) { d.AddProgram("B"); };
+    const std::vector<std::tuple<std::string, std::string, std::function<void(TaskDocument&)>>> cases = {
+        {"task without type", DocumentXml(Program("A", Task("Wait", "1") + without("type"))), list},
+        {"task without value", DocumentXml(Program("A", Task("Wait", "1") + without("value"))), list},
+        {"task without enabled", DocumentXml(Program("A", Task("Wait", "1") + without("enabled"))), list},
+        {"rename unknown", kThreeTasks, [](TaskDocument& d) { d.RenameProgram("nobody", "x"); }},
+        {"delete unknown", kThreeTasks, [](TaskDocument& d) { d.DeleteProgram("nobody"); }},
+        {"add task to unknown", kThreeTasks, [](TaskDocument& d) { d.AddTask("nobody", "Wait", "1", true); }},
+        {"update row 4 of 3", kThreeTasks, [](TaskDocument& d) { d.UpdateTask("A", 4, "Wait", "1", true); }},
+        {"delete row 0", kThreeTasks, [](TaskDocument& d) { d.DeleteTask("A", 0); }},
+        {"move row -1", kThreeTasks, [](TaskDocument& d) { d.MoveTask("A", -1, true); }},
+        {"task without template", DocumentXml(Program("A"), false), addTask},
+        {"program without template", DocumentXml(Program("A"), false), addProgram},
+        {"task from template without tasks", DocumentXml(Program("Kestrun Template") + Program("A"), false), addTask},
+        {"program from template without tasks", DocumentXml(Program("Kestrun Template") + Program("A"), false), addProgram},
+        {"task from template task without value",
+         DocumentXml("<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Wait</type>"
+                     "<enabled>True</enabled></task></tasks></program>" + Program("A"), false), addTask},
+        {"program without container", "<root xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                                      "xsi:noNamespaceSchemaLocation=\"x\"/>", addProgram},
+    };
+    for (const auto& [label, xml, operation] : cases) {
         SCOPED_TRACE(label);
-        reporter.reports.clear();
-        Load(ThreeTasks());
+        Load(xml);
         const std::string before = document->Serialize();
         operation(*document);
-        auto report = OnlyReport();
-        EXPECT_EQ(report.text, "Error: 91\n[Kestrun.xml] File Error Corrupted");
+        EXPECT_EQ(OnlyReport(), "Error: 91\n[Kestrun.xml] File Error Corrupted");
         EXPECT_EQ(document->Serialize(), before);
     }
 }
 
-TEST_F(EditingTest, IncompleteTemplateIsCorruptedAndChangesNothing)
+// Rows show the stored texts, " seconds" after a "Wait" value only; the
+// listing renumbers the tasks' indexes to the row numbers, giving a task
+// without one an index in first place, and leaves the dirty flag alone.
+TEST_F(ListingTest, RowsShowTheStoredTextsAndNumberTheTasks)
 {
-    const std::vector<std::pair<std::string, std::string>> templates = {
-        {"no template", ""},
-        {"template without tasks", ProgramXml("Kestrun Template", {})},
-        {"template task without value",
-         "<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Wait</type>"
-         "<enabled>True</enabled></task></tasks></program>"},
-    };
-    for (const auto& [label, templateXml] : templates) {
-        SCOPED_TRACE(label);
-        reporter.reports.clear();
-        Load(DocumentXml(templateXml + ProgramXml("A", {}), false));
-        const std::string before = document->Serialize();
-        document->AddTask("A", "Wait", "1", true);
-        if (label != "template task without value")
-            document->AddProgram("B");
-        for (const auto& report : reporter.reports)
-            EXPECT_EQ(report.number, 91);
-        EXPECT_FALSE(reporter.reports.empty());
-        EXPECT_EQ(document->Serialize(), before);
-    }
-}
-
-TEST_F(EditingTest, DocumentWithoutProgramsContainerCannotTakePrograms)
-{
-    Load("<root xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"x\"/>");
-    EXPECT_TRUE(document->ProgramNames().empty());
+    Load(DocumentXml(Program("A", Task("Wait", "5", "True", "7") + Task("wait", "5", "True", "3") +
+                                      Task("Keystrokes", "9 seconds", "False", "9") +
+                                      "<task note=\"x\"><type>Open File</type><value>/bin/true</value>"
+                                      "<enabled>false</enabled></task>") +
+                     Program("Empty")));
+    EXPECT_EQ(Rows("A"), (Lines{"Wait|5 seconds|True", "wait|5|True", "Keystrokes|9 seconds|False",
+                                "Open File|/bin/true|false"}));
+    EXPECT_EQ(Indexes("A"), (Lines{"1", "2", "3", "4"}));
+    const pugi::xml_node noted = document->Dom().select_node("//task[@note]").node();
+    EXPECT_STREQ(noted.first_attribute().name(), "index");
+    EXPECT_STREQ(noted.attribute("note").value(), "x");
+    EXPECT_FALSE(gDocumentDirty);
+    for (const std::string nothing : {"Empty", "nobody", ""})
+        EXPECT_TRUE(Rows(nothing).empty()) << nothing;
     EXPECT_TRUE(reporter.Silent());
-    document->AddProgram("B");
-    EXPECT_EQ(OnlyReport().number, 91);
+}
+
+TEST_F(ListingTest, ProgramSelectorLeavesOutTheTemplateAndNamelessPrograms)
+{
+    Load(DocumentXml(Program("B") + Program("Kestrun Template") + "<program><tasks/></program>" + Program("A")));
+    EXPECT_EQ(document->ProgramNames(), (Lines{"B", "A"}));
+    Load(DocumentXml(""));
+    EXPECT_TRUE(document->ProgramNames().empty());
+}
+
+// Programs may stand in several containers, even inside other programs; they
+// are found in document order, before and after edits, and new programs go to
+// the first container.
+TEST_F(ListingTest, ProgramsMayStandInSeveralContainersAndKeepDocumentOrder)
+{
+    Load("<root xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"x\">"
+         "<a><programs>" + Program("First") + "</programs></a><programs>" + kTemplate +
+         Program("Second", Task("Wait", "2")) + "</programs></root>");
+    EXPECT_EQ(document->ProgramNames(), (Lines{"First", "Second"}));
+    EXPECT_EQ(Rows("Second"), Lines{"Wait|2 seconds|True"});
+    document->AddProgram("Third");
+    EXPECT_EQ(document->ProgramNames(), (Lines{"First", "Third", "Second"}));
+
+    Load(DocumentXml("<program><name>Outer</name><tasks>" + Task("Wait", "1") + "</tasks><programs>" +
+                     Program("Inner", Task("Wait", "2")) + "</programs></program>" + Program("Last")));
+    EXPECT_EQ(document->ProgramNames(), (Lines{"Outer", "Inner", "Last"}));
+    EXPECT_TRUE(document->PathsConsistent());
+    document->DeleteProgram("Outer");
+    EXPECT_EQ(document->ProgramNames(), Lines{"Last"});
+    EXPECT_TRUE(document->PathsConsistent());
+    EXPECT_TRUE(reporter.Silent());
+}
+
+TEST(NumberTextTest, ValReadsTheLeadingNumber)
+{
+    const std::vector<std::pair<std::string, double>> cases = {
+        {"5 seconds", 5},   {"  007", 7},     {"2.5 seconds", 2.5}, {".5", 0.5},    {"-3", -3},
+        {"+4", 4},          {"1 5 seconds", 15}, {"1e3", 1000},     {"1E+2x", 100}, {"2D1", 20},
+        {"5e", 5},          {"5e+", 5},       {"1.2.3", 1.2},       {"", 0},        {"seconds", 0},
+        {"-", 0},           {".", 0},         {"\t\n9", 9},         {"0x10", 0},    {"1,5", 1},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_DOUBLE_EQ(Val(text), expected) << '"' << text << '"';
 }
 
 }  // namespace

@@ -1,201 +1,181 @@
 #include "tests/document/DocumentFixture.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
 
 namespace kestrun::test {
 namespace {
 
-using LoadTest = DocumentFixture;
-using SaveTest = DocumentFixture;
+namespace fs = std::filesystem;
+using LoadSaveTest = DocumentFixture;
 
-std::string LoadErrorPrefix(int number)
+std::size_t FileCount(const fs::path& folder)
 {
-    return "Error: " + std::to_string(number) + "\n[Kestrun.xml] File Error -\n";
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
-TEST_F(LoadTest, MissingFileReportsFileNotFound)
+// The schema location is pointed at the folder's Kestrun.xsd in memory only,
+// wherever it stands; the next save writes it, even when its element is gone.
+TEST_F(LoadSaveTest, SchemaLocationIsRewrittenInMemoryAndSaved)
 {
-    TaskDocument missing(folder.path(), reporter);
-    EXPECT_FALSE(missing.Load());
-    auto report = OnlyReport();
-    EXPECT_EQ(report.number, -2146697210);
-    EXPECT_EQ(report.text, "Error: -2146697210\n[Kestrun.xml] File Not Found");
-}
-
-// Each broken file ends in one "File Error -" report carrying the parser's
-// own code and reason; none of them loads.
-TEST_F(LoadTest, UnparsableFilesReportTheParserFailure)
-{
-    const std::string good = DocumentXml(ProgramXml("A", {{"Wait", "5"}}));
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"empty", ""},
-        {"blank", "  \n"},
-        {"truncated", good.substr(0, good.size() / 2)},
-        {"not xml", "Hello, world"},
-        {"unclosed attribute", "<programs a=\"x></programs>"},
-        {"NUL character", std::string("<programs>\0</programs>", 22)},
-    };
-    for (const auto& [label, text] : cases) {
-        SCOPED_TRACE(label);
-        RecordingReporter local;
-        folder.Write("Kestrun.xml", text);
-        TaskDocument broken(folder.path(), local);
-        EXPECT_FALSE(broken.Load());
-        ASSERT_EQ(local.reports.size(), 1u);
-        EXPECT_NE(local.reports[0].number, 0);
-        EXPECT_NE(local.reports[0].number, 91);
-        EXPECT_EQ(local.reports[0].text.rfind(LoadErrorPrefix(local.reports[0].number), 0), 0u)
-            << local.reports[0].text;
-        EXPECT_GT(local.reports[0].text.size(), LoadErrorPrefix(local.reports[0].number).size());
-    }
-}
-
-TEST_F(LoadTest, MissingSchemaLocationIsCorrupted)
-{
-    folder.Write("Kestrun.xml", "<programs>" + TemplateXml() + "</programs>");
-    TaskDocument document(folder.path(), reporter);
-    EXPECT_FALSE(document.Load());
-    auto report = OnlyReport();
-    EXPECT_EQ(report.number, 91);
-    EXPECT_EQ(report.text, "Error: 91\n[Kestrun.xml] File Error Corrupted");
-}
-
-TEST_F(LoadTest, SchemaLocationIsRewrittenInMemoryOnly)
-{
-    const std::string xml = DocumentXml("");
+    const std::string xml = "<root><programs>" + kTemplate +
+                            "<program xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                            "xsi:noNamespaceSchemaLocation=\"x\"><name>A</name><tasks/></program></programs></root>";
     Load(xml);
-    EXPECT_EQ(std::string(document->Dom().document_element().attribute("xsi:noNamespaceSchemaLocation").value()),
-              (folder.path() / "Kestrun.xsd").string());
+    const std::string schema = (folder / "Kestrun.xsd").string();
+    EXPECT_EQ(document->Dom().select_node("//program[name='A']").node().attribute("xsi:noNamespaceSchemaLocation").value(),
+              schema);
+    EXPECT_EQ(document->ProgramNames(), Lines{"A"});
     EXPECT_FALSE(gDocumentDirty);
     EXPECT_EQ(folder.Read("Kestrun.xml"), xml);
-}
 
-TEST_F(LoadTest, SchemaLocationMayStandDeeperThanTheRoot)
-{
-    Load("<root><meta xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-         "xsi:noNamespaceSchemaLocation=\"x\"/><programs>" + TemplateXml() +
-         ProgramXml("A", {}) + "</programs></root>");
-    EXPECT_EQ(document->ProgramNames(), std::vector<std::string>{"A"});
-    EXPECT_TRUE(reporter.Silent());
-}
-
-TEST_F(SaveTest, WritesTheDocumentAndClearsTheDirtyFlag)
-{
-    Load(DocumentXml(ProgramXml("A", {{"Wait", "5"}})));
-    document->AddTask("A", "Keystrokes", "hello~", false);
+    document->DeleteProgram("A");
     gDocumentDirty = true;
     document->SaveTaskDocument();
-    EXPECT_TRUE(reporter.Silent());
+    EXPECT_NE(folder.Read("Kestrun.xml").find("xsi:noNamespaceSchemaLocation=\"" + schema + "\""), std::string::npos);
     EXPECT_FALSE(gDocumentDirty);
+    EXPECT_TRUE(reporter.Silent());
+    Reload();
+}
 
+// Values are typed or opened exactly as written, so no character, blank,
+// markup or comment may change on the way through a save.
+TEST_F(LoadSaveTest, SaveAndLoadKeepEveryTextExactly)
+{
+    const std::string name = "R\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5\xE6\x9C\xAC";
+    const Lines values = {" ", "  two  ", "a\nb", "<&>\"'", "{TAB} ~", "", "\xE6\x97\xA5\xE6\x9C\xAC{ENTER}"};
+    Load(DocumentXml("<!-- mine -->" + Program("A", Task("Wait", "5"))));
+    document->AddProgram(name);
+    Lines rows;
+    for (const std::string& value : values) {
+        document->AddTask(name, "Keystrokes", value, true);
+        rows.push_back("Keystrokes|" + value + "|True");
+    }
+    document->SaveTaskDocument();
     const std::string saved = folder.Read("Kestrun.xml");
     EXPECT_EQ(saved, document->Serialize());
     EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
-    EXPECT_NE(saved.find((folder.path() / "Kestrun.xsd").string()), std::string::npos);
+    EXPECT_NE(saved.find("<!-- mine -->"), std::string::npos);
 
-    RecordingReporter again;
-    TaskDocument reloaded(folder.path(), again);
-    ASSERT_TRUE(reloaded.Load());
-    EXPECT_EQ(reloaded.Serialize(), saved);
-    EXPECT_EQ(reloaded.FillTaskList("A"), document->FillTaskList("A"));
+    const auto reloaded = Reload();
+    EXPECT_EQ(reloaded->Serialize(), saved);
+    EXPECT_EQ(reloaded->ProgramNames(), (Lines{"A", name}));
+    EXPECT_EQ(RowsOf(*reloaded, name), rows);
+    EXPECT_EQ(RowsOf(*reloaded, "A"), Lines{"Wait|5 seconds|True"});
 }
 
-TEST_F(SaveTest, TextOutsideOneByteSurvivesSaveAndLoad)
+// What stands at a path: "none", "folder", or a file's mode and content.
+std::string State(const fs::path& path)
 {
-    const std::string name = "R\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5\xE6\x9C\xAC";
-    Load(DocumentXml(""));
-    document->AddProgram(name);
-    document->AddTask(name, "Keystrokes", "\xE6\x97\xA5\xE6\x9C\xAC{ENTER}", true);
-    document->SaveTaskDocument();
-
-    RecordingReporter again;
-    TaskDocument reloaded(folder.path(), again);
-    ASSERT_TRUE(reloaded.Load());
-    EXPECT_EQ(reloaded.ProgramNames(), std::vector<std::string>{name});
-    ASSERT_EQ(reloaded.FillTaskList(name).size(), 1u);
-    EXPECT_EQ(reloaded.FillTaskList(name)[0].value, "\xE6\x97\xA5\xE6\x9C\xAC{ENTER}");
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return "none";
+    if (S_ISDIR(info.st_mode))
+        return "folder";
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o ", info.st_mode & 07777);
+    std::ifstream in(path, std::ios::binary);
+    return mode + std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Values are typed or opened exactly as written, so no blank, markup
-// character or comment may change on the way through a save.
-TEST_F(SaveTest, ValuesAndCommentsSurviveSaveAndLoadExactly)
+// A save that cannot write reports why, keeps the changes pending and leaves
+// what was there as it was; root, too, keeps off a read-only file.
+TEST_F(LoadSaveTest, FailedSaveIsReportedAndChangesNothingOnDisk)
 {
-    const std::vector<std::string> values = {" ", "  two  ", "a\nb", "<&>\"'", "{TAB} ~", ""};
-    Load(DocumentXml("<!-- mine -->" + ProgramXml("A", {})));
-    for (const std::string& value : values)
-        document->AddTask("A", "Keystrokes", value, true);
-    document->SaveTaskDocument();
-
-    RecordingReporter again;
-    TaskDocument reloaded(folder.path(), again);
-    ASSERT_TRUE(reloaded.Load());
-    auto rows = reloaded.FillTaskList("A");
-    ASSERT_EQ(rows.size(), values.size());
-    for (std::size_t i = 0; i < values.size(); ++i)
-        EXPECT_EQ(rows[i].value, values[i]) << "task " << i + 1;
-    EXPECT_NE(folder.Read("Kestrun.xml").find("<!-- mine -->"), std::string::npos);
+    const std::string path = (folder / "Kestrun.xml").string();
+    const std::vector<std::tuple<std::string, std::function<void()>, std::string>> cases = {
+        {"file deleted", [&] { fs::remove(path); },
+         "Error: 53\nFile not found: " + path + " (No such file or directory)"},
+        {"folder in its place", [&] { fs::remove(path), fs::create_directory(path); },
+         "Error: 53\nFile not found: " + path + " is not a regular file"},
+        {"read-only file", [&] { ::chmod(path.c_str(), 0444); }, "Error: 70\nPermission denied: " + path},
+    };
+    for (const auto& [label, breakIt, report] : cases) {
+        SCOPED_TRACE(label);
+        Load(DocumentXml(Program("A")));
+        breakIt();
+        const std::string before = State(path);
+        document->AddProgram("B");
+        gDocumentDirty = true;
+        document->SaveTaskDocument();
+        EXPECT_EQ(OnlyReport(), report);
+        EXPECT_TRUE(gDocumentDirty);
+        EXPECT_EQ(State(path), before);
+        fs::remove_all(path);
+    }
 }
 
-// Whatever the edits, the saved file must load again.
-TEST_F(SaveTest, SchemaLocationSurvivesDeletingTheElementThatHeldIt)
+// A small file system of its own shows a full disk (needs the right to mount,
+// as root in CI has).
+TEST_F(LoadSaveTest, FullDiskIsReportedInWordsAndChangesNothing)
 {
-    Load("<programs>" + TemplateXml() +
-         "<program xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"x\">"
-         "<name>A</name><tasks/></program></programs>");
-    document->DeleteProgram("A");
-    document->SaveTaskDocument();
-
-    RecordingReporter again;
-    TaskDocument reloaded(folder.path(), again);
-    EXPECT_TRUE(reloaded.Load());
-    EXPECT_TRUE(again.Silent());
-}
-
-TEST_F(SaveTest, DeletedFileIsReportedAndNotRecreated)
-{
-    Load(DocumentXml(""));
-    gDocumentDirty = true;
-    std::filesystem::remove(folder / "Kestrun.xml");
-    document->SaveTaskDocument();
-    auto report = OnlyReport();
-    EXPECT_EQ(report.number, 53);
-    EXPECT_EQ(report.text.rfind("Error: 53\nFile not found: ", 0), 0u) << report.text;
-    EXPECT_FALSE(std::filesystem::exists(folder / "Kestrun.xml"));
-    EXPECT_TRUE(gDocumentDirty);
-}
-
-TEST_F(SaveTest, AFolderInPlaceOfTheFileIsReported)
-{
-    Load(DocumentXml(""));
-    std::filesystem::remove(folder / "Kestrun.xml");
-    std::filesystem::create_directory(folder / "Kestrun.xml");
-    document->SaveTaskDocument();
-    EXPECT_EQ(OnlyReport().number, 53);
-    EXPECT_TRUE(std::filesystem::is_directory(folder / "Kestrun.xml"));
+    const fs::path small = folder / "small";
+    fs::create_directory(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        const fs::path& at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{small};
+    const std::string xml = DocumentXml(Program("A"));
+    std::ofstream(small / "Kestrun.xml") << xml;
+    const std::string before = State(small / "Kestrun.xml");
+    {
+        TaskDocument full(small, reporter);
+        ASSERT_TRUE(full.Load());
+        full.AddTask("A", "Keystrokes", std::string(200000, 'k'), true);
+        full.SaveTaskDocument();
+    }
+    EXPECT_EQ(OnlyReport(), "Error: 61\nDisk full: " + (small / "Kestrun.xml").string() + " (No space left on device)");
+    EXPECT_EQ(State(small / "Kestrun.xml"), before);
+    EXPECT_EQ(FileCount(small), 1u);
 }
 
 // The file is replaced by a new one: its permissions, and a link pointing to
-// it, must be kept, and no temporary file may be left behind.
-TEST_F(SaveTest, ReplacementKeepsPermissionsAndLinksAndLeavesNoLeftovers)
+// it, are kept, and no temporary file is left behind.
+TEST_F(LoadSaveTest, ReplacementKeepsPermissionsAndLinksAndLeavesNoLeftovers)
 {
     TempFolder real;
     real.Write("Kestrun.xml", DocumentXml(""));
     ::chmod((real / "Kestrun.xml").c_str(), 0640);
-    std::filesystem::create_symlink(real / "Kestrun.xml", folder / "Kestrun.xml");
-
+    fs::create_symlink(real / "Kestrun.xml", folder / "Kestrun.xml");
     document = std::make_unique<TaskDocument>(folder.path(), reporter);
     ASSERT_TRUE(document->Load());
     document->AddProgram("B");
     document->SaveTaskDocument();
     EXPECT_TRUE(reporter.Silent());
+    EXPECT_TRUE(fs::is_symlink(folder / "Kestrun.xml"));
+    EXPECT_EQ(State(real / "Kestrun.xml"), "640 " + document->Serialize());
+    EXPECT_EQ(FileCount(real.path()), 1u);
+}
 
-    EXPECT_TRUE(std::filesystem::is_symlink(folder / "Kestrun.xml"));
-    EXPECT_EQ(real.Read("Kestrun.xml"), document->Serialize());
-    struct stat info {};
-    ASSERT_EQ(::stat((real / "Kestrun.xml").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(real.path()),
-                            std::filesystem::directory_iterator()), 1);
+// A start removes the temporaries of saves that were killed, but not those
+// of a save still running (which holds its lock) nor anything else.
+TEST_F(LoadSaveTest, LoadRemovesOnlyTemporariesOfDeadSaves)
+{
+    const Lines dead = {".Kestrun.xml.kestrun-save-0123456789ab", ".Kestrun.xml.kestrun-save-zzzzzzzzzzzz"};
+    const Lines kept = {"Kestrun.xml.AbC123", ".Kestrun.xml.kestrun-save-short", ".Kestrun.xml.kestrun-save-UPPERCASE123",
+                        "Other.xml.kestrun-save-0123456789ab", ".Kestrun.xml.kestrun-save-aaaaaaaaaaaa"};
+    for (const std::string& name : dead)
+        folder.Write(name, "partial");
+    for (const std::string& name : kept)
+        folder.Write(name, "mine");
+    const int held = ::open((folder / kept.back()).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0) << "a save still running";
+
+    Load(DocumentXml(""));
+    for (const std::string& name : dead)
+        EXPECT_FALSE(fs::exists(folder / name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(fs::exists(folder / name)) << name;
+    ::close(held);
 }
 
 }  // namespace

@@ -13,60 +13,41 @@
 namespace kestrun::test {
 namespace {
 
-KeymapJournal SampleJournal()
-{
-    KeymapJournal journal;
-    journal.writer = {1234, 987654321};
-    journal.guardian = {1240, 987654399};
-    journal.codes = {
-        {200, {0, 0}, {0x1000436, 0x1000436}},
-        {201, {0x1008ff12, 0, 0x1008ff12, 0}, {0x3b1, 0x391, 0x3b2, 0x392}},
-        {200, {0, 0}, {0x20ac, 0x20ac}},  // the same code given other keysyms later
-    };
-    return journal;
-}
+const std::string kJournalText = "kestrun-keymap-journal 1\n"
+                                 "writer 1234 987654321\n"
+                                 "guardian 1240 987654399\n"
+                                 "code 200 2 0 0 1000436 1000436\n"
+                                 "code 201 4 1008ff12 0 1008ff12 0 3b1 391 3b2 392\n"
+                                 "code 200 2 0 0 20ac 20ac\n"
+                                 "end\n";
 
-TEST(KeymapJournalTest, TextRoundTrips)
-{
-    const KeymapJournal journal = SampleJournal();
-    const std::string text = FormatKeymapJournal(journal);
-    EXPECT_EQ(text,
-              "kestrun-keymap-journal 1\n"
-              "writer 1234 987654321\n"
-              "guardian 1240 987654399\n"
-              "code 200 2 0 0 1000436 1000436\n"
-              "code 201 4 1008ff12 0 1008ff12 0 3b1 391 3b2 392\n"
-              "code 200 2 0 0 20ac 20ac\n"
-              "end\n");
-    EXPECT_EQ(ParseKeymapJournal(text), journal);
+const KeymapJournal kJournal = {{1234, 987654321},
+                                {1240, 987654399},
+                                {{200, {0, 0}, {0x1000436, 0x1000436}},
+                                 {201, {0x1008ff12, 0, 0x1008ff12, 0}, {0x3b1, 0x391, 0x3b2, 0x392}},
+                                 {200, {0, 0}, {0x20ac, 0x20ac}}}};
 
-    KeymapJournal alone = journal;
+// The journal is read back whole or not at all: a cut or altered file must
+// never give back keys that were not borrowed.
+TEST(KeymapJournalTest, OnlyAWholeJournalReadsBack)
+{
+    EXPECT_EQ(FormatKeymapJournal(kJournal), kJournalText);
+    EXPECT_EQ(ParseKeymapJournal(kJournalText), kJournal);
+    KeymapJournal alone = kJournal;
     alone.guardian = {};  // the guardian could not start
     EXPECT_EQ(ParseKeymapJournal(FormatKeymapJournal(alone)), alone);
-}
 
-TEST(KeymapJournalTest, AnythingButAWholeJournalIsRefused)
-{
-    const std::string good = FormatKeymapJournal(SampleJournal());
-    const auto replaced = [&](const std::string& from, const std::string& to) {
-        std::string text = good;
+    const auto replaced = [](const std::string& from, const std::string& to) {
+        std::string text = kJournalText;
         return text.replace(text.find(from), from.size(), to);
     };
-    const std::vector<std::string> cases = {
-        "",
-        good.substr(0, good.size() - 1),           // no final line break
-        good.substr(0, good.rfind("end")),         // cut before its end
-        replaced("journal 1", "journal 2"),        // another format
-        replaced("writer 1234", "writer -1"),
-        replaced("writer 1234", "writer 12x4"),
-        replaced("guardian 1240 987654399", "guardian 1240"),
-        replaced("code 200 2 0 0 1000436", "code 256 2 0 0 1000436"),  // no such key code
-        replaced("code 200 2 0 0 1000436 1000436", "code 200 2 0 0 1000436"),  // a keysym short
-        replaced("code 200 2", "code 200 0"),
-        replaced("1000436 1000436", "1000436 g"),
-        replaced("code 201", "kode 201"),
-    };
-    for (const auto& text : cases)
+    for (const std::string& text : {std::string(), kJournalText.substr(0, kJournalText.size() - 1),
+                                    kJournalText.substr(0, kJournalText.rfind("end")), replaced("journal 1", "journal 2"),
+                                    replaced("writer 1234", "writer -1"), replaced("writer 1234", "writer 12x4"),
+                                    replaced("guardian 1240 987654399", "guardian 1240"),
+                                    replaced("code 200 2 0 0 1000436", "code 256 2 0 0 1000436"),
+                                    replaced("1000436 1000436", "1000436"), replaced("code 200 2", "code 200 0"),
+                                    replaced("1000436 1000436", "1000436 g"), replaced("code 201", "kode 201")})
         EXPECT_FALSE(ParseKeymapJournal(text)) << text;
 }
 
@@ -77,21 +58,13 @@ TEST(KeymapJournalTest, ACodeKeepsItsFirstOriginalAndItsTwoLatestMeanings)
     AddBorrowedCode(codes, {201, {0x61, 0x41}, {0x3b2, 0x3b2}});
     for (unsigned long sym = 0x3b3; sym <= 0x3b6; ++sym)
         AddBorrowedCode(codes, {200, {0x3b1, 0x3b1}, {sym, sym}});  // each time read from the borrowed code
-    const std::vector<BorrowedCode> expected = {
-        {201, {0x61, 0x41}, {0x3b2, 0x3b2}},
-        {200, {0, 0}, {0x3b5, 0x3b5}},
-        {200, {0, 0}, {0x3b6, 0x3b6}},
-    };
-    EXPECT_EQ(codes, expected);
+    EXPECT_EQ(codes, (std::vector<BorrowedCode>{
+                         {201, {0x61, 0x41}, {0x3b2, 0x3b2}}, {200, {0, 0}, {0x3b5, 0x3b5}}, {200, {0, 0}, {0x3b6, 0x3b6}}}));
 }
 
 TEST(KeymapJournalTest, ACodeIsStillBorrowedWhenItHoldsTheSameKeysymsInAnyArrangement)
 {
-    struct Case {
-        std::vector<unsigned long> current, borrowed;
-        bool holds;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<std::vector<unsigned long>, std::vector<unsigned long>, bool>> cases = {
         {{0x1000436, 0x1000436, 0x1000436, 0x1000436, 0, 0, 0}, {0x1000436, 0x1000436}, true},
         {{0x3b1, 0x391, 0x3b1, 0x391, 0, 0}, {0x3b1, 0x391}, true},
         {{0x3b1, 0x391, 0x3b2, 0x392, 0, 0}, {0x3b1, 0x391, 0x3b2, 0x392}, true},
@@ -111,15 +84,14 @@ TEST(KeymapJournalTest, LivesInAPrivateFolderOfTheRuntimeDirectory)
     const auto path = KeymapJournalPath("host/unix:1.0");
     ASSERT_TRUE(path);
     EXPECT_EQ(*path, runtime / "kestrun" / "keymap-host_unix:1.0.journal");
-
-    ASSERT_TRUE(WriteKeymapJournal(*path, SampleJournal()));
-    EXPECT_EQ(ReadKeymapJournal(*path), SampleJournal());
+    ASSERT_TRUE(WriteKeymapJournal(*path, kJournal));
+    EXPECT_EQ(runtime.Read("kestrun/keymap-host_unix:1.0.journal"), kJournalText);
+    EXPECT_EQ(ReadKeymapJournal(*path), kJournal);
     struct stat folder {};
     ASSERT_EQ(stat(path->parent_path().c_str(), &folder), 0);
     EXPECT_EQ(folder.st_mode & 0777, 0700u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path->parent_path()), {}), 1)
         << "a file of the write was left beside the journal";
-
     for (const char* unusable : {"", "relative/run"}) {
         setenv("XDG_RUNTIME_DIR", unusable, 1);
         EXPECT_FALSE(KeymapJournalPath(":1")) << unusable;
@@ -133,7 +105,6 @@ TEST(KeymapJournalTest, AProcessThatEndedOrWhoseIdWasReusedIsNotRunning)
     const ProcessIdentity self = CurrentProcess();
     EXPECT_TRUE(IsRunning(self));
     EXPECT_FALSE(IsRunning({self.pid, self.started + 1}));
-
     const pid_t child = fork();
     if (child == 0)
         _exit(0);

@@ -2,8 +2,10 @@
 #include "platform/linux/GioFileOpener.h"
 #include "platform/linux/PosixFileExistence.h"
 #include "platform/linux/PosixProgramStarter.h"
+#include "platform/linux/XdgAutostart.h"
 #include "tests/support/TempFolder.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <spawn.h>
@@ -21,11 +23,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool WaitForFile(const fs::path& path)
+template <typename Condition>
+bool Eventually(Condition condition)
 {
-    for (int k = 0; k < 500 && !fs::exists(path); ++k)
+    for (int k = 0; k < 1000 && !condition(); ++k)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return fs::exists(path);
+    return condition();
+}
+
+// What a started program wrote into a file of the folder, once it is there.
+std::string Written(const TempFolder& folder, const std::string& name)
+{
+    Eventually([&] { return !folder.Read(name).empty(); });
+    return folder.Read(name);
 }
 
 fs::path WriteScript(const TempFolder& folder, const std::string& name, const std::string& body)
@@ -72,23 +82,29 @@ TEST(PosixFileExistenceTest, OnlyOrdinaryFilesMatch)
     EXPECT_FALSE(files.OrdinaryFileExists(""));
 }
 
+// The file itself is started, never a shell reading it as a command line,
+// and a name that looks like an option reaches its interpreter as a path.
 TEST(PosixProgramStarterTest, StartsTheFileItselfWithoutAShell)
 {
     TempFolder folder;
-    const auto marker = folder / "started";
-    const auto script = WriteScript(folder, "run me; now.sh", "echo \"$0\" > '" + marker.string() + "'");
+    const auto script = WriteScript(folder, "run me; now.sh", "echo \"$0\" > '" + (folder / "started").string() + "'");
+    WriteScript(folder, "-x", "echo \"$0\" > '" + (folder / "option").string() + "'");
     const auto plain = folder.Write("plain.sh", "#!/bin/sh\n");
     PosixProgramStarter starter;
-
     EXPECT_TRUE(starter.IsProgramFile(script.string()));
     EXPECT_FALSE(starter.IsProgramFile(plain.string()));
     EXPECT_FALSE(starter.IsProgramFile(folder.path().string()));
 
     EXPECT_GT(starter.Start(script.string()), 0);
-    ASSERT_TRUE(WaitForFile(marker));
-    EXPECT_THROW(starter.Start(plain.string()), PlatformError);
-    EXPECT_THROW(starter.Start("/bin/echo hello"), PlatformError);
-    EXPECT_THROW(starter.Start((folder / "missing").string()), PlatformError);
+    EXPECT_EQ(Written(folder, "started"), script.string() + "\n");
+    for (const std::string& unstartable : {plain.string(), std::string("/bin/echo hello"), (folder / "missing").string()})
+        EXPECT_THROW(starter.Start(unstartable), PlatformError) << unstartable;
+
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder.path());
+    EXPECT_GT(starter.Start("-x"), 0);
+    fs::current_path(previous);
+    EXPECT_EQ(Written(folder, "option"), (folder / "-x").string() + "\n");
 }
 
 // The state letter of a process ('Z' for a zombie), or 0 once it is gone.
@@ -99,14 +115,6 @@ char ProcessState(pid_t pid)
     std::getline(stat, line);
     const auto end = line.rfind(") ");
     return end == std::string::npos || end + 2 >= line.size() ? 0 : line[end + 2];
-}
-
-template <typename Condition>
-bool Eventually(Condition condition)
-{
-    for (int k = 0; k < 1000 && !condition(); ++k)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return condition();
 }
 
 TEST(PosixProgramStarterTest, AnEndedProgramIsReapedWithoutWaitingForIt)
@@ -136,24 +144,6 @@ TEST(PosixProgramStarterTest, AnEndedProgramIsReapedWithoutWaitingForIt)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-// A value that looks like an option is still a file: the script's
-// interpreter must get a path it cannot read as one.
-TEST(PosixProgramStarterTest, ARelativeNameLikeAnOptionStartsThatFile)
-{
-    TempFolder folder;
-    const auto marker = folder / "started";
-    WriteScript(folder, "-x", "echo \"$0\" > '" + marker.string() + "'");
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder.path());
-    PosixProgramStarter starter;
-    EXPECT_GT(starter.Start("-x"), 0);
-    fs::current_path(previous);
-    ASSERT_TRUE(WaitForFile(marker));
-    for (int k = 0; k < 100 && folder.Read("started").empty(); ++k)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(folder.Read("started"), (folder / "-x").string() + "\n");
-}
-
 TEST(GioFileOpenerTest, OpensThroughTheRegisteredHandlerOnlyWhenThereIsOne)
 {
     TempFolder folder;
@@ -163,8 +153,7 @@ TEST(GioFileOpenerTest, OpensThroughTheRegisteredHandlerOnlyWhenThereIsOne)
     fs::create_directories(folder / "config");
     fs::create_directories(folder / "shared");
     fs::create_directory_symlink("/usr/share/mime", folder / "shared/mime");
-    const auto marker = folder / "opened";
-    const auto handler = WriteScript(folder, "handler.sh", "printf '%s' \"$1\" > '" + marker.string() + "'");
+    const auto handler = WriteScript(folder, "handler.sh", "printf '%s' \"$1\" > '" + (folder / "opened").string() + "'");
     folder.Write("data/applications/kestrun-test-handler.desktop",
                  "[Desktop Entry]\nType=Application\nName=Handler\nExec=" + handler.string() +
                      " %f\nMimeType=text/plain;\n");
@@ -182,10 +171,65 @@ TEST(GioFileOpenerTest, OpensThroughTheRegisteredHandlerOnlyWhenThereIsOne)
     EXPECT_FALSE(opener.Open(data.string()));
     EXPECT_FALSE(opener.Open(""));
     ASSERT_TRUE(opener.Open(notes.string()));
-    ASSERT_TRUE(WaitForFile(marker));
-    for (int k = 0; k < 100 && folder.Read("opened").empty(); ++k)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(folder.Read("opened"), notes.string());
+    EXPECT_EQ(Written(folder, "opened"), notes.string());
+}
+
+// The command line of a desktop entry, read the way GLib launches it: the
+// value unescaped, "%%" made "%", then split by the quoting rules.
+std::vector<std::string> CommandOfEntry(const fs::path& entry)
+{
+    std::vector<std::string> command;
+    GKeyFile* file = g_key_file_new();
+    gchar* exec = g_key_file_load_from_file(file, entry.c_str(), G_KEY_FILE_NONE, nullptr)
+                      ? g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr)
+                      : nullptr;
+    std::string line = exec ? exec : "";
+    for (std::size_t at = line.find("%%"); at != std::string::npos; at = line.find("%%", at + 1))
+        line.erase(at, 1);
+    gchar** argv = nullptr;
+    if (g_shell_parse_argv(line.c_str(), nullptr, &argv, nullptr))
+        command.assign(argv, argv + g_strv_length(argv));
+    g_strfreev(argv);
+    g_free(exec);
+    g_key_file_free(file);
+    return command;
+}
+
+// Checking writes a valid entry that starts exactly the executable, whatever
+// its path; unchecking removes it, also when it is gone already.
+TEST(XdgAutostartTest, EntryStartsTheExecutableWhateverItsPath)
+{
+    TempFolder folder;
+    for (const std::string name : {"kestrun", "my apps", "50% & more", "q\"t`d$b\\s", "it's (new)"}) {
+        SCOPED_TRACE(name);
+        const fs::path executable = folder / name / "kestrun";
+        XdgAutostart autostart(folder / "config" / "autostart" / "kestrun.desktop", executable);
+        EXPECT_FALSE(autostart.Enabled());
+        autostart.SetEnabled(true);
+        EXPECT_TRUE(autostart.Enabled());
+        EXPECT_EQ(std::system(("desktop-file-validate '" + autostart.Entry().string() + "'").c_str()), 0);
+        EXPECT_EQ(CommandOfEntry(autostart.Entry()), std::vector<std::string>{executable.string()});
+        autostart.SetEnabled(false);
+        autostart.SetEnabled(false);
+        EXPECT_FALSE(autostart.Enabled());
+        EXPECT_FALSE(fs::exists(autostart.Entry()));
+    }
+}
+
+TEST(XdgAutostartTest, FailuresAreReportedAndChangeNothing)
+{
+    TempFolder folder;
+    folder.Write("config", "a file where the folder should be");
+    XdgAutostart blocked(folder / "config" / "autostart" / "kestrun.desktop", "/usr/bin/kestrun");
+    EXPECT_THROW(blocked.SetEnabled(true), PlatformError);
+    EXPECT_EQ(folder.Read("config"), "a file where the folder should be");
+
+    // Paths that a desktop entry cannot hold.
+    for (const char* executable : {"/opt/line\nbreak/kestrun", "/opt/\xff\xfe/kestrun"}) {
+        XdgAutostart unwritable(folder / "autostart" / "kestrun.desktop", executable);
+        EXPECT_THROW(unwritable.SetEnabled(true), PlatformError);
+        EXPECT_FALSE(fs::exists(folder / "autostart"));
+    }
 }
 
 }  // namespace

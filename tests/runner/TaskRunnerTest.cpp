@@ -1,5 +1,7 @@
 #include "runner/TaskRunner.h"
 
+#include "runner/FileName.h"
+
 #include "core/Globals.h"
 #include "tests/runner/FakeRunHost.h"
 #include "tests/runner/FakeServices.h"
@@ -18,157 +20,133 @@ TaskRow Keys(const std::string& keys) { return {"Keystrokes", keys, "True"}; }
 
 class TaskRunnerTest : public ::testing::Test {
 protected:
-    void SetUp() override { gDocumentDirty = false; }
     void TearDown() override { gDocumentDirty = false; }
 
+    /// What one run did to the window, then to the services.
     Log Run(std::vector<TaskRow> rows)
     {
+        host.log.clear(), fake.log.clear();
         host.rows = std::move(rows);
         runner.Run();
-        return services.log;
+        host.log.insert(host.log.end(), fake.log.begin(), fake.log.end());
+        return host.log;
     }
 
-    FakeServices services;
+    /// The message boxes shown, as "text|title|icon|buttons".
+    Log Shown()
+    {
+        static const char* const icons[] = {"none", "information", "exclamation", "critical", "question"};
+        static const char* const buttons[] = {"Ok", "OkCancel", "YesNo", "YesNoCancel"};
+        Log shown;
+        for (const auto& box : dialogs.shown)
+            shown.push_back(box.text + "|" + box.title + "|" + icons[static_cast<int>(box.icon)] + "|" +
+                            buttons[static_cast<int>(box.buttons)]);
+        return shown;
+    }
+
     FakeRunHost host;
+    FakeServices fake;
     ScriptedDialogs dialogs;
-    TaskRunner runner{host, dialogs, services.Services()};
+    TaskRunner runner{host, dialogs, fake.Services()};
 };
 
-TEST_F(TaskRunnerTest, WithoutProgramsItAsksForOneAndRunsNothing)
+TEST_F(TaskRunnerTest, WithoutAProgramToRunItSaysSoAndDoesNothingElse)
 {
+    gDocumentDirty = true;
     host.programCount = 0;
-    gDocumentDirty = true;
-    EXPECT_EQ(Run({Keys("a")}), Log{});
-    EXPECT_EQ(host.log, Log{"focus cmdAddProgram"});
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "Please create a program first.");
-    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Information);
-    EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::Ok);
-    EXPECT_EQ(dialogs.shown[0].title, "");
-}
-
-TEST_F(TaskRunnerTest, WithoutSelectionItAsksForOneAndRunsNothing)
-{
+    EXPECT_EQ(Run({Keys("a")}), Log{"focus cmdAddProgram"});
+    host.programCount = 2;
     host.selected = false;
-    EXPECT_EQ(Run({Keys("a")}), Log{});
-    EXPECT_EQ(host.log, Log{"focus cboPrograms"});
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "Please select a program.");
-    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Information);
+    EXPECT_EQ(Run({Keys("a")}), Log{"focus cboPrograms"});
+    EXPECT_EQ(Shown(), (Log{"Please create a program first.||information|Ok", "Please select a program.||information|Ok"}));
 }
 
-TEST_F(TaskRunnerTest, HidesTheWindowThenSavesOnlyPendingChanges)
+// The window hides first and pending changes are saved; then only enabled
+// rows of the three types run, "True"/"False" in any case or a number.
+TEST_F(TaskRunnerTest, HidesSavesPendingChangesAndRunsOnlyEnabledKnownRows)
 {
-    Run({});
-    EXPECT_EQ(host.log, Log{"hide"});
-    host.log.clear();
+    EXPECT_EQ(Run({}), Log{"hide"});
     gDocumentDirty = true;
-    Run({OpenFile("/x", "False")});
-    EXPECT_EQ(host.log, (Log{"hide", "save"}));
-    EXPECT_EQ(services.log, Log{});
+    EXPECT_EQ(Run({OpenFile("/x", "False"), {"Keystrokes", "1", "false"}, {"Keystrokes", "2", "FALSE"},
+                   {"Keystrokes", "3", "0"}, {"Keystrokes", "4", " 0.0 "}, {"Keystrokes", "5", "True"},
+                   {"Keystrokes", "6", "-1"}, {"Keystrokes", "7", "maybe"}, {"Keystrokes", "8", ""},
+                   {"wait", "1 seconds", "True"}, {"keystrokes", "x", "True"}, {"Open file", "/x", "True"}}),
+              (Log{"hide", "save", "activate 0", "keys 5", "activate 0", "keys 6", "activate 0", "keys 7", "activate 0",
+                   "keys 8"}));
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(TaskRunnerTest, SkipsDisabledRowsAndUnknownTypes)
-{
-    const Log log = Run({
-        {"Keystrokes", "1", "False"}, {"Keystrokes", "2", "false"}, {"Keystrokes", "3", "FALSE"},
-        {"Keystrokes", "4", "0"},     {"Keystrokes", "5", " 0.0 "}, {"Keystrokes", "6", "True"},
-        {"Keystrokes", "7", "-1"},    {"Keystrokes", "8", "maybe"}, {"Keystrokes", "9", ""},
-        {"wait", "1 seconds", "True"}, {"keystrokes", "x", "True"}, {"Open file", "/x", "True"},
-    });
-    EXPECT_EQ(log, (Log{"activate 0", "keys 6", "activate 0", "keys 7", "activate 0", "keys 8",
-                        "activate 0", "keys 9"}));
-}
-
+// Keystrokes go to the program started last in the run, waiting for its first
+// window; a program that cannot start, a failed existence test or failed keys
+// change nothing of that, silently.
 TEST_F(TaskRunnerTest, KeystrokesGoToTheProgramStartedLast)
 {
-    services.executables = {"/bin/tool"};
-    const Log log = Run({Keys("a"), OpenFile("D:\\Setup.EXE"), Keys("b"), OpenFile("/bin/tool"), Keys("{BAD"),
-                         Keys("c")});
-    EXPECT_EQ(log, (Log{"activate 0", "keys a", "exists D:\\Setup.EXE", "start D:\\Setup.EXE", "activate 100",
-                        "keys b", "exists /bin/tool", "start /bin/tool", "activate 101",
-                        "activate 101", "keys c"}));
-    EXPECT_EQ(runner.LastTaskId(), 101);
-    EXPECT_TRUE(dialogs.shown.empty());
-}
-
-TEST_F(TaskRunnerTest, KeystrokesAfterAStartWaitForThatProgramsFirstWindow)
-{
+    fake.executables = {"/bin/tool"};
+    fake.failingExistence = {"/bin/tool"};
+    fake.unstartable = {"/b.exe"};
+    EXPECT_EQ(Run({Keys("a"), OpenFile("D:\\Setup.EXE"), Keys("b"), Wait("1"), Keys("c"), OpenFile("/b.exe"),
+                   OpenFile("/bin/tool"), Keys("{BAD"), Keys("d")}),
+              (Log{"hide", "activate 0", "keys a", "exists D:\\Setup.EXE", "start D:\\Setup.EXE", "activate 100",
+                   "keys b", "sleep 1000", "activate 100", "keys c", "exists /b.exe", "start /b.exe", "exists /bin/tool",
+                   "start /bin/tool", "activate 101", "activate 101", "keys d"}));
     using Waits = std::vector<std::pair<std::int32_t, std::chrono::milliseconds>>;
-    Run({Keys("a"), OpenFile("/a.exe"), Keys("b"), Wait("1"), Keys("c"), OpenFile("/b.exe"), Keys("d")});
-    EXPECT_EQ(services.waits, (Waits{{100, kFirstWindowLimit}, {100, kFirstWindowLimit}, {101, kFirstWindowLimit}}));
-    EXPECT_EQ(kFirstWindowLimit, std::chrono::seconds(10));
-}
-
-TEST_F(TaskRunnerTest, AProgramThatCannotStartKeepsThePreviousTargetSilently)
-{
-    services.unstartable = {"/b.exe"};
-    const Log log = Run({OpenFile("/a.exe"), OpenFile("/b.exe"), Keys("x")});
-    EXPECT_EQ(log.back(), "keys x");
-    EXPECT_EQ(log[log.size() - 2], "activate 100");
+    const std::chrono::seconds limit(10);
+    EXPECT_EQ(fake.waits, (Waits{{100, limit}, {100, limit}, {101, limit}, {101, limit}})) << "for the first window";
+    EXPECT_EQ(runner.LastTaskId(), 101);
+    EXPECT_EQ(Run({Keys("x")}), (Log{"hide", "activate 0", "keys x"})) << "each run starts without a target";
     EXPECT_TRUE(dialogs.shown.empty());
-}
-
-TEST_F(TaskRunnerTest, EachRunStartsWithoutATarget)
-{
-    Run({OpenFile("/a.exe")});
-    services.log.clear();
-    EXPECT_EQ(Run({Keys("x")}), (Log{"activate 0", "keys x"}));
 }
 
 TEST_F(TaskRunnerTest, AMissingFileAsksWhetherToContinue)
 {
-    services.missing = {"/gone.txt"};
-    dialogs.answers = {MessageAnswer::Yes};
-    Log log = Run({OpenFile("/gone.txt"), Keys("after")});
-    EXPECT_EQ(log, (Log{"exists /gone.txt", "activate 0", "keys after"}));
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "[/gone.txt] file not found.\r\n\r\nContinue?");
-    EXPECT_EQ(dialogs.shown[0].title, "File Not Found");
-    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::YesNo);
-
-    services.log.clear();
-    dialogs.answers = {MessageAnswer::No};
-    log = Run({OpenFile("/gone.txt"), Keys("after")});
-    EXPECT_EQ(log, (Log{"exists /gone.txt"}));
-    EXPECT_EQ(host.log.back(), "hide");
-}
-
-TEST_F(TaskRunnerTest, AFailedExistenceTestCountsAsPresent)
-{
-    services.failingExistence = {"/net/a.exe"};
-    EXPECT_EQ(Run({OpenFile("/net/a.exe")}), (Log{"exists /net/a.exe", "start /net/a.exe"}));
-    EXPECT_TRUE(dialogs.shown.empty());
+    fake.missing = {"/gone.txt"};
+    dialogs.answers = {MessageAnswer::Yes, MessageAnswer::No};
+    EXPECT_EQ(Run({OpenFile("/gone.txt"), Keys("after")}), (Log{"hide", "exists /gone.txt", "activate 0", "keys after"}));
+    EXPECT_EQ(Run({OpenFile("/gone.txt"), Keys("after")}), (Log{"hide", "exists /gone.txt"}));
+    const std::string question = "[/gone.txt] file not found.\r\n\r\nContinue?|File Not Found|exclamation|YesNo";
+    EXPECT_EQ(Shown(), (Log{question, question}));
 }
 
 TEST_F(TaskRunnerTest, DocumentsOpenThroughTheirAssociationAndAFailureEndsTheRun)
 {
-    services.unopenable = {"/b/letter.doc"};
-    const Log log = Run({OpenFile("/a/notes.txt"), OpenFile("/b/letter.doc"), Keys("never")});
-    EXPECT_EQ(log, (Log{"exists /a/notes.txt", "open /a/notes.txt", "exists /b/letter.doc", "open /b/letter.doc"}));
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "An Error has occurred trying to open [/b/letter.doc].");
-    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Critical);
-    EXPECT_EQ(dialogs.shown[0].title, "");
+    fake.unopenable = {"/b/letter.doc"};
+    EXPECT_EQ(Run({OpenFile("/a/notes.txt"), OpenFile("/b/letter.doc"), Keys("never")}),
+              (Log{"hide", "exists /a/notes.txt", "open /a/notes.txt", "exists /b/letter.doc", "open /b/letter.doc"}));
+    EXPECT_EQ(Shown(), Log{"An Error has occurred trying to open [/b/letter.doc].||critical|Ok"});
 }
 
+// The number at the start of the value, in milliseconds rounded half to even;
+// nothing for zero or what does not fit a signed 32-bit count.
 TEST_F(TaskRunnerTest, WaitsReadTheLeadingNumberAndRoundHalfToEven)
 {
-    const Log log = Run({Wait("5 seconds"), Wait("0 seconds"), Wait("2.5 seconds"), Wait("0.0005 seconds"),
-                         Wait("0.0015 seconds"), Wait("1 5 seconds"), Wait("seconds"), Wait("-3 seconds"),
-                         Wait("2147483.647 seconds"), Wait("2147483.648 seconds"), Wait("1e999 seconds")});
-    EXPECT_EQ(log, (Log{"sleep 5000", "sleep 2500", "sleep 2", "sleep 15000", "sleep 2147483647"}));
+    EXPECT_EQ(Run({Wait("5 seconds"), Wait("0 seconds"), Wait("2.5 seconds"), Wait("0.0005 seconds"),
+                   Wait("0.0015 seconds"), Wait("0.0025"), Wait("-0.0004"), Wait("1 5 seconds"), Wait("seconds"),
+                   Wait("-3 seconds"), Wait("2147483.647 seconds"), Wait("2147483.6475"), Wait("2147483.648 seconds"),
+                   Wait("1e300"), Wait("1e999 seconds")}),
+              (Log{"hide", "sleep 5000", "sleep 2500", "sleep 2", "sleep 2", "sleep 15000", "sleep 2147483647"}));
 }
 
-TEST(WaitMillisecondsTest, RefusesWhatDoesNotFitASignedCount)
+TEST(FileNameTest, ExtensionIsWhatFollowsTheLastDotOfTheName)
 {
-    EXPECT_EQ(WaitMilliseconds("0.0025"), 2u);
-    EXPECT_EQ(WaitMilliseconds("-0.0004"), 0u);
-    EXPECT_EQ(WaitMilliseconds("-1"), std::nullopt);
-    EXPECT_EQ(WaitMilliseconds("2147483.6475"), std::nullopt);
-    EXPECT_EQ(WaitMilliseconds("1e300"), std::nullopt);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"D:\\Tools\\Setup.EXE", "EXE"},
+        {"D:\\Data\\backup.tar.gz", "gz"},
+        {"D:\\my.files\\readme", "readme"},
+        {"notes.txt", "txt"},
+        {"D:\\Data\\", ""},
+        {"D:\\Data\\file.", ""},
+        {"/home/ann/my.files/readme", "readme"},
+        {"/usr/bin/tool", "tool"},
+        {"/srv/a.b\\c", "c"},
+        {"/srv/a\\b.c/d", "d"},
+        {"./run.sh", "sh"},
+        {".bashrc", "bashrc"},
+        {"", ""},
+        {"/", ""},
+        {"/tmp/é.ñ", "ñ"},
+    };
+    for (const auto& [path, extension] : cases)
+        EXPECT_EQ(GetFileExtension(path), extension) << path;
 }
 
 }  // namespace

@@ -12,13 +12,12 @@
 namespace kestrun::test {
 namespace {
 
-// A window 6000 x 3000 twips on a 1024 x 768 screen whose work area is
-// 1024 x 738 pixels (a panel below), at 15 twips per pixel.
+// A window at 1500, 750 twips, 6000 x 3000, on a 1024 x 768 pixel screen whose
+// work area is 1024 x 738 (a panel below), at 15 twips per pixel.
 struct FakeWindow : WindowGeometry {
     std::string name = "frmMain";
     int state = kWindowStateNormal;
     double left = 1500, top = 750, width = 6000, height = 3000;
-    double screenWidth = 1024 * 15, screenHeight = 768 * 15;
     PixelRect workArea{0, 0, 1024, 738};
     int moves = 0;
 
@@ -30,8 +29,8 @@ struct FakeWindow : WindowGeometry {
     double Height() const override { return height; }
     void SetLeft(std::int16_t twips) override { left = twips, ++moves; }
     void SetTop(std::int16_t twips) override { top = twips, ++moves; }
-    double ScreenWidth() const override { return screenWidth; }
-    double ScreenHeight() const override { return screenHeight; }
+    double ScreenWidth() const override { return 1024 * 15; }
+    double ScreenHeight() const override { return 768 * 15; }
     double TwipsPerPixelX() const override { return 15; }
     double TwipsPerPixelY() const override { return 15; }
     PixelRect WorkArea() const override { return workArea; }
@@ -39,97 +38,69 @@ struct FakeWindow : WindowGeometry {
 
 using FormPositionTest = SettingsFixture;
 
-TEST_F(FormPositionTest, NothingStoredCentresInTheWorkArea)
+// With nothing stored the window is centred in the work area (halves to even),
+// or on the whole screen when larger; a stored position is applied as it is,
+// even off the screen, unless it does not fit -32768..32767 or is no number.
+TEST_F(FormPositionTest, LoadPlacesTheWindow)
 {
     const struct {
+        const char* stored;  // nullptr: nothing; "#n": the number n; else a text
         double width, height;
         PixelRect workArea;
         double left, top;
     } cases[] = {
-        {6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
-        {6015, 3001, {0, 0, 1024, 738}, 4672, 4034},  // 4672.5 and 4034.5: halves to even
-        {15360, 11070, {0, 0, 1024, 738}, 0, 0},
-        // larger than the work area: centred on the whole screen
-        {15100, 11100, {0, 0, 1000, 738}, 130, 210},
-        {16000, 12000, {0, 0, 1024, 738}, -320, -240},
-        // the work area's own offset is not added
-        {6000, 3000, {100, 30, 1024, 768}, 3930, 4035},
+        {nullptr, 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
+        {nullptr, 6015, 3001, {0, 0, 1024, 738}, 4672, 4034},
+        {nullptr, 15360, 11070, {0, 0, 1024, 738}, 0, 0},
+        {nullptr, 15100, 11100, {0, 0, 1000, 738}, 130, 210},
+        {nullptr, 16000, 12000, {0, 0, 1024, 738}, -320, -240},
+        {nullptr, 6000, 3000, {100, 30, 1024, 768}, 3930, 4035},  // the work area's offset is not added
+        {"#30000", 6000, 3000, {0, 0, 1024, 738}, 30000, 30000},
+        {"#-32768", 6000, 3000, {0, 0, 1024, 738}, -32768, -32768},
+        {"#32768", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
+        {"#-32769", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
+        {"abc", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
+        {"12abc", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
+        {"32767.5", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
+        {"12.5", 6000, 3000, {0, 0, 1024, 738}, 12, 12},
+        {" -7 ", 6000, 3000, {0, 0, 1024, 738}, -7, -7},
+        {"32767", 6000, 3000, {0, 0, 1024, 738}, 32767, 32767},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.width);
+        SCOPED_TRACE(std::string(c.stored ? c.stored : "nothing") + ", width " + std::to_string(c.width));
+        for (const char* edge : {"frmMain Left", "frmMain Top"}) {
+            settings.DeleteSetting("Position", edge);
+            const bool number = c.stored && c.stored[0] == '#';
+            ASSERT_TRUE(!c.stored || settings.SaveSetting("Position", edge, number ? "" : c.stored,
+                                                          number ? std::optional(std::atoi(c.stored + 1)) : std::nullopt));
+        }
         FakeWindow window;
-        window.width = c.width;
-        window.height = c.height;
-        window.workArea = c.workArea;
+        window.width = c.width, window.height = c.height, window.workArea = c.workArea;
         FormPosition(window, false, settings);
         EXPECT_EQ(window.left, c.left);
         EXPECT_EQ(window.top, c.top);
     }
 }
 
-TEST_F(FormPositionTest, SavesEdgesAsRoundedNumbers)
+TEST_F(FormPositionTest, CloseSavesEdgesAsRoundedNumbersUnlessMinimisedOrMaximised)
 {
-    const struct {
-        double left, top;
-        std::string storedLeft, storedTop;
-    } cases[] = {
-        {1500, 750, "1500", "750"},
-        {1500.5, 1501.5, "1500", "1502"},
-        {-32768, 100000, "-32768", "100000"},
-    };
-    for (const auto& c : cases) {
+    const std::tuple<double, double, std::string> cases[] = {
+        {1500, 750, "4:1500 750"}, {1500.5, 1501.5, "4:1500 1502"}, {-32768, 100000, "4:-32768 100000"}};
+    for (const auto& [left, top, stored] : cases) {
         FakeWindow window;
-        window.name = "frmAddTask";
-        window.left = c.left;
-        window.top = c.top;
+        window.name = "frmAddTask", window.left = left, window.top = top;
         FormPosition(window, true, settings);
-        EXPECT_EQ(GetRaw("Position", "frmAddTask Left").first, kRegDword);
-        EXPECT_EQ(settings.GetSetting("Position", "frmAddTask Left"), c.storedLeft);
-        EXPECT_EQ(settings.GetSetting("Position", "frmAddTask Top"), c.storedTop);
+        EXPECT_EQ(GetRaw("Position", "frmAddTask Left").substr(0, 2) + settings.GetSetting("Position", "frmAddTask Left") +
+                      " " + settings.GetSetting("Position", "frmAddTask Top"),
+                  stored);
     }
-}
-
-TEST_F(FormPositionTest, StoredPositionIsAppliedUnchanged)
-{
-    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 30000));  // beyond the screen
-    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Top", "", -32768));
-    FakeWindow window;
-    FormPosition(window, false, settings);
-    EXPECT_EQ(window.left, 30000);
-    EXPECT_EQ(window.top, -32768);
-}
-
-TEST_F(FormPositionTest, UnusableStoredValueCentres)
-{
-    const struct {
-        std::string text;
-        std::optional<std::int32_t> number;
-        double left;
-    } cases[] = {
-        {"", 32768, 4680},     {"", -32769, 4680},    {"", 40000, 4680},
-        {"abc", {}, 4680},     {"12abc", {}, 4680},   {"32767.5", {}, 4680},
-        {"12.5", {}, 12},      {" -7 ", {}, -7},      {"32767", {}, 32767},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text + std::to_string(c.number.value_or(0)));
-        ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", c.text, c.number));
-        FakeWindow window;
-        FormPosition(window, false, settings);
-        EXPECT_EQ(window.left, c.left);
-    }
-}
-
-TEST_F(FormPositionTest, MinimisedOrMaximisedWindowIsLeftAlone)
-{
     for (int state : {kWindowStateMinimized, kWindowStateMaximized}) {
-        ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 111));
         FakeWindow window;
-        window.state = state;
-        window.left = 999;
+        window.name = "frmAddTask", window.state = state, window.left = 999;
         FormPosition(window, true, settings);
-        EXPECT_EQ(settings.GetSetting("Position", "frmMain Left"), "111");
+        EXPECT_EQ(settings.GetSetting("Position", "frmAddTask Left"), "-32768");
         FormPosition(window, false, settings);
-        EXPECT_EQ(window.moves, 0);
+        EXPECT_EQ(window.moves, 0) << "a window loaded " << (state == kWindowStateMinimized ? "minimised" : "maximised");
     }
 }
 
@@ -145,19 +116,14 @@ TEST_F(FormPositionTest, WithoutGlobalSettingsNothingHappens)
     EXPECT_EQ(window.left, 4680);
 }
 
-QApplication& Application()
+// The offscreen screen has 96 dots per inch: 15 twips per pixel.
+TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
 {
     static int argc = 1;
     static char name[] = "settings_tests";
     static char* argv[] = {name, nullptr};
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // never the machine's display
-    static QApplication application(argc, argv);
-    return application;
-}
-
-TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
-{
-    Application();
+    QApplication application(argc, argv);
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_NE(screen, nullptr);
     QWidget widget;
@@ -165,22 +131,19 @@ TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
     widget.resize(400, 300);
     widget.move(screen->geometry().topLeft() + QPoint(100, 50));
     QtWindowGeometry window(widget);
-
-    const double twipsPerPixel = 1440 / screen->logicalDotsPerInchX();
     EXPECT_EQ(window.Name(), "frmMain");
     EXPECT_EQ(window.WindowState(), kWindowStateNormal);
-    EXPECT_DOUBLE_EQ(window.TwipsPerPixelX(), twipsPerPixel);
-    EXPECT_DOUBLE_EQ(window.Width(), 400 * twipsPerPixel);
-    EXPECT_DOUBLE_EQ(window.ScreenWidth(), screen->geometry().width() * twipsPerPixel);
+    EXPECT_EQ(window.Width(), 6000);
+    EXPECT_EQ(window.Height(), 4500);
+    EXPECT_EQ(window.ScreenWidth(), screen->geometry().width() * 15);
     EXPECT_EQ(window.WorkArea().right - window.WorkArea().left, screen->availableGeometry().width());
 
     FormPosition(window, true, settings);
-    EXPECT_EQ(settings.GetSetting("Position", "frmMain Left"), std::to_string(std::lround(100 * twipsPerPixel)));
-
+    EXPECT_EQ(settings.GetSetting("Position", "frmMain Left") + " " + settings.GetSetting("Position", "frmMain Top"),
+              "1500 750");
     widget.move(screen->geometry().topLeft());
     FormPosition(window, false, settings);
     EXPECT_EQ(widget.pos() - screen->geometry().topLeft(), QPoint(100, 50));
-
     widget.setWindowState(Qt::WindowMaximized);
     EXPECT_EQ(window.WindowState(), kWindowStateMaximized);
 }

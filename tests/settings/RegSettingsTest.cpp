@@ -1,191 +1,310 @@
+#include "platform/RegistryFileFormat.h"
 #include "tests/settings/SettingsFixture.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <climits>
+#include <cstdlib>
+#include <optional>
 
 namespace kestrun::test {
 namespace {
 
 using RegSettingsTest = SettingsFixture;
+using RegistryFileTest = SettingsFixture;
 using namespace std::string_literals;
 
-TEST_F(RegSettingsTest, MissingKeyOrValueGivesTheDefault)
+// A text is stored as REG_SZ (1) without NUL, a number given with an empty
+// text as a four-byte REG_DWORD (4), least significant byte first; each reads
+// back as written, a number as its decimal text.
+TEST_F(RegSettingsTest, ValuesAreStoredInTheirTypeAndReadBackAsText)
+{
+    const struct {
+        std::string text;
+        std::optional<std::int32_t> number;
+        std::string stored, line, read;
+    } cases[] = {
+        {"abc", {}, "1:abc", "\"v\"=\"abc\"", "abc"},
+        {"text", 7, "1:text", "\"v\"=\"text\"", "text"},
+        {"C:\\temp\\\"q\"", {}, "1:C:\\temp\\\"q\"", "\"v\"=\"C:\\\\temp\\\\\\\"q\\\"\"", "C:\\temp\\\"q\""},
+        {"two\nlines\r\n", {}, "1:two\nlines\r\n", "", "two\nlines\r\n"},
+        {"\xc3\xa9t\xc3\xa9", {}, "1:\xc3\xa9t\xc3\xa9", "", "\xc3\xa9t\xc3\xa9"},
+        {"\xff\xfe", {}, "1:\xff\xfe", "", "\xff\xfe"},
+        {" ", {}, "1: ", "\"v\"=\" \"", " "},
+        {"", -5, "4:\xfb\xff\xff\xff", "\"v\"=dword:fffffffb", "-5"},
+        {"", 0x01020304, "4:\x04\x03\x02\x01", "\"v\"=dword:01020304", "16909060"},
+        {"", INT32_MIN, "4:\0\0\0\x80"s, "\"v\"=dword:80000000", "-2147483648"},
+        {"", INT32_MIN + 1, "4:\x01\0\0\x80"s, "", "-2147483647"},
+        {"", INT32_MAX, "4:\xff\xff\xff\x7f", "\"v\"=dword:7fffffff", "2147483647"},
+        {"", 0, "4:\0\0\0\0"s, "", "0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.read);
+        ASSERT_TRUE(settings.SaveSetting("S", "v", c.text, c.number));
+        EXPECT_EQ(GetRaw("S", "v"), c.stored);
+        EXPECT_EQ(settings.GetSetting("S", "v", "default"), c.read);
+        const std::string section = "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\S]\n" + c.line + "\n";
+        EXPECT_TRUE(c.line.empty() || folder.Read("Quillon Works/Kestrun.reg").find(section) != std::string::npos)
+            << section;
+    }
+    EXPECT_FALSE(settings.SaveSetting("S", "v")) << "neither text nor number: nothing written";
+    EXPECT_EQ(settings.GetSetting("S", "v"), "0");
+}
+
+// Values other programs wrote: a REG_SZ loses one trailing NUL, an empty one
+// and every other type (or a number of the wrong size) read as the default.
+TEST_F(RegSettingsTest, ForeignValuesReadAsTextOrTheDefault)
+{
+    const struct {
+        std::uint32_t type;
+        std::string data, read;
+    } cases[] = {
+        {1, "abc\0"s, "abc"},        {1, "abc\0\0"s, "abc\0"s},    {1, "a\0b"s, "a\0b"s},
+        {1, "\0"s, ""},              {1, "", "default"},           {2, "%HOME%\0"s, "default"},
+        {3, "\x01\x02"s, "default"}, {7, "a\0b\0\0"s, "default"},  {0, "x", "default"},
+        {5, "\0\0\0\x01"s, "default"}, {11, "\1\0\0\0\0\0\0\0"s, "default"},
+        {4, "\x01\x02"s, "default"}, {4, "\x01\x02\x03\x04\x05"s, "default"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.data) + " of type " + std::to_string(c.type));
+        SetRaw("S", "v", c.type, c.data);
+        EXPECT_EQ(settings.GetSetting("S", "v", "default"), c.read);
+    }
+}
+
+// Missing keys and values give the default; "*" and "" both name the unnamed
+// value, "" as section is Kestrun's key itself, and names ignore letter case
+// but keep their first spelling.
+TEST_F(RegSettingsTest, NamesFindTheirValues)
 {
     EXPECT_EQ(settings.GetSetting("Position", "frmMain Left"), "");
     EXPECT_EQ(settings.GetSetting("Position", "frmMain Left", "4680"), "4680");
     ASSERT_TRUE(settings.SaveSetting("Position", "other", "x"));
     EXPECT_EQ(settings.GetSetting("Position", "frmMain Left", "4680"), "4680");
-}
 
-TEST_F(RegSettingsTest, TextIsStoredAsRegSzWithoutNul)
-{
-    ASSERT_TRUE(settings.SaveSetting("S", "k", "abc"));
-    EXPECT_EQ(GetRaw("S", "k"), std::make_pair(kRegSz, "abc"s));
-    EXPECT_EQ(settings.GetSetting("S", "k"), "abc");
-    EXPECT_NE(FileText().find("[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\S]\n\"k\"=\"abc\"\n"),
-              std::string::npos);
-}
-
-TEST_F(RegSettingsTest, EveryNumberReadsBackAsItsDecimalText)
-{
-    for (std::int32_t number : {INT32_MIN, INT32_MIN + 1, -5, -1, 0, 1, 4680, 0x01020304, INT32_MAX}) {
-        SCOPED_TRACE(number);
-        ASSERT_TRUE(settings.SaveSetting("S", "n", "", number));
-        EXPECT_EQ(GetRaw("S", "n").first, kRegDword);
-        EXPECT_EQ(GetRaw("S", "n").second.size(), 4u);
-        EXPECT_EQ(settings.GetSetting("S", "n", "default"), std::to_string(number));
-    }
-    EXPECT_EQ(GetRaw("S", "n").second, "\xff\xff\xff\x7f"s);  // least significant byte first
-    ASSERT_TRUE(settings.SaveSetting("S", "n", "", -5));
-    EXPECT_NE(FileText().find("\"n\"=dword:fffffffb\n"), std::string::npos);
-}
-
-TEST_F(RegSettingsTest, RegSzDropsOneTrailingNul)
-{
-    const struct {
-        std::string stored;
-        std::string read;
-    } cases[] = {
-        {"abc\0"s, "abc"},
-        {"abc\0\0"s, "abc\0"s},
-        {"a\0b"s, "a\0b"s},
-        {"\0"s, ""},
-        {"", "default"},  // zero length: not an empty text
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.stored));
-        SetRaw("S", "v", kRegSz, c.stored);
-        EXPECT_EQ(settings.GetSetting("S", "v", "default"), c.read);
-    }
-}
-
-TEST_F(RegSettingsTest, OtherTypesReadAsTheDefault)
-{
-    const struct {
-        std::uint32_t type;
-        std::string data;
-    } cases[] = {
-        {kRegExpandSz, "%HOME%\0"s}, {kRegBinary, "\x01\x02"s}, {kRegMultiSz, "a\0b\0\0"s},
-        {kRegNone, "x"},             {5, "\0\0\0\x01"s},       {11, "\1\0\0\0\0\0\0\0"s},
-        // a REG_DWORD of the wrong size is not a number
-        {kRegDword, "\x01\x02"s},    {kRegDword, "\x01\x02\x03\x04\x05"s},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.type);
-        SetRaw("S", "v", c.type, c.data);
-        EXPECT_EQ(settings.GetSetting("S", "v", "default"), "default");
-    }
-}
-
-TEST_F(RegSettingsTest, StarAndEmptyNameAreTheUnnamedValue)
-{
     ASSERT_TRUE(settings.SaveSetting("S", "*", "first"));
-    EXPECT_EQ(GetRaw("S", "").second, "first");
-    EXPECT_EQ(settings.GetSetting("S", "*"), "first");
+    EXPECT_EQ(GetRaw("S", ""), "1:first");
     EXPECT_EQ(settings.GetSetting("S", ""), "first");
-    EXPECT_NE(FileText().find("@=\"first\""), std::string::npos);
-
     ASSERT_TRUE(settings.SaveSetting("S", "", "second"));
     EXPECT_EQ(settings.GetSetting("S", "*"), "second");
+
+    ASSERT_TRUE(settings.SaveSetting("", "k", "top"));
+    EXPECT_EQ(settings.GetSetting("", "k"), "top");
+
+    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 1));
+    ASSERT_TRUE(settings.SaveSetting("POSITION", "FRMMAIN LEFT", "", 2));
+    EXPECT_EQ(settings.GetSetting("position", "frmmain left"), "2");
+    const std::string text = folder.Read("Quillon Works/Kestrun.reg");
+    for (const char* line : {"\n[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\S]\n@=\"second\"\n",
+                             "\n[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun]\n\"k\"=\"top\"\n",
+                             "\n\"frmMain Left\"=dword:00000002\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    EXPECT_EQ(text.find("FRMMAIN"), std::string::npos);
 }
 
-TEST_F(RegSettingsTest, DeletesValuesAndSections)
+TEST_F(RegSettingsTest, DeletesOnlyWhatIsNamed)
 {
-    ASSERT_TRUE(settings.SaveSetting("S", "a", "1"));
-    ASSERT_TRUE(settings.SaveSetting("S", "b", "2"));
-    ASSERT_TRUE(settings.SaveSetting("S", "*", "unnamed"));
+    for (const char* name : {"a", "b", "*"})
+        ASSERT_TRUE(settings.SaveSetting("S", name, name));
+    ASSERT_TRUE(settings.SaveSetting("T\\Sub", "k", "deep"));
 
     EXPECT_TRUE(settings.DeleteSetting("S", "a"));
     EXPECT_EQ(settings.GetSetting("S", "a", "gone"), "gone");
-    EXPECT_EQ(settings.GetSetting("S", "b"), "2");
     EXPECT_FALSE(settings.DeleteSetting("S", "a"));
-
     EXPECT_TRUE(settings.DeleteSetting("S", "*"));
     EXPECT_EQ(settings.GetSetting("S", "*", "gone"), "gone");
-    EXPECT_EQ(settings.GetSetting("S", "b"), "2");
-
+    EXPECT_EQ(settings.GetSetting("S", "b"), "b");
     EXPECT_TRUE(settings.DeleteSetting("S"));
     EXPECT_EQ(settings.GetSetting("S", "b", "gone"), "gone");
     EXPECT_FALSE(settings.DeleteSetting("S"));
     EXPECT_FALSE(settings.DeleteSetting("S", "b"));
-    EXPECT_FALSE(settings.DeleteSetting("Missing", "x"));
+
+    EXPECT_FALSE(settings.DeleteSetting("T")) << "a key with subkeys stays";
+    EXPECT_EQ(settings.GetSetting("T\\Sub", "k"), "deep");
+    EXPECT_TRUE(settings.DeleteSetting("T\\Sub"));
+    EXPECT_TRUE(settings.DeleteSetting("T"));
 }
 
-TEST_F(RegSettingsTest, SectionWithSubkeysIsNotDeleted)
-{
-    ASSERT_TRUE(settings.SaveSetting("S\\Sub", "k", "deep"));
-    EXPECT_EQ(settings.GetSetting("S", "k", "none"), "none");
-    EXPECT_FALSE(settings.DeleteSetting("S"));
-    EXPECT_EQ(settings.GetSetting("S\\Sub", "k"), "deep");
-    EXPECT_TRUE(settings.DeleteSetting("S\\Sub"));
-    EXPECT_TRUE(settings.DeleteSetting("S"));
-}
-
-TEST_F(RegSettingsTest, TextWinsAndAnEmptyTextWritesTheNumber)
-{
-    ASSERT_TRUE(settings.SaveSetting("S", "k", "text", 7));
-    EXPECT_EQ(GetRaw("S", "k"), std::make_pair(kRegSz, "text"s));
-    ASSERT_TRUE(settings.SaveSetting("S", "k", "", 7));  // replaces the text
-    EXPECT_EQ(GetRaw("S", "k").first, kRegDword);
-    EXPECT_FALSE(settings.SaveSetting("S", "k"));  // neither: nothing written
-    EXPECT_EQ(settings.GetSetting("S", "k"), "7");
-}
-
-TEST_F(RegSettingsTest, EmptySectionIsTheApplicationKey)
-{
-    ASSERT_TRUE(settings.SaveSetting("", "k", "top"));
-    EXPECT_NE(FileText().find("[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun]\n\"k\"=\"top\""),
-              std::string::npos);
-    EXPECT_EQ(settings.GetSetting("", "k"), "top");
-}
-
-TEST_F(RegSettingsTest, NamesIgnoreLetterCaseAndKeepTheirFirstSpelling)
-{
-    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 1));
-    ASSERT_TRUE(settings.SaveSetting("POSITION", "FRMMAIN LEFT", "", 2));
-    EXPECT_EQ(settings.GetSetting("position", "frmmain left"), "2");
-    EXPECT_NE(FileText().find("\"frmMain Left\"=dword:00000002"), std::string::npos);
-    EXPECT_EQ(FileText().find("FRMMAIN"), std::string::npos);
-}
-
-TEST_F(RegSettingsTest, AwkwardTextsRoundTrip)
-{
-    for (const std::string text : {"C:\\temp\\\"quoted\"", "two\nlines\r\n", "\xc3\xa9t\xc3\xa9", "\xff\xfe", " "}) {
-        SCOPED_TRACE(testing::PrintToString(text));
-        ASSERT_TRUE(settings.SaveSetting("S", "name \"with\" \\ marks", text));
-        EXPECT_EQ(settings.GetSetting("S", "name \"with\" \\ marks"), text);
-    }
-}
-
-TEST_F(RegSettingsTest, TextPropertiesAreTrimmedOrReset)
+// The key's names are trimmed, an empty one restores its default, and a name
+// left empty, or a root other than the user's, reaches no key.
+TEST_F(RegSettingsTest, KeyPropertiesChangeWhereValuesGo)
 {
     settings.SetMainKey("  Soft ware  ");
     EXPECT_EQ(settings.MainKey(), "Soft ware");
     settings.SetMainKey("");
     EXPECT_EQ(settings.MainKey(), "Software");
-    settings.SetMainKey("   ");
-    EXPECT_EQ(settings.MainKey(), "");
-    settings.SetCompany("");
-    EXPECT_EQ(settings.Company(), "Quillon Works");
     settings.SetAppName("");
     EXPECT_EQ(settings.AppName(), "Kestrun");
+    settings.SetCompany("");
+    EXPECT_EQ(settings.Company(), "Quillon Works");
     EXPECT_EQ(settings.HKey(), -2147483647);
-}
 
-TEST_F(RegSettingsTest, PropertiesChangeTheKeyPath)
-{
     settings.SetCompany(" Other ");
     ASSERT_TRUE(settings.SaveSetting("S", "k", "v"));
-    EXPECT_NE(FileText().find("[HKEY_CURRENT_USER\\Software\\Other\\Kestrun\\S]"), std::string::npos);
+    EXPECT_NE(folder.Read("Quillon Works/Kestrun.reg").find("[HKEY_CURRENT_USER\\Software\\Other\\Kestrun\\S]"),
+              std::string::npos);
 
-    settings.SetMainKey("   ");  // an empty name in the path: no such key
+    settings.SetMainKey("   ");
+    EXPECT_EQ(settings.MainKey(), "");
     EXPECT_FALSE(settings.SaveSetting("S", "k", "v"));
     EXPECT_EQ(settings.GetSetting("S", "k", "default"), "default");
-
     settings.SetMainKey("");
-    settings.SetHKey(static_cast<std::int32_t>(0x80000002u));  // not a per-user key
-    EXPECT_EQ(settings.HKey(), static_cast<std::int32_t>(0x80000002u));
+    settings.SetHKey(-2147483646);  // HKEY_LOCAL_MACHINE
     EXPECT_FALSE(settings.SaveSetting("S", "k", "v"));
     EXPECT_EQ(settings.GetSetting("S", "k", "default"), "default");
+}
+
+TEST(RegistryFileFormatTest, EveryKindOfValueRoundTrips)
+{
+    RegistryTree tree;
+    RegistryKeyEntry& key = tree.Add("HKEY_CURRENT_USER\\Software\\A ]odd[ key");
+    for (const RegistryValue& value : std::vector<RegistryValue>{
+             {"", 1, "unnamed"}, {"text", 1, "quote \" and backslash \\"}, {"empty", 1, ""},
+             {"nuls", 1, "a\0b\0\0"s}, {"line break", 1, "a\r\nb"}, {"number", 4, "\x48\x12\0\0"s},
+             {"short number", 4, "\x01"}, {"no bytes", 3, ""}, {"binary", 3, std::string(100, '\xab')},
+             {"expand", 2, "%HOME%\0"s}, {"big type", 0xfffffffe, "\x7f"}, {"@", 1, "a value named @"}})
+        RegistryTree::SetValue(key, value);
+
+    const std::string text = RegistryText(tree);
+    const std::optional<RegistryTree> parsed = ParseRegistryText(text);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(*parsed, tree);
+    EXPECT_EQ(RegistryText(*parsed), text);
+    for (const char* line : {"\n\"number\"=dword:00001248\n", "\n\"empty\"=\"\"\n", "\n\"nuls\"=hex(1):61,00,62,00,00\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+}
+
+TEST(RegistryFileFormatTest, ReadsAHandEditedFile)
+{
+    std::optional<RegistryTree> tree = ParseRegistryText(
+        "\xEF\xBB\xBFREGEDIT4\r\n; my notes\r\n\r\n"
+        "  [HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\Position]  \r\n"
+        "\"frmMain Left\" = dword:5DC\r\n\"Path\"=\"C:\\temp\\x\"\r\n"
+        "\"Bytes\"=hex:01,02,\\\r\n    03, FF\r\n\"\"=\"unnamed\"\r\n");
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(tree->Keys().size(), 4u) << "the keys above the one named are there too";
+    RegistryKeyEntry* key = tree->Find("hkey_current_user\\software\\quillon works\\kestrun\\position");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->values, (std::vector<RegistryValue>{{"frmMain Left", 4, "\xdc\x05\0\0"s}, {"Path", 1, "C:\\temp\\x"},
+                                                       {"Bytes", 3, "\x01\x02\x03\xff"s}, {"", 1, "unnamed"}}));
+}
+
+TEST_F(RegistryFileTest, UnparsableFileReadsAsEmptyAndIsNeverWritten)
+{
+    const std::string key = "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\S]\n";
+    for (const std::string& text :
+         {"garbage\n"s, "\"k\"=\"before any key\"\n"s, key + "\"k\"=\"unterminated\n", key + "\"k\"=dword:123456789\n",
+          key + "\"k\"=hex:01,zz\n", key + "\"k\"=hex:01,\n", key + "\"k\"=hex:01,\\\n", key + "\"k\"=text\n",
+          key + "\"k\"=\"v\" trailing\n", key + "[-HKEY_CURRENT_USER\\Software]\n",
+          "[HKEY_CURRENT_USER\\\\Software]\n"s, "[HKEY_CURRENT_USER\\Software\n"s}) {
+        SCOPED_TRACE(text);
+        std::filesystem::create_directories(file.parent_path());
+        const std::string before = text + "\"k\"=\"v\"\n";
+        folder.Write("Quillon Works/Kestrun.reg", before);
+        EXPECT_EQ(settings.GetSetting("S", "k", "default"), "default");
+        EXPECT_FALSE(settings.SaveSetting("S", "k", "new"));
+        EXPECT_FALSE(settings.SaveSetting("Other", "k", "", 1));
+        EXPECT_FALSE(settings.DeleteSetting("S", "k"));
+        EXPECT_FALSE(settings.DeleteSetting("S"));
+        EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"), before);
+    }
+}
+
+TEST_F(RegistryFileTest, MissingFileIsAnEmptyStoreAndTheFirstWriteCreatesIt)
+{
+    EXPECT_EQ(settings.GetSetting("Position", "frmMain Left", "d"), "d");
+    EXPECT_FALSE(settings.DeleteSetting("Position"));
+    EXPECT_FALSE(std::filesystem::exists(file.parent_path()));
+    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 1500));
+    EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"),
+              "; Kestrun settings. Kestrun rewrites this file on every change; comments are not kept.\n"
+              "\n[HKEY_CURRENT_USER\\Software]\n"
+              "\n[HKEY_CURRENT_USER\\Software\\Quillon Works]\n"
+              "\n[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun]\n"
+              "\n[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\Position]\n"
+              "\"frmMain Left\"=dword:000005dc\n");
+}
+
+// Names a file cannot hold, closed handles and a short buffer are refused
+// with the registry's own status and change nothing.
+TEST_F(RegistryFileTest, RefusedCallsChangeNothing)
+{
+    RegistryKey key = 0;
+    const RegistryKey root = PredefinedKey(kHkeyCurrentUser);
+    EXPECT_EQ(raw.CreateKey(root, "Software\\\\Twice", key), 161);
+    EXPECT_EQ(raw.CreateKey(root, "Software\\line\nbreak", key), 161);
+    SetRaw("S", "v", 3, "12345");
+    ASSERT_EQ(raw.OpenKey(root, "Software\\Quillon Works\\Kestrun\\S", key), 0);
+    const std::string before = folder.Read("Quillon Works/Kestrun.reg");
+    std::uint8_t buffer[4] = {};
+    std::uint32_t type = 0, size = sizeof buffer;
+    EXPECT_EQ(raw.QueryValue(key, "v", type, buffer, size), 234);
+    EXPECT_EQ(size, 5u);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(raw.SetValue(key, "line\nbreak", 3, buffer, 1), 87);
+    EXPECT_EQ(raw.DeleteKey(root, ""), 5);
+    EXPECT_EQ(raw.CloseKey(key), 0);
+    EXPECT_EQ(raw.CloseKey(key), 6);
+    EXPECT_EQ(raw.SetValue(key, "x", 3, buffer, 1), 6);
+    EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"), before);
+}
+
+// Two processes save different values at the same time, many times over:
+// every value of both is in the file afterwards.
+TEST_F(RegistryFileTest, TwoProcessesWritingAtOnceKeepEachOthersValues)
+{
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t children[2];
+    for (int child = 0; child < 2; ++child) {
+        children[child] = ::fork();
+        ASSERT_GE(children[child], 0);
+        if (children[child] == 0) {
+            ::close(start[1]);
+            char go = 0;
+            bool ok = ::read(start[0], &go, 1) == 0;  // both start when the pipe closes
+            CRegSettings own(std::make_unique<RegistryFile>(file));
+            for (int i = 0; i < 60; ++i)
+                ok = own.SaveSetting("Position", "value" + std::to_string(i * 2 + child), "", i * 2 + child) && ok;
+            ::_exit(ok ? 0 : 1);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int i = 0; i < 120; ++i)
+        EXPECT_EQ(settings.GetSetting("Position", "value" + std::to_string(i)), std::to_string(i));
+}
+
+// Sets an environment variable (unsets it for nullptr) until it goes.
+struct EnvironmentVariable {
+    EnvironmentVariable(const char* name, const char* value) : name(name), old(std::getenv(name) ? std::getenv(name) : "")
+    {
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~EnvironmentVariable() { old.empty() ? ::unsetenv(name) : ::setenv(name, old.c_str(), 1); }
+    const char* name;
+    std::string old;
+};
+
+TEST(UserRegistryFileTest, LivesInTheUserConfigFolder)
+{
+    EnvironmentVariable home("HOME", "/home/someone");
+    for (const char* unusable : {static_cast<const char*>(nullptr), "", "relative/config"}) {
+        EnvironmentVariable config("XDG_CONFIG_HOME", unusable);
+        EXPECT_EQ(UserRegistryFilePath("Quillon Works", "Kestrun"), "/home/someone/.config/Quillon Works/Kestrun.reg");
+    }
+    TempFolder folder;
+    EnvironmentVariable config("XDG_CONFIG_HOME", folder.path().c_str());
+    EXPECT_EQ(UserRegistryFilePath("A/B", ".."), folder / "A_B/_.reg");
+    ASSERT_TRUE(CRegSettings().SaveSetting("Position", "frmMain Top", "", 42));
+    EXPECT_TRUE(std::filesystem::exists(folder / "Quillon Works" / "Kestrun.reg"));
+    EXPECT_EQ(CRegSettings().GetSetting("Position", "frmMain Top"), "42");
 }
 
 }  // namespace
