@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <thread>
 
 namespace kestrun::test {
@@ -73,9 +74,10 @@ TEST_F(WaylandEndToEndTest, TypesTheTextExactlyAndGivesTheUserHisKeymapBack)
 TEST_F(WaylandEndToEndTest, ActivatesTheProgramByItsProcessId)
 {
     const fs::path first = session.folder() / "first.txt", second = session.folder() / "second.txt";
-    const pid_t firstRecorder = session.StartRecorder(first);
+    const pid_t firstRecorder = session.StartRecorder(first, "first-recorder");
     ASSERT_GT(firstRecorder, 0);
-    ASSERT_GT(session.StartRecorder(second), 0);
+    const pid_t secondRecorder = session.StartRecorder(second, "second-recorder");
+    ASSERT_GT(secondRecorder, 0);
 
     WaylandWindowActivator activator;
     EXPECT_TRUE(activator.WaitForWindow(firstRecorder, std::chrono::seconds(1)));
@@ -84,6 +86,16 @@ TEST_F(WaylandEndToEndTest, ActivatesTheProgramByItsProcessId)
     VirtualKeyboardSender().SendKeys("to the first~", true);
     EXPECT_EQ(WaylandSession::WaitForOutput(first, 13), "to the first\n");
     EXPECT_EQ(WaylandSession::WaitForOutput(second, 0), "");
+
+    // Without sway's IPC: the compositor's list of toplevels, by app id.
+    const std::string swaySocket = std::getenv("SWAYSOCK");
+    unsetenv("SWAYSOCK");
+    activator.Activate(secondRecorder);
+    EXPECT_TRUE(activator.WaitForWindow(firstRecorder, std::chrono::seconds(1)));
+    setenv("SWAYSOCK", swaySocket.c_str(), 1);
+    EXPECT_EQ(WaylandSession::FocusedProcess(), secondRecorder);
+    activator.Activate(firstRecorder);
+    EXPECT_EQ(WaylandSession::FocusedProcess(), firstRecorder);
 
     EXPECT_THROW(activator.Activate(0), PlatformError);
     const pid_t windowless = session.Start({"sleep", "10"});
@@ -122,6 +134,76 @@ TEST_F(WaylandEndToEndTest, AKilledTypistLeavesNoKeyDown)
     VirtualKeyboardSender().SendKeys("ok~", true);
     const std::string typed = WaylandSession::WaitForOutput(output, size + 3);
     EXPECT_EQ(typed.substr(typed.size() - 3), "ok\n") << "a modifier stayed down";
+}
+
+// The built kestrun, copied where the session's user can run it, with a
+// program that starts a recorder, waits and types into it.
+pid_t StartKestrun(WaylandSession& session, const std::vector<std::string>& arguments)
+{
+    const fs::path folder = session.folder() / "kestrun";
+    fs::create_directories(folder);
+    fs::copy_file(KESTRUN_EXECUTABLE, folder / "kestrun", fs::copy_options::overwrite_existing);
+    const fs::path recorder = folder / "recorder.sh";
+    std::ofstream(recorder) << "#!/bin/sh\nexec foot /bin/sh -c "
+                               "'stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"' "
+                            << (session.folder() / "typed.txt") << "\n";
+    fs::permissions(recorder, fs::perms::owner_all);
+    std::ofstream(folder / "Kestrun.xml")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+           "xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\">\n"
+           "<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Open File</type><value></value>"
+           "<enabled>True</enabled></task></tasks></program>\n"
+           "<program><name>Greet</name><tasks>"
+           "<task index=\"1\"><type>Open File</type><value>" << recorder.string() << "</value><enabled>True</enabled></task>"
+           "<task index=\"2\"><type>Wait</type><value>1</value><enabled>True</enabled></task>"
+           "<task index=\"3\"><type>Keystrokes</type><value>Grüße, Κέστρουν!~</value><enabled>True</enabled></task>"
+           "</tasks></program>\n</programs>\n";
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        session.GiveToUser(entry.path());
+    session.GiveToUser(folder);
+    std::vector<std::string> argv = {(folder / "kestrun").string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return session.Start(argv, {"QT_QPA_PLATFORM=wayland"});
+}
+
+TEST_F(WaylandEndToEndTest, KestrunRunsAProgramAndSitsInSwaybarsTray)
+{
+    const pid_t kestrun = StartKestrun(session, {"--run", "Greet"});
+    EXPECT_EQ(WaylandSession::WaitForOutput(session.folder() / "typed.txt", 19), "Grüße, Κέστρουν!\n");
+
+    const std::string items = session.Run({"dbus-send", "--session", "--print-reply",
+                                           "--dest=org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                           "org.freedesktop.DBus.Properties.Get",
+                                           "string:org.kde.StatusNotifierWatcher",
+                                           "string:RegisteredStatusNotifierItems"});
+    // Items are named by their bus connection; that connection is Kestrun's.
+    const std::size_t start = items.find("string \":"), end = items.find("/StatusNotifierItem\"");
+    ASSERT_TRUE(start != std::string::npos && end != std::string::npos) << items;
+    const std::string item = items.substr(start + 8, end - start - 8);
+    const std::string owner = session.Run({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                           "/org/freedesktop/DBus", "org.freedesktop.DBus.GetConnectionUnixProcessID",
+                                           "string:" + item});
+    EXPECT_NE(owner.find("uint32 " + std::to_string(kestrun) + "\n"), std::string::npos) << owner;
+    EXPECT_FALSE(WaylandSession::HasWindow(kestrun)) << "the window shows although there is a tray";
+
+    // What swaybar asks for on a right click pops the menu up, on a left
+    // click shows the window.
+    const auto click = [&](const char* method) {
+        session.Run({"dbus-send", "--session", "--print-reply", "--dest=" + item, "/StatusNotifierItem",
+                     std::string("org.kde.StatusNotifierItem.") + method, "int32:10", "int32:10"});
+    };
+    click("ContextMenu");
+    click("Activate");
+    EXPECT_TRUE(WaylandSession::WaitUntil([&] { return WaylandSession::HasWindow(kestrun); }, std::chrono::seconds(5)));
+}
+
+TEST(WaylandWithoutTrayTest, KestrunShowsItsWindowWhenNoTrayHostRuns)
+{
+    WaylandSession session(false);
+    if (!session.ok())
+        GTEST_SKIP() << "No Wayland compositor here: " << session.failure();
+    const pid_t kestrun = StartKestrun(session, {});
+    EXPECT_TRUE(WaylandSession::WaitUntil([&] { return WaylandSession::HasWindow(kestrun); }, std::chrono::seconds(10)));
 }
 
 }  // namespace

@@ -128,6 +128,17 @@ WaylandSession::WaylandSession(bool withTray)
     setenv("WAYLAND_DISPLAY", display.c_str(), 1);
     setenv("SWAYSOCK", ipc.c_str(), 1);
     WaitUntil([] { return !Json(SwayMessage::GetTree).empty(); }, std::chrono::seconds(5));
+    // swaybar's tray host: what a program asks for before it shows an icon.
+    if (withTray && !WaitUntil(
+                        [&] {
+                            return Run({"dbus-send", "--session", "--print-reply", "--dest=org.kde.StatusNotifierWatcher",
+                                        "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get",
+                                        "string:org.kde.StatusNotifierWatcher",
+                                        "string:IsStatusNotifierHostRegistered"})
+                                       .find("boolean true") != std::string::npos;
+                        },
+                        std::chrono::seconds(10)))
+        failure_ = "swaybar's tray did not come up";
 }
 
 WaylandSession::~WaylandSession()
@@ -203,10 +214,14 @@ std::string WaylandSession::Run(const std::vector<std::string>& argv)
     return text.str();
 }
 
-pid_t WaylandSession::StartRecorder(const fs::path& output)
+pid_t WaylandSession::StartRecorder(const fs::path& output, const std::string& name)
 {
+    // foot under the given program name, which is also its app id.
+    const fs::path program = folder_ / name;
+    std::error_code ignored;
+    fs::create_symlink("/usr/bin/foot", program, ignored);
     // Non-canonical, no signals, no echo: every byte typed reaches cat as is.
-    const pid_t pid = Start({"foot", "/bin/sh", "-c", "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"",
+    const pid_t pid = Start({program.string(), "--app-id=" + name, "/bin/sh", "-c", "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"",
                              output.string()});
     const bool ready = pid > 0 && WaitUntil([&] { return HasWindow(pid) && fs::exists(output); },
                                             std::chrono::seconds(10));

@@ -43,9 +43,10 @@ public:
     /// Runs a program as the user in the session and returns what it printed.
     std::string Run(const std::vector<std::string>& argv);
 
-    /// Starts foot running `cat` into `output` and waits for its window
-    /// (which then has the focus); -1 when it does not come.
-    pid_t StartRecorder(const std::filesystem::path& output);
+    /// Starts foot running `cat` into `output`, as a program `name` with
+    /// that app id, and waits for its window (which then has the focus); -1
+    /// when it does not come.
+    pid_t StartRecorder(const std::filesystem::path& output, const std::string& name = "foot");
 
     /// The process that owns the focused window; 0 when none.
     static long FocusedProcess();
