@@ -6,9 +6,6 @@
 #include "platform/wayland/WaylandKeymap.h"
 #include "platform/wayland/WaylandProtocols.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
@@ -67,26 +64,6 @@ std::string VirtualKeyboardSender::Connect()
     return userKeymap;
 }
 
-void VirtualKeyboardSender::Upload(const std::string& keymap)
-{
-    const int fd = memfd_create("kestrun-keymap", MFD_CLOEXEC);
-    if (fd < 0)
-        throw PlatformError("No memory for the keymap.");
-    // The compositor maps the text with its terminating NUL.
-    const std::size_t size = keymap.size() + 1;
-    bool written = true;
-    for (std::size_t done = 0; written && done < size;) {
-        const ssize_t n = write(fd, keymap.c_str() + done, size - done);
-        written = n > 0;
-        done += written ? static_cast<std::size_t>(n) : 0;
-    }
-    if (written)
-        wayland::UploadKeymap(keyboard_, fd, static_cast<std::uint32_t>(size));
-    close(fd);  // the request carries a copy of it
-    if (!written)
-        throw PlatformError("No memory for the keymap.");
-}
-
 void VirtualKeyboardSender::SetModifiers(std::uint32_t modifiers)
 {
     if (modifiers == modifiers_)
@@ -110,7 +87,7 @@ void VirtualKeyboardSender::SendKeys(const std::string& text, bool)
     try {
         const auto start = std::chrono::steady_clock::now();
         std::size_t keymap = 0;
-        Upload(plan.keymaps[keymap]);
+        wayland::UploadKeymap(keyboard_, plan.keymaps[keymap]);
         modifiers_ = 0;
         for (std::size_t i = 0; i < plan.steps.size(); ++i) {
             // Hook for the process's termination signals: typing ends at the next key.
@@ -120,7 +97,7 @@ void VirtualKeyboardSender::SendKeys(const std::string& text, bool)
             if (step.keymap != keymap) {
                 SetModifiers(0);
                 connection_->RoundTrip();
-                Upload(plan.keymaps[keymap = step.keymap]);
+                wayland::UploadKeymap(keyboard_, plan.keymaps[keymap = step.keymap]);
             }
             SetModifiers(step.modifiers);
             const std::uint32_t time = Now();
@@ -148,7 +125,7 @@ void VirtualKeyboardSender::Restore(const std::string& keymap)
     if (wl_display_get_error(connection_->display()) != 0)
         return;
     SetModifiers(0);
-    Upload(keymap);
+    wayland::UploadKeymap(keyboard_, keymap);
     connection_->RoundTrip();
 }
 

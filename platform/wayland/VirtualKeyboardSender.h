@@ -34,7 +34,6 @@ public:
 private:
     /// Connects when not connected yet; the user's keymap.
     std::string Connect();
-    void Upload(const std::string& keymap);
     void SetModifiers(std::uint32_t modifiers);
     void Restore(const std::string& keymap);
 

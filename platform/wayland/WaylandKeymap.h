@@ -46,6 +46,9 @@ public:
     /// The user's keymap: what the keyboard gets back once typing ends.
     const std::string& Text() const { return text_; }
 
+    /// xkbcommon's own writing of it: two keymaps are the same when these are.
+    const std::string& Canonical() const { return canonical_; }
+
     /// Key codes that produce nothing in this layout, or only multimedia and
     /// vendor keysyms, below 256 so that X programs under XWayland can read
     /// them too. Each carries two keysyms while typing.
@@ -69,7 +72,7 @@ private:
     xkb_context* context_ = nullptr;
     xkb_keymap* keymap_ = nullptr;
     std::string text_;
-    std::string canonical_;  // xkbcommon's own writing of it, which the extensions edit
+    std::string canonical_;  // which the extensions edit
     std::map<unsigned long, Choice> byKeysym_;
     std::map<char32_t, Choice> byCharacter_;
     std::vector<std::uint32_t> freeCodes_;

@@ -1,5 +1,10 @@
 #include "platform/wayland/WaylandProtocols.h"
 
+#include "platform/PlatformError.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace kestrun::wayland {
 
 namespace {
@@ -69,10 +74,25 @@ wl_proxy* CreateVirtualKeyboard(wl_proxy* manager, wl_seat* seat)
     return wl_proxy_marshal_flags(manager, 0, &kVirtualKeyboard, wl_proxy_get_version(manager), 0, seat, nullptr);
 }
 
-void UploadKeymap(wl_proxy* keyboard, int fd, std::uint32_t size)
+void UploadKeymap(wl_proxy* keyboard, const std::string& keymap)
 {
-    wl_proxy_marshal_flags(keyboard, kKeymap, nullptr, wl_proxy_get_version(keyboard), 0,
-                           WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, size);
+    const int fd = memfd_create("kestrun-keymap", MFD_CLOEXEC);
+    if (fd < 0)
+        throw PlatformError("No memory for the keymap.");
+    // The compositor maps the text with its terminating NUL.
+    const std::size_t size = keymap.size() + 1;
+    bool written = true;
+    for (std::size_t done = 0; written && done < size;) {
+        const ssize_t n = write(fd, keymap.c_str() + done, size - done);
+        written = n > 0;
+        done += written ? static_cast<std::size_t>(n) : 0;
+    }
+    if (written)
+        wl_proxy_marshal_flags(keyboard, kKeymap, nullptr, wl_proxy_get_version(keyboard), 0,
+                               WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, static_cast<std::uint32_t>(size));
+    close(fd);  // the request carries a copy of it
+    if (!written)
+        throw PlatformError("No memory for the keymap.");
 }
 
 void SendKey(wl_proxy* keyboard, std::uint32_t time, std::uint32_t code, std::uint32_t state)

@@ -8,6 +8,7 @@
 #include <wayland-client.h>
 
 #include <cstdint>
+#include <string>
 
 namespace kestrun::wayland {
 
@@ -18,8 +19,9 @@ extern const wl_interface kToplevelHandle;          // zwlr_foreign_toplevel_han
 
 /// zwp_virtual_keyboard_manager_v1.create_virtual_keyboard
 wl_proxy* CreateVirtualKeyboard(wl_proxy* manager, wl_seat* seat);
-/// zwp_virtual_keyboard_v1.keymap, with an xkb text keymap of `size` bytes.
-void UploadKeymap(wl_proxy* keyboard, int fd, std::uint32_t size);
+/// zwp_virtual_keyboard_v1.keymap, with a keymap in the xkb text format.
+/// Throws PlatformError when there is no memory to hand it over in.
+void UploadKeymap(wl_proxy* keyboard, const std::string& keymap);
 /// zwp_virtual_keyboard_v1.key: 1 pressed, 0 released.
 void SendKey(wl_proxy* keyboard, std::uint32_t time, std::uint32_t code, std::uint32_t state);
 /// zwp_virtual_keyboard_v1.modifiers

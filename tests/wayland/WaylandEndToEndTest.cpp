@@ -4,6 +4,7 @@
 #include "platform/PlatformError.h"
 #include "platform/wayland/VirtualKeyboardSender.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandKeymap.h"
 #include "platform/wayland/WaylandWindowActivator.h"
 #include "tests/wayland/WaylandSession.h"
 
@@ -38,7 +39,7 @@ const std::string kTyped =
 std::string SeatKeymap()
 {
     const auto probe = WaylandConnection::Open();
-    return probe ? CanonicalKeymap(probe->SeatKeymap()) : "";
+    return probe ? WaylandKeymap(probe->SeatKeymap()).Canonical() : "";
 }
 
 class WaylandEndToEndTest : public ::testing::Test {
@@ -47,7 +48,7 @@ protected:
     {
         if (!session.ok())
             GTEST_SKIP() << "No Wayland compositor here: " << session.failure();
-        user = std::make_unique<UserKeyboard>();
+        user = std::make_unique<UserKeyboard>("de");
     }
 
     WaylandSession session;
@@ -56,19 +57,19 @@ protected:
 
 TEST_F(WaylandEndToEndTest, TypesTheTextExactlyAndGivesTheUserHisKeymapBack)
 {
-    ASSERT_EQ(SeatKeymap(), CanonicalKeymap(user->keymap()));
+    ASSERT_EQ(SeatKeymap(), WaylandKeymap(user->keymap()).Canonical());
     const fs::path output = session.folder() / "typed.txt";
     ASSERT_GT(session.StartRecorder(output), 0) << "foot did not start";
 
     VirtualKeyboardSender sender;
     sender.SendKeys(kText, true);
     EXPECT_EQ(WaylandSession::WaitForOutput(output, kTyped.size()), kTyped);
-    EXPECT_EQ(SeatKeymap(), CanonicalKeymap(user->keymap())) << "the keymap was not given back";
+    EXPECT_EQ(SeatKeymap(), WaylandKeymap(user->keymap()).Canonical()) << "the keymap was not given back";
 
     // A malformed text types nothing and leaves the keymap alone.
     EXPECT_THROW(sender.SendKeys("abc{NOSUCHKEY}", true), PlatformError);
     EXPECT_EQ(WaylandSession::WaitForOutput(output, kTyped.size()), kTyped);
-    EXPECT_EQ(SeatKeymap(), CanonicalKeymap(user->keymap()));
+    EXPECT_EQ(SeatKeymap(), WaylandKeymap(user->keymap()).Canonical());
 }
 
 TEST_F(WaylandEndToEndTest, ActivatesTheProgramByItsProcessId)

@@ -5,6 +5,7 @@
 #include "platform/wayland/CompositorIpc.h"
 #include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/WaylandKeymap.h"
+#include "tests/wayland/WaylandSession.h"
 
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon.h>
@@ -15,18 +16,7 @@
 namespace kestrun {
 namespace {
 
-std::string LayoutKeymap(const char* layout)
-{
-    const xkb_rule_names names{nullptr, nullptr, layout, nullptr, nullptr};
-    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
-    std::string result = text;
-    std::free(text);
-    xkb_keymap_unref(keymap);
-    xkb_context_unref(context);
-    return result;
-}
+using test::LayoutKeymap;
 
 // What a client with the planned keymaps reads from the planned keys: the
 // keysym of each, Ctrl and Alt marked as a stroke would mark them.
@@ -124,15 +114,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PlanCase{"us", "äöü ΑΒΓ жизнь 中文 ✓→ 😀 +(ж)", 1},
                       PlanCase{"de", "ж" + Cjk(150) + "ж" + Cjk(150), 1}));
 
-TEST(WaylandKeymapTest, TheUserKeymapStaysAsItCame)
-{
-    const std::string text = LayoutKeymap("de");
-    const WaylandKeymap layout(text);
-    EXPECT_EQ(layout.Text(), text);
-    EXPECT_GT(layout.FreeCodes(), 50u);
-    EXPECT_THROW(WaylandKeymap("xkb_keymap { nonsense"), std::exception);
-}
-
 TEST(WaylandKeymapTest, MoreForeignCharactersThanPlacesChangeTheKeymapMidway)
 {
     const WaylandKeymap layout(LayoutKeymap("us"));
@@ -143,6 +124,7 @@ TEST(WaylandKeymapTest, MoreForeignCharactersThanPlacesChangeTheKeymapMidway)
     ASSERT_TRUE(plan.ok()) << plan.error;
     EXPECT_EQ(plan.keymaps.size(), 2u);
     EXPECT_EQ(Replay(plan), Expected(strokes));
+    EXPECT_THROW(WaylandKeymap("xkb_keymap { nonsense"), std::exception);
 }
 
 TEST(CompositorIpcTest, FindsEveryProcessIdInAListing)

@@ -10,7 +10,6 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,22 +32,6 @@ std::vector<char*> Pointers(std::vector<std::string>& texts)
         pointers.push_back(text.data());
     pointers.push_back(nullptr);
     return pointers;
-}
-
-// Runs a program as root and waits for it; its exit status.
-int RunAsRoot(std::vector<std::string> argv)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        execvp(argv[0].c_str(), Pointers(argv).data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void Stop(pid_t pid)
@@ -74,8 +57,12 @@ std::string Json(SwayMessage type)
 
 WaylandSession::WaylandSession(bool withTray)
 {
-    if (!getpwnam(kUser))
-        RunAsRoot({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
+    if (!getpwnam(kUser)) {
+        const pid_t useradd = Spawn({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser},
+                                    {"PATH=/usr/sbin:/usr/bin:/sbin:/bin"}, false);
+        waitpid(useradd, nullptr, 0);
+        started_.clear();
+    }
     const passwd* user = getpwnam(kUser);
     if (!user) {
         failure_ = std::string("cannot create the user ") + kUser + " (useradd)";
@@ -182,16 +169,23 @@ pid_t WaylandSession::Start(const std::vector<std::string>& argv, const std::vec
 {
     std::vector<std::string> environment = Environment();
     environment.insert(environment.end(), extra.begin(), extra.end());
-    std::vector<std::string> arguments = argv;
-    const std::string log = (folder_ / (fs::path(argv[0]).filename().string() + ".log")).string();
+    return Spawn(argv, environment, true);
+}
+
+// Output goes to a log named after the program in the folder.
+pid_t WaylandSession::Spawn(std::vector<std::string> argv, std::vector<std::string> environment, bool asUser)
+{
+    const std::string log = folder_.empty() ? "/dev/null"
+                                            : (folder_ / (fs::path(argv[0]).filename().string() + ".log")).string();
     const pid_t pid = fork();
     if (pid == 0) {
         const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         dup2(out, 1);
         dup2(out, 2);
-        if (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0 || chdir(folder_.c_str()) != 0)
+        if (asUser && (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0 ||
+                       chdir(folder_.c_str()) != 0))
             _exit(126);
-        execvpe(arguments[0].c_str(), Pointers(arguments).data(), Pointers(environment).data());
+        execvpe(argv[0].c_str(), Pointers(argv).data(), Pointers(environment).data());
         _exit(127);
     }
     if (pid > 0)
@@ -268,37 +262,25 @@ bool WaylandSession::WaitUntil(const std::function<bool()>& condition, std::chro
     return true;
 }
 
-std::string CanonicalKeymap(const std::string& text)
+std::string LayoutKeymap(const char* layout)
 {
+    const xkb_rule_names names{nullptr, nullptr, layout, nullptr, nullptr};
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    xkb_keymap* keymap = xkb_keymap_new_from_string(context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
-                                                    XKB_KEYMAP_COMPILE_NO_FLAGS);
-    char* written = keymap ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
-    std::string result = written ? written : "";
-    std::free(written);
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    char* text = keymap ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
+    const std::string result = text ? text : "";
+    std::free(text);
     xkb_keymap_unref(keymap);
     xkb_context_unref(context);
     return result;
 }
 
-UserKeyboard::UserKeyboard(const char* layout) : connection_(WaylandConnection::Open())
+UserKeyboard::UserKeyboard(const char* layout) : connection_(WaylandConnection::Open()), keymap_(LayoutKeymap(layout))
 {
     if (!connection_ || !connection_->keyboards())
         return;
-    const xkb_rule_names names{nullptr, nullptr, layout, nullptr, nullptr};
-    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    char* text = keymap ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
-    keymap_ = text ? text : "";
-    std::free(text);
-    xkb_keymap_unref(keymap);
-    xkb_context_unref(context);
-
     keyboard_ = wayland::CreateVirtualKeyboard(connection_->keyboards(), connection_->seat());
-    const int fd = memfd_create("user-keymap", MFD_CLOEXEC);
-    if (write(fd, keymap_.c_str(), keymap_.size() + 1) == static_cast<ssize_t>(keymap_.size() + 1))
-        wayland::UploadKeymap(keyboard_, fd, static_cast<std::uint32_t>(keymap_.size() + 1));
-    close(fd);
+    wayland::UploadKeymap(keyboard_, keymap_);
     connection_->RoundTrip();
 }
 

@@ -65,6 +65,7 @@ public:
 
 private:
     std::vector<std::string> Environment() const;
+    pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> environment, bool asUser);
 
     std::string failure_;
     std::filesystem::path folder_;
@@ -80,7 +81,7 @@ private:
 /// the seat's keymap until someone else types.
 class UserKeyboard {
 public:
-    explicit UserKeyboard(const char* layout = "de");
+    explicit UserKeyboard(const char* layout);
     ~UserKeyboard();
     UserKeyboard(const UserKeyboard&) = delete;
     UserKeyboard& operator=(const UserKeyboard&) = delete;
@@ -93,8 +94,7 @@ private:
     std::string keymap_;
 };
 
-/// xkbcommon's own writing of a keymap, to compare two keymaps; empty when it
-/// cannot be read.
-std::string CanonicalKeymap(const std::string& text);
+/// The keymap xkbcommon makes for a layout.
+std::string LayoutKeymap(const char* layout);
 
 }  // namespace kestrun::test
