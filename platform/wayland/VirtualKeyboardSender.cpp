@@ -49,14 +49,19 @@ VirtualKeyboardSender::~VirtualKeyboardSender()
 
 std::string VirtualKeyboardSender::Connect()
 {
-    if (connection_ && wl_display_get_error(connection_->display()) == 0)
+    if (keyboard_ && wl_display_get_error(connection_->display()) == 0)
         return connection_->SeatKeymap();
+    // A lost connection took the keyboard with it; only the proxy is left.
+    if (keyboard_)
+        wl_proxy_destroy(keyboard_);
     keyboard_ = nullptr;
     connection_ = WaylandConnection::Open();
     if (!connection_)
         throw PlatformError("No Wayland compositor answers.");
-    if (!connection_->keyboards() || !connection_->seat())
+    if (!connection_->keyboards() || !connection_->seat()) {
+        connection_.reset();
         throw PlatformError("The compositor offers no virtual keyboard.");
+    }
     // Read before the new keyboard takes the seat with a keymap of the
     // compositor's choosing.
     std::string userKeymap = connection_->SeatKeymap();

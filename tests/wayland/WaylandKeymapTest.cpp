@@ -91,6 +91,11 @@ struct PlanCase {
     std::size_t keymaps;  // how many the plan may upload
 };
 
+void PrintTo(const PlanCase& c, std::ostream* out)
+{
+    *out << c.layout << ", " << c.text.size() << " bytes";
+}
+
 class WaylandKeymapPlanTest : public ::testing::TestWithParam<PlanCase> {};
 
 TEST_P(WaylandKeymapPlanTest, EveryKeyReadsAsItsStroke)
@@ -112,7 +117,10 @@ INSTANTIATE_TEST_SUITE_P(
                       PlanCase{"de", "äöüß @€ {{}{}} yz ZY", 1},
                       PlanCase{"fr", "azerty àéèç 1234 AZ", 1},
                       PlanCase{"us", "äöü ΑΒΓ жизнь 中文 ✓→ 😀 +(ж)", 1},
-                      PlanCase{"de", "ж" + Cjk(150) + "ж" + Cjk(150), 1}));
+                      PlanCase{"de", "ж" + Cjk(150) + "ж" + Cjk(150), 1}),
+    [](const ::testing::TestParamInfo<PlanCase>& info) {
+        return info.param.layout + std::to_string(info.index);
+    });
 
 TEST(WaylandKeymapTest, MoreForeignCharactersThanPlacesChangeTheKeymapMidway)
 {
