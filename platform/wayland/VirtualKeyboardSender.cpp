@@ -37,6 +37,14 @@ std::uint32_t Now()
 VirtualKeyboardSender::VirtualKeyboardSender(std::function<bool()> stopRequested)
     : stopRequested_(std::move(stopRequested))
 {
+    // The keyboard comes before the run starts and activates programs: when
+    // a seat gets its first keyboard after the focus moved, the focused
+    // window receives none of its keys.
+    try {
+        Connect();
+    } catch (const PlatformError&) {
+        // SendKeys tries again and says why.
+    }
 }
 
 VirtualKeyboardSender::~VirtualKeyboardSender()
@@ -63,9 +71,10 @@ std::string VirtualKeyboardSender::Connect()
         throw PlatformError("The compositor offers no virtual keyboard.");
     }
     // Read before the new keyboard takes the seat with a keymap of the
-    // compositor's choosing.
+    // compositor's choosing, which it then trades for the user's.
     std::string userKeymap = connection_->SeatKeymap();
     keyboard_ = wayland::CreateVirtualKeyboard(connection_->keyboards(), connection_->seat());
+    Restore(WaylandKeymap(userKeymap).Text());
     return userKeymap;
 }
 

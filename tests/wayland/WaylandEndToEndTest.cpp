@@ -198,6 +198,22 @@ TEST_F(WaylandEndToEndTest, KestrunRunsAProgramAndSitsInSwaybarsTray)
     EXPECT_TRUE(WaylandSession::WaitUntil([&] { return WaylandSession::HasWindow(kestrun); }, std::chrono::seconds(5)));
 }
 
+// A seat without a keyboard of its own, as on a kiosk: the sender, made as a
+// run begins, gives the seat a keyboard before the run activates a program.
+TEST(WaylandWithoutKeyboardTest, TypesIntoTheProgramARunActivates)
+{
+    WaylandSession session;
+    if (!session.ok())
+        GTEST_SKIP() << "No Wayland compositor here: " << session.failure();
+    VirtualKeyboardSender sender;
+    const fs::path first = session.folder() / "first.txt";
+    const pid_t recorder = session.StartRecorder(first, "first-recorder");
+    ASSERT_GT(session.StartRecorder(session.folder() / "second.txt", "second-recorder"), 0);
+    WaylandWindowActivator().Activate(recorder);
+    sender.SendKeys("Ωmega~", true);
+    EXPECT_EQ(WaylandSession::WaitForOutput(first, 7), "Ωmega\n");
+}
+
 TEST(WaylandWithoutTrayTest, KestrunShowsItsWindowWhenNoTrayHostRuns)
 {
     WaylandSession session(false);
