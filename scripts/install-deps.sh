@@ -12,6 +12,8 @@ PACKAGES="
   libx11-dev libxtst-dev libxres-dev libglib2.0-dev shared-mime-info
   desktop-file-utils appstream
   xvfb openbox xterm xdotool x11-xkb-utils trayer x11-utils
+  libwayland-dev libxkbcommon-dev wayland-protocols qt6-wayland
+  sway foot wtype dbus-bin dbus-daemon passwd
 "
 
 missing=""

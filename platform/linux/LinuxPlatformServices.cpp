@@ -7,6 +7,9 @@
 #include "platform/linux/PosixProgramStarter.h"
 #include "platform/linux/ThreadSleeper.h"
 #include "platform/linux/XTestKeySender.h"
+#include "platform/wayland/VirtualKeyboardSender.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandWindowActivator.h"
 
 namespace kestrun {
 
@@ -17,6 +20,13 @@ PlatformServices MakePlatformServices()
     services.programs = std::make_unique<PosixProgramStarter>();
     services.opener = std::make_unique<GioFileOpener>();
     services.sleeper = std::make_unique<ThreadSleeper>();
+    // A Wayland session types and activates through its compositor, even
+    // when Qt itself runs through XWayland: XTest reaches X programs only.
+    if (WaylandKeyboardAvailable()) {
+        services.windows = std::make_unique<WaylandWindowActivator>();
+        services.keys = std::make_unique<VirtualKeyboardSender>(&TerminationRequested);
+        return services;
+    }
     services.windows = std::make_unique<EwmhWindowActivator>();
     // The guardian starts with the first typing and watches as long as the
     // sender may hold borrowed key codes; a termination signal stops typing

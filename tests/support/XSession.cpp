@@ -94,6 +94,8 @@ XSession::XSession()
     setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    // Kestrun types through a Wayland compositor when one answers.
+    unsetenv("WAYLAND_DISPLAY");
     unsetenv("XAUTHORITY");
     setenv("LC_ALL", "C.UTF-8", 1);
     if (StartServer())

@@ -1,0 +1,117 @@
+#include "platform/wayland/ForeignToplevels.h"
+
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandProtocols.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+namespace kestrun {
+
+namespace {
+
+bool SameLetters(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+bool AppIdNames(const std::string& appId, const std::string& program)
+{
+    if (program.empty())
+        return false;
+    if (SameLetters(appId, program))
+        return true;
+    const std::size_t dot = appId.rfind('.');
+    return dot != std::string::npos && SameLetters(appId.substr(dot + 1), program);
+}
+
+std::vector<std::string> ProcessNames(long processId)
+{
+    std::vector<std::string> names;
+    const std::filesystem::path folder = "/proc/" + std::to_string(processId);
+    std::string comm;
+    if (std::ifstream in(folder / "comm"); std::getline(in, comm) && !comm.empty())
+        names.push_back(comm);
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink(folder / "exe", error);
+    if (!error && !exe.filename().empty() && exe.filename() != comm)
+        names.push_back(exe.filename().string());
+    return names;
+}
+
+ForeignToplevels::ForeignToplevels(WaylandConnection& connection) : connection_(connection)
+{
+    static const wayland::ToplevelHandleListener handleListener = {
+        [](void*, wl_proxy*, const char*) {},
+        [](void* data, wl_proxy* handle, const char* appId) {
+            auto* self = static_cast<ForeignToplevels*>(data);
+            for (Toplevel& toplevel : self->toplevels_)
+                if (toplevel.handle == handle)
+                    toplevel.appId = appId ? appId : "";
+        },
+        [](void*, wl_proxy*, wl_output*) {},
+        [](void*, wl_proxy*, wl_output*) {},
+        [](void*, wl_proxy*, wl_array*) {},
+        [](void*, wl_proxy*) {},
+        [](void*, wl_proxy*) {},
+    };
+    static const wayland::ToplevelManagerListener managerListener = {
+        [](void* data, wl_proxy*, wl_proxy* handle) {
+            auto* self = static_cast<ForeignToplevels*>(data);
+            self->toplevels_.push_back({handle, {}});
+            wl_proxy_add_listener(handle, reinterpret_cast<void (**)(void)>(
+                                              const_cast<wayland::ToplevelHandleListener*>(&handleListener)),
+                                  self);
+        },
+        [](void*, wl_proxy*) {},
+    };
+    manager_ = connection_.BindToplevels();
+    if (!manager_)
+        return;
+    wl_proxy_add_listener(
+        manager_, reinterpret_cast<void (**)(void)>(const_cast<wayland::ToplevelManagerListener*>(&managerListener)),
+        this);
+    // The first round trip brings the toplevels, the second their app ids.
+    connection_.RoundTrip();
+    connection_.RoundTrip();
+}
+
+ForeignToplevels::~ForeignToplevels()
+{
+    for (const Toplevel& toplevel : toplevels_)
+        wayland::DestroyToplevel(toplevel.handle);
+    if (manager_) {
+        wayland::StopToplevels(manager_);
+        wl_proxy_destroy(manager_);
+    }
+    wl_display_flush(connection_.display());
+}
+
+const ForeignToplevels::Toplevel* ForeignToplevels::Find(const std::vector<std::string>& programs) const
+{
+    for (const std::string& program : programs)
+        for (const Toplevel& toplevel : toplevels_)
+            if (AppIdNames(toplevel.appId, program))
+                return &toplevel;
+    return nullptr;
+}
+
+bool ForeignToplevels::Has(const std::vector<std::string>& programs) const { return Find(programs) != nullptr; }
+
+bool ForeignToplevels::Activate(const std::vector<std::string>& programs)
+{
+    const Toplevel* toplevel = Find(programs);
+    if (!toplevel || !connection_.seat())
+        return false;
+    wayland::ActivateToplevel(toplevel->handle, connection_.seat());
+    connection_.RoundTrip();
+    return true;
+}
+
+}  // namespace kestrun

@@ -1,0 +1,142 @@
+#include "platform/wayland/VirtualKeyboardSender.h"
+
+#include "platform/PlatformError.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandKeymap.h"
+#include "platform/wayland/WaylandProtocols.h"
+
+#include <chrono>
+#include <thread>
+
+namespace kestrun {
+
+namespace {
+
+// Keys written to the socket at once. A stroke is at most three requests of
+// at most 24 bytes; the batch stays well below the client library's 4 KiB
+// buffer, so nothing is written but whole batches, each of which ends with
+// every key up and no modifier held.
+constexpr std::size_t kBatch = 32;
+
+// The compositor passes keys on to the focused client as fast as they come,
+// and disconnects a client that falls so far behind that its socket fills
+// (some thousand keys). A text up to kBurst keys goes at once; longer ones
+// go on at a pace that every usual client keeps up with.
+constexpr std::size_t kBurst = 1024;
+constexpr auto kKeyInterval = std::chrono::microseconds(250);
+
+std::uint32_t Now()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+VirtualKeyboardSender::VirtualKeyboardSender(std::function<bool()> stopRequested)
+    : stopRequested_(std::move(stopRequested))
+{
+    // The keyboard comes before the run starts and activates programs: when
+    // a seat gets its first keyboard after the focus moved, the focused
+    // window receives none of its keys.
+    try {
+        Connect();
+    } catch (const PlatformError&) {
+        // SendKeys tries again and says why.
+    }
+}
+
+VirtualKeyboardSender::~VirtualKeyboardSender()
+{
+    if (keyboard_)
+        wayland::DestroyVirtualKeyboard(keyboard_);
+    if (connection_)
+        wl_display_flush(connection_->display());
+}
+
+std::string VirtualKeyboardSender::Connect()
+{
+    if (keyboard_ && wl_display_get_error(connection_->display()) == 0)
+        return connection_->SeatKeymap();
+    // A lost connection took the keyboard with it; only the proxy is left.
+    if (keyboard_)
+        wl_proxy_destroy(keyboard_);
+    keyboard_ = nullptr;
+    connection_ = WaylandConnection::Open();
+    if (!connection_)
+        throw PlatformError("No Wayland compositor answers.");
+    if (!connection_->keyboards() || !connection_->seat()) {
+        connection_.reset();
+        throw PlatformError("The compositor offers no virtual keyboard.");
+    }
+    // Read before the new keyboard takes the seat with a keymap of the
+    // compositor's choosing, which it then trades for the user's.
+    std::string userKeymap = connection_->SeatKeymap();
+    keyboard_ = wayland::CreateVirtualKeyboard(connection_->keyboards(), connection_->seat());
+    Restore(WaylandKeymap(userKeymap).Text());
+    return userKeymap;
+}
+
+void VirtualKeyboardSender::SetModifiers(std::uint32_t modifiers)
+{
+    if (modifiers == modifiers_)
+        return;
+    // Nothing latched, nothing locked, the first group: each character types
+    // itself whatever Caps Lock or the user's group is.
+    wayland::SendModifiers(keyboard_, modifiers, 0, 0, 0);
+    modifiers_ = modifiers;
+}
+
+void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool)
+{
+    const WaylandKeymap layout(Connect());
+    const WaylandTypingPlan plan = layout.Plan(strokes);
+    if (!plan.ok())
+        throw PlatformError(plan.error);
+
+    try {
+        const auto start = std::chrono::steady_clock::now();
+        std::size_t keymap = 0;
+        wayland::UploadKeymap(keyboard_, plan.keymaps[keymap]);
+        modifiers_ = 0;
+        for (std::size_t i = 0; i < plan.steps.size(); ++i) {
+            // Hook for the process's termination signals: typing ends at the next key.
+            if (stopRequested_ && stopRequested_())
+                throw PlatformError("Typing was stopped.");
+            const WaylandKeyStep& step = plan.steps[i];
+            if (step.keymap != keymap) {
+                SetModifiers(0);
+                connection_->RoundTrip();
+                wayland::UploadKeymap(keyboard_, plan.keymaps[keymap = step.keymap]);
+            }
+            SetModifiers(step.modifiers);
+            const std::uint32_t time = Now();
+            wayland::SendKey(keyboard_, time, step.code, WL_KEYBOARD_KEY_STATE_PRESSED);
+            wayland::SendKey(keyboard_, time, step.code, WL_KEYBOARD_KEY_STATE_RELEASED);
+            if ((i + 1) % kBatch == 0) {
+                SetModifiers(0);
+                connection_->Flush();
+                connection_->RoundTrip();
+                if (i + 1 > kBurst)
+                    std::this_thread::sleep_until(start + (i + 1 - kBurst) * kKeyInterval);
+            }
+        }
+    } catch (...) {
+        Restore(layout.Text());
+        throw;
+    }
+    // Returning after the round trip means the compositor has handled every
+    // key, in order, before the keymap went back.
+    Restore(layout.Text());
+}
+
+void VirtualKeyboardSender::Restore(const std::string& keymap)
+{
+    if (wl_display_get_error(connection_->display()) != 0)
+        return;
+    SetModifiers(0);
+    wayland::UploadKeymap(keyboard_, keymap);
+    connection_->RoundTrip();
+}
+
+}  // namespace kestrun

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/KeySender.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+struct wl_proxy;
+
+namespace kestrun {
+
+class WaylandConnection;
+
+/// Types key sequences through a virtual keyboard of the Wayland compositor
+/// (zwp_virtual_keyboard_v1), into whatever has the keyboard focus.
+///
+/// Each sequence is planned whole before its first key: the keymap the
+/// keyboard gets is the user's layout plus every keysym the sequence needs,
+/// uploaded once (more often only for a text with more distinct foreign
+/// characters than free key codes). Once the keys are typed, or typing fails
+/// or is stopped, the keyboard gets the user's keymap back. The virtual
+/// keyboard goes with the connection, so a Kestrun that dies leaves no key of
+/// it down.
+class VirtualKeyboardSender : public KeySender {
+public:
+    /// Typing stops at the next key once `stopRequested` says so.
+    explicit VirtualKeyboardSender(std::function<bool()> stopRequested = nullptr);
+    ~VirtualKeyboardSender() override;
+
+    void SendKeys(const std::vector<KeyStroke>& strokes, bool wait) override;
+
+private:
+    /// Connects when not connected yet; the user's keymap.
+    std::string Connect();
+    void SetModifiers(std::uint32_t modifiers);
+    void Restore(const std::string& keymap);
+
+    std::function<bool()> stopRequested_;
+    std::unique_ptr<WaylandConnection> connection_;
+    wl_proxy* keyboard_ = nullptr;
+    std::uint32_t modifiers_ = 0;
+};
+
+}  // namespace kestrun

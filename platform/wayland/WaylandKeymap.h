@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/KeyStroke.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct xkb_context;
+struct xkb_keymap;
+
+namespace kestrun {
+
+/// One key to type on a virtual keyboard.
+struct WaylandKeyStep {
+    std::uint32_t code = 0;       // evdev code: the xkb key code less 8
+    std::uint32_t modifiers = 0;  // xkb modifier mask held while it goes down and up
+    std::size_t keymap = 0;       // the keymap (of the plan) it is typed with
+};
+
+/// A whole sequence planned for a virtual keyboard: the keymaps to upload, in
+/// order, and the keys. Each keymap is the user's layout plus the keysyms the
+/// layout lacks; as a rule there is one.
+struct WaylandTypingPlan {
+    std::vector<std::string> keymaps;
+    std::vector<WaylandKeyStep> steps;
+    std::string error;  // why the sequence cannot be typed; then nothing else
+
+    bool ok() const { return error.empty(); }
+};
+
+/// The user's keyboard layout as xkbcommon reads it, and the keymaps that
+/// extend it with the keysyms a sequence needs.
+class WaylandKeymap {
+public:
+    /// Reads a keymap in the xkb text format, as a compositor hands it out.
+    /// An empty text takes xkbcommon's defaults (XKB_DEFAULT_LAYOUT and the
+    /// like). Throws PlatformError when the text cannot be read.
+    explicit WaylandKeymap(const std::string& text);
+    ~WaylandKeymap();
+    WaylandKeymap(const WaylandKeymap&) = delete;
+    WaylandKeymap& operator=(const WaylandKeymap&) = delete;
+
+    /// The user's keymap: what the keyboard gets back once typing ends.
+    const std::string& Text() const { return text_; }
+
+    /// xkbcommon's own writing of it: two keymaps are the same when these are.
+    const std::string& Canonical() const { return canonical_; }
+
+    /// Key codes that produce nothing in this layout, or only multimedia and
+    /// vendor keysyms, below 256 so that X programs under XWayland can read
+    /// them too. Each carries two keysyms while typing.
+    std::size_t FreeCodes() const { return freeCodes_.size(); }
+
+    /// Plans the strokes: the first group of the layout types what it has,
+    /// the free codes take the rest, in as few keymaps as they allow.
+    WaylandTypingPlan Plan(const std::vector<KeyStroke>& strokes) const;
+
+private:
+    struct Choice {
+        std::uint32_t code = 0;  // xkb key code
+        std::uint32_t modifiers = 0;
+    };
+
+    void IndexLayout();
+    bool Borrowable(std::uint32_t code) const;
+    std::uint32_t Mask(const char* name) const;
+    std::string Extended(const std::vector<unsigned long>& slotKeysyms) const;
+
+    xkb_context* context_ = nullptr;
+    xkb_keymap* keymap_ = nullptr;
+    std::string text_;
+    std::string canonical_;  // which the extensions edit
+    std::map<unsigned long, Choice> byKeysym_;
+    std::map<char32_t, Choice> byCharacter_;
+    std::vector<std::uint32_t> freeCodes_;
+    std::vector<std::string> freeNames_;  // empty where the code has no name yet
+    std::uint32_t shift_ = 0, control_ = 0, alt_ = 0;
+};
+
+}  // namespace kestrun

@@ -1,0 +1,107 @@
+#include "platform/wayland/WaylandWindowActivator.h"
+
+#include "platform/PlatformError.h"
+#include "platform/linux/ProcessTree.h"
+#include "platform/wayland/CompositorIpc.h"
+#include "platform/wayland/ForeignToplevels.h"
+#include "platform/wayland/WaylandConnection.h"
+
+#include <cstdlib>
+#include <thread>
+
+namespace kestrun {
+
+namespace {
+
+bool Runs(const char* compositorVariable)
+{
+    const char* value = std::getenv(compositorVariable);
+    return value && *value;
+}
+
+std::vector<std::string> FamilyNames(const std::vector<long>& family)
+{
+    std::vector<std::string> names;
+    for (long pid : family)
+        for (std::string& name : ProcessNames(pid))
+            names.push_back(std::move(name));
+    return names;
+}
+
+// The first of `family` that owns a window in the compositor's listing.
+std::optional<long> FirstWithWindow(const std::vector<long>& family, const std::optional<std::string>& listing)
+{
+    if (!listing)
+        return std::nullopt;
+    const std::set<long> owners = PidsInJson(*listing);
+    for (long pid : family)
+        if (owners.count(pid))
+            return pid;
+    return std::nullopt;
+}
+
+std::optional<long> SwayWindowOwner(const std::vector<long>& family)
+{
+    return FirstWithWindow(family, SwayRequest(SwayMessage::GetTree, ""));
+}
+
+std::optional<long> HyprlandWindowOwner(const std::vector<long>& family)
+{
+    return FirstWithWindow(family, HyprlandRequest("j/clients"));
+}
+
+bool HasWindow(const std::vector<long>& family)
+{
+    if (Runs("SWAYSOCK"))
+        return SwayWindowOwner(family).has_value();
+    if (Runs("HYPRLAND_INSTANCE_SIGNATURE"))
+        return HyprlandWindowOwner(family).has_value();
+    const auto connection = WaylandConnection::Open();
+    return connection && ForeignToplevels(*connection).Has(FamilyNames(family));
+}
+
+}  // namespace
+
+void WaylandWindowActivator::Activate(std::int32_t taskId)
+{
+    if (taskId <= 0)
+        throw PlatformError("No program was started.");
+    const std::vector<long> family = ProcessFamily(taskId);
+    if (family.empty())
+        throw PlatformError("The program has ended.");
+    // The process id is the only value that goes into a command.
+    if (Runs("SWAYSOCK")) {
+        const auto owner = SwayWindowOwner(family);
+        const auto reply = owner ? SwayRequest(SwayMessage::RunCommand, "[pid=" + std::to_string(*owner) + "] focus")
+                                 : std::nullopt;
+        if (reply && reply->find("\"success\": true") != std::string::npos)
+            return;
+    } else if (Runs("HYPRLAND_INSTANCE_SIGNATURE")) {
+        const auto owner = HyprlandWindowOwner(family);
+        if (owner && HyprlandRequest("dispatch focuswindow pid:" + std::to_string(*owner)) == "ok")
+            return;
+    } else if (const auto connection = WaylandConnection::Open();
+               connection && ForeignToplevels(*connection).Activate(FamilyNames(family))) {
+        return;
+    }
+    throw PlatformError("The program has no window.");
+}
+
+bool WaylandWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit)
+{
+    if (taskId <= 0)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const std::vector<long> family = ProcessFamily(taskId);
+        if (family.empty())
+            return false;
+        if (HasWindow(family))
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+}  // namespace kestrun

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/WindowActivator.h"
+
+namespace kestrun {
+
+/// Brings a started program's window to the front on a Wayland compositor:
+/// through sway's IPC ("[pid=N] focus") or Hyprland's ("focuswindow pid:N")
+/// where one of them runs the session, otherwise through the foreign toplevel
+/// manager of wlroots compositors, by the program's app id. The process
+/// itself comes first, then the processes it started.
+class WaylandWindowActivator : public WindowActivator {
+public:
+    void Activate(std::int32_t taskId) override;
+    bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override;
+};
+
+}  // namespace kestrun
