@@ -136,52 +136,37 @@ TEST_F(MainWindowFixture, WithoutATrayTheWindowShowsAtStartAndOnlyMinimises)
 
 TEST_F(MainWindowFixture, StartUpFailuresAreFatalReports)
 {
-    const auto start = [this](bool withDocument, bool withImage) {
+    for (const bool withDocument : {false, true}) {
         if (withDocument)
             WriteDocument({});
         window = std::make_unique<frmMain>(MainWindowContext{
             folder.path(), reporter, dialogs, [this] { return services.Services(); }, [] { return true; }});
-        if (!withImage)
-            window->trayImage = QIcon();
-        return window->Form_Load();
-    };
-    EXPECT_FALSE(start(false, true));
-    ASSERT_EQ(reporter.reports.size(), 1u);
+        window->trayImage = withDocument ? QIcon() : window->trayImage;
+        EXPECT_FALSE(window->Form_Load());
+        EXPECT_TRUE(area.calls.empty()) << "no icon";
+    }
+    ASSERT_EQ(reporter.reports.size(), 2u);
     EXPECT_EQ(reporter.reports[0].text, "Error: -2146697210\n[Kestrun.xml] File Not Found");
-    EXPECT_TRUE(area.calls.empty()) << "no icon before the document is read";
-
-    reporter.reports.clear();
-    EXPECT_FALSE(start(true, false));
-    ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].text, "Error: -1\nCSysTray - No Icon Specified");
+    EXPECT_EQ(reporter.reports[1].text, "Error: -1\nCSysTray - No Icon Specified");
 }
 
-TEST_F(MainWindowFixture, TrayEventsShowTheWindowAndPopUpTheMenu)
+TEST_F(MainWindowFixture, TrayShowsAndHideHidesSavingOnlyWhenDirty)
 {
-    Load({kThreeTasks});
+    Load({kThreeTasks, {"Second", {}}});
+    const std::string original = folder.Read("Kestrun.xml");
     w().Form_MouseMove(7755, 0);  // right button released over the icon
     EXPECT_TRUE(w().mnuPopUpTray->isVisible());
     w().mnuPopUpTray->hide();
     EXPECT_FALSE(w().isVisible());
-    w().Form_MouseMove(7725, 0);
+    w().Form_MouseMove(7725, 0);  // double click
     EXPECT_TRUE(w().isVisible());
-    w().cmdClose->click();
-    EXPECT_FALSE(w().isVisible());
-    w().mnuPopUpOpen->trigger();
-    EXPECT_TRUE(w().isVisible());
-}
-
-TEST_F(MainWindowFixture, HideSavesOnlyWhenDirtyAndKeepsPositionSelectionAndIcon)
-{
-    Load({kThreeTasks, {"Second", {}}});
-    const std::string original = folder.Read("Kestrun.xml");
-    Show();
     w().cboPrograms->setCurrentIndex(1);
     const QPoint position = w().pos();
     w().cmdClose->click();
     EXPECT_FALSE(w().isVisible());
     EXPECT_EQ(folder.Read("Kestrun.xml"), original);
-    w().ShowForm();
+    w().mnuPopUpOpen->trigger();
+    EXPECT_TRUE(w().isVisible());
     EXPECT_EQ(w().pos(), position);
     EXPECT_EQ(w().SelectedProgramName(), "Second");
 
@@ -189,7 +174,7 @@ TEST_F(MainWindowFixture, HideSavesOnlyWhenDirtyAndKeepsPositionSelectionAndIcon
     w().cmdClose->click();
     EXPECT_FALSE(gDocumentDirty);
     EXPECT_NE(folder.Read("Kestrun.xml"), original);
-    EXPECT_EQ(area.calls, Calls{"add Kestrun"});
+    EXPECT_EQ(area.calls, Calls{"add Kestrun"}) << "the icon stays";
 }
 
 TEST_F(MainWindowFixture, TheCloseBoxAsksAndOnYesSavesStoresThePositionAndRemovesTheIcon)

@@ -39,21 +39,6 @@ protected:
     }
 };
 
-TEST_F(TaskEditor, NewOpensModelessWithOpenFileChosenAndTheFocusInItsField)
-{
-    OpenNew();
-    QWidget& editor = *w().TaskEditor();
-    EXPECT_EQ(editor.windowTitle(), "Kestrun");
-    EXPECT_FALSE(editor.isModal());
-    EXPECT_FALSE(gEditingTask);
-    EXPECT_TRUE(Checked("optFile"));
-    EXPECT_TRUE(Shown("fraFile"));
-    EXPECT_FALSE(Shown("fraWait") || Shown("fraKeystrokes"));
-    EXPECT_EQ(Text("txtFile") + Text("txtWait") + Text("txtKeystrokes"), "");
-    EXPECT_EQ(editor.focusWidget(), &Field("txtFile"));
-    EXPECT_TRUE(In<QPushButton>("cmdOK").isDefault());
-}
-
 TEST_F(TaskEditor, NewAddsTheTaskEnabledAtTheEndOfTheSelectedProgram)
 {
     const struct {
@@ -126,24 +111,32 @@ TEST_F(TaskEditor, RefusesEmptyOrUselessFieldsAndStaysOpenUnchanged)
     }
 }
 
-TEST_F(TaskEditor, EditFillsTheFieldOfTheRowsType)
+// New opens empty on Open File; Edit on the row's type and value (row 0: New).
+TEST_F(TaskEditor, OpensModelessOnTheTypeAndFieldOfTheTask)
 {
     const struct {
         int row;
         const char *option, *field, *text;
     } cases[] = {
+        {0, "optFile", "txtFile", ""},
         {1, "optFile", "txtFile", "/usr/bin/xterm"},
         {2, "optWait", "txtWait", "5"},
         {3, "optKeystrokes", "txtKeystrokes", "ls~"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);
-        OpenEdit(c.row);
-        EXPECT_TRUE(gEditingTask);
+        c.row ? OpenEdit(c.row) : OpenNew();
+        const QWidget& editor = *w().TaskEditor();
+        EXPECT_EQ(editor.windowTitle(), "Kestrun");
+        EXPECT_FALSE(editor.isModal());
+        EXPECT_EQ(gEditingTask, c.row != 0);
         EXPECT_TRUE(Checked(c.option));
-        EXPECT_TRUE(Shown(std::string(c.field).replace(0, 3, "fra").c_str()));
+        const std::string frame = std::string("fra") + (c.field + 3);
+        for (const char* other : {"fraFile", "fraWait", "fraKeystrokes"})
+            EXPECT_EQ(Shown(other), frame == other) << other;
         EXPECT_EQ(Text("txtFile") + Text("txtWait") + Text("txtKeystrokes"), c.text);
-        EXPECT_EQ(w().TaskEditor()->focusWidget(), &Field(c.field));
+        EXPECT_EQ(editor.focusWidget(), &Field(c.field));
+        EXPECT_TRUE(In<QPushButton>("cmdOK").isDefault());
         Click("cmdCancel");
         EXPECT_FALSE(gEditingTask);
     }
@@ -285,13 +278,13 @@ TEST_F(TaskEditor, OkWithNothingChosenInTheMainWindowSaysSoAndChangesNothing)
     }
 }
 
-TEST_F(TaskEditor, BrowseOffersApplicationsFirstAndKeepsTheTextOnCancel)
+TEST_F(TaskEditor, BrowseOffersApplicationsFirstAndHelpOpensThePageOrSaysWhyNot)
 {
     OpenNew();
     Field("txtFile").setText("/old/path");
     dialogs.files = {std::nullopt, "/opt/tools/Setup.EXE"};
     Click("cmdBrowse");
-    EXPECT_EQ(Text("txtFile"), "/old/path");
+    EXPECT_EQ(Text("txtFile"), "/old/path") << "cancelled";
     ASSERT_EQ(dialogs.lastFilters.size(), 2u);
     EXPECT_EQ(dialogs.lastFilters[0].label, "Applications");
     EXPECT_EQ(dialogs.lastFilters[0].patterns, Rows{"*.exe"});
@@ -299,13 +292,8 @@ TEST_F(TaskEditor, BrowseOffersApplicationsFirstAndKeepsTheTextOnCancel)
     EXPECT_EQ(dialogs.shown.back().title, "");
     Click("cmdBrowse");
     EXPECT_EQ(Text("txtFile"), "/opt/tools/Setup.EXE");
-    EXPECT_TRUE(Open());
-}
 
-TEST_F(TaskEditor, HelpOpensThePageBesideTheProgramOrSaysWhyNot)
-{
     const std::string page = (folder / "KeystrokesHelp.htm").string();
-    OpenNew();
     Click("optKeystrokes");
     Click("cmdKeyHelp");
     services.unopenable = {page};
@@ -313,7 +301,7 @@ TEST_F(TaskEditor, HelpOpensThePageBesideTheProgramOrSaysWhyNot)
     EXPECT_EQ(services.log, (Rows{"open " + page, "open " + page}));
     ASSERT_EQ(Messages(), Rows{"An Error has occurred trying to open the [KeystrokesHelp.htm] file.\r\n"
                                "Make sure this file is named correctly and in the same folder as [Kestrun.exe]"});
-    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(dialogs.shown.back().icon, MessageIcon::Critical);
     EXPECT_TRUE(Open());
 }
 
