@@ -21,10 +21,7 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 namespace kestrun::test {
 
@@ -125,6 +122,7 @@ protected:
         std::vector<std::string> entries;
         for (int i = 0; i < window->cboPrograms->count(); ++i)
             entries.push_back(window->cboPrograms->itemText(i).toStdString());
+        EXPECT_EQ(entries, gTaskDocument->ProgramNames()) << "the selector lists the document's programs";
         return entries;
     }
 
