@@ -123,7 +123,7 @@ TEST_F(TrayTest, NotifyDecodesTwipsAndPixels)
         {kScaleModeTwips, 7740, 0, {}},                          // 516: nothing
         {kScaleModeTwips, 7717.5, 0, {}},                        // 514.5: halves go to the even 514
         {kScaleModeTwips, 7732.5, 0, {}},                        // 515.5: to 516
-        {kScaleModePixels, 515, 0, {"foreground", "show"}},
+        {kScaleModePixels, 514.6, 0, {"foreground", "show"}},  // to the nearest
         {kScaleModePixels, 517.4, 0, {"foreground", "popup PopUp Tray"}},
     };
     for (const Case& test : cases) {
