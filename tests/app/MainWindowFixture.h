@@ -63,16 +63,16 @@ protected:
 
     void WriteDocument(const std::vector<ProgramSpec>& programs)
     {
-        std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/"
-                           "XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\"><program><name>Kestrun Template"
-                           "</name><tasks><task index=\"1\"><type>Open File</type><value/><enabled>True</enabled>"
-                           "</task></tasks></program>";
+        std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<programs xmlns:xsi=\"http://www.w3.org/"
+                           "2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\"><program><name>"
+                           "Kestrun Template</name><tasks><task index=\"1\"><type>Open File</type><value/><enabled>"
+                           "True</enabled></task></tasks></program>";
         for (const ProgramSpec& program : programs) {
             text += "<program><name>" + program.name + "</name><tasks>";
             int index = 1;
             for (const TaskRow& task : program.tasks)
-                text += "<task index=\"" + std::to_string(index++) + "\"><type>" + task.type + "</type><value>" + task.value +
-                        "</value><enabled>" + task.enabled + "</enabled></task>";
+                text += "<task index=\"" + std::to_string(index++) + "\"><type>" + task.type + "</type><value>" +
+                        task.value + "</value><enabled>" + task.enabled + "</enabled></task>";
             text += "</tasks></program>";
         }
         folder.Write("Kestrun.xml", text + "</programs>\n");
@@ -106,7 +106,8 @@ protected:
     void PressRow(int row, Qt::MouseButton button = Qt::LeftButton)
     {
         TaskListView& list = *window->lstTasks;
-        const int y = row ? list.visualItemRect(list.topLevelItem(row - 1)).center().y() : list.viewport()->height() - 3;
+        const int y =
+            row ? list.visualItemRect(list.topLevelItem(row - 1)).center().y() : list.viewport()->height() - 3;
         QTest::mousePress(list.viewport(), button, {}, QPoint(list.columnViewportPosition(1) + 10, y));
     }
 
