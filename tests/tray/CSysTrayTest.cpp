@@ -77,24 +77,6 @@ TEST_F(TrayTest, TheIconIsAddedOnceChangedWhileInTheTrayAndRemoved)
     EXPECT_EQ(tray.FormToShow(), &form);  // falls back to the parent on adding
 }
 
-TEST_F(TrayTest, TheTipKeepsItsFirst64Characters)
-{
-    tray.SetTrayTip(std::string(70, 'x'));
-    tray.SetParentForm(&form);
-    tray.SetTrayIcon(Icon());
-    tray.SetInTray(true);
-    EXPECT_EQ(area.calls, Calls{"add " + std::string(64, 'x')});
-}
-
-TEST_F(TrayTest, OnlyAnIconIsAccepted)
-{
-    tray.SetTrayIcon(Icon());
-    const qint64 first = tray.TrayIcon()->Handle.cacheKey();
-    tray.SetTrayIcon(TrayPicture{kPicTypeBitmap, QIcon(QPixmap(16, 16))});
-    EXPECT_EQ(tray.TrayIcon()->Handle.cacheKey(), first);
-    EXPECT_EQ(tray.Record().hIcon.cacheKey(), first);
-}
-
 TEST_F(TrayTest, AddingWithoutParentOrIconRaisesAndStillCountsAsInTray)
 {
     EXPECT_EQ(ErrorOf([&] { tray.SetInTray(true); }), "-1|CSysTray:AddIcon|CSysTray - No Parent Form Specified");
@@ -119,10 +101,10 @@ TEST_F(TrayTest, NotifyDecodesTwipsAndPixels)
     const Case cases[] = {
         {kScaleModeTwips, 7725, 0, {"foreground", "show"}},
         {kScaleModeTwips, 7755, 0, {"foreground", "popup PopUp Tray"}},
-        {kScaleModeTwips, 7725, 1, {}},                          // not a tray event
-        {kScaleModeTwips, 7740, 0, {}},                          // 516: nothing
-        {kScaleModeTwips, 7717.5, 0, {}},                        // 514.5: halves go to the even 514
-        {kScaleModeTwips, 7732.5, 0, {}},                        // 515.5: to 516
+        {kScaleModeTwips, 7725, 1, {}},                        // not a tray event
+        {kScaleModeTwips, 7740, 0, {}},                        // 516: nothing
+        {kScaleModeTwips, 7717.5, 0, {}},                      // 514.5: halves go to the even 514
+        {kScaleModeTwips, 7732.5, 0, {}},                      // 515.5: to 516
         {kScaleModePixels, 514.6, 0, {"foreground", "show"}},  // to the nearest
         {kScaleModePixels, 517.4, 0, {"foreground", "popup PopUp Tray"}},
     };
