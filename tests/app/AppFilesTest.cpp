@@ -95,15 +95,16 @@ TEST_F(AppFilesTest, MissingExampleIsReportedAndChangesNothing)
 // shared files; the executable's folder when neither has them.
 TEST_F(AppFilesTest, SchemaAndHelpPageAreFoundBesideTheExecutableFirst)
 {
-    for (const auto& [holders, expected] : std::vector<std::pair<std::vector<const char*>, const char*>>{
-             {{"bin", "share"}, "bin"}, {{}, "bin"}, {{"share"}, "share"}}) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"bin", "share"}, "bin"}, {{}, "bin"}, {{"share"}, "share"}};
+    for (const auto& [holders, expected] : cases) {
         SCOPED_TRACE(expected);
-        for (const char* folder : {"bin", "share"})
+        for (const char* folder : {"bin/", "share/"})
             for (const char* name : {"Kestrun.xsd", "KeystrokesHelp.htm"})
-                fs::remove(temp / folder / name);
-        for (const char* folder : holders)
+                fs::remove(temp / (folder + std::string(name)));
+        for (const std::string& folder : holders)
             for (const char* name : {"/Kestrun.xsd", "/KeystrokesHelp.htm"})
-                temp.Write(folder + std::string(name), "x");
+                temp.Write(folder + name, "x");
         const std::optional<AppFiles> files = Locate();
         EXPECT_EQ(files->schemaFile, temp / expected / "Kestrun.xsd");
         EXPECT_EQ(files->helpFolder, temp / expected);

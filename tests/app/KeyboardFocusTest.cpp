@@ -1,12 +1,11 @@
-// Where the keyboard goes after the task editor's own dialogs close, and what
-// the program selector's edit field selects.
+// The application's real dialogs, where the keyboard goes after the task
+// editor's own dialogs close, and what the program selector's field selects.
 #include "app/QtDialogs.h"
 #include "tests/app/MainWindowFixture.h"
 
 #include <QDialog>
-#include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
-#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -51,17 +50,10 @@ protected:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
-        gEditingTask = false;
         realDialogs = &qtDialogs;
         Load({kThreeTasks, {"Second", {}}});
         qtDialogs.SetOwner(window.get());
         ShowActive(w());
-    }
-
-    void TearDown() override
-    {
-        MainWindowFixture::TearDown();
-        gEditingTask = false;
     }
 
     static void ShowActive(QWidget& target)
@@ -85,21 +77,13 @@ TEST_F(KeyboardFocus, TheEditorsMessagesBelongToItAndGiveItTheKeyboardBack)
     ASSERT_NE(editor, nullptr);
     ShowActive(*editor);
 
-    const auto click = [editor](const char* name) {
-        return [editor, name] { editor->findChild<QPushButton*>(QString::fromLatin1(name))->click(); };
-    };
-    const std::pair<const char*, std::function<void()>> cases[] = {
-        {"OK refused", click("cmdOK")},
-        {"Browse cancelled", click("cmdBrowse")},
-        {"Help page missing", [editor] {
-             editor->findChild<QRadioButton*>(QStringLiteral("optKeystrokes"))->click();
-             editor->findChild<QPushButton*>(QStringLiteral("cmdKeyHelp"))->click();
-         }},
-    };
-    for (const auto& [what, action] : cases) {
-        SCOPED_TRACE(what);
+    // OK refused, Browse cancelled, the help page missing.
+    for (const char* button : {"cmdOK", "cmdBrowse", "cmdKeyHelp"}) {
+        SCOPED_TRACE(button);
         ModalAnswer answer(Reject);
-        action();
+        if (std::string(button) == "cmdKeyHelp")
+            Click("optKeystrokes");
+        Click(button);
         Settle();
         ASSERT_TRUE(answer.shown);
         EXPECT_EQ(answer.owner, editor);
@@ -122,26 +106,18 @@ TEST_F(KeyboardFocus, TheEditorsMessagesBelongToItAndGiveItTheKeyboardBack)
 TEST_F(MainWindowFixture, TypedTextThatNamesNoEntrySelectsNone)
 {
     Load({kThreeTasks, {"Second", {{"Wait", "1", "True"}}}});
-    services.executables = {"/usr/bin/xterm"};
     Show();
     const std::string original = folder.Read("Kestrun.xml");
-    QLineEdit* field = w().cboPrograms->lineEdit();
-    const auto type = [field](const char* text) {
-        field->selectAll();
-        QTest::keyClicks(field, QString::fromLatin1(text));
-    };
     const auto launchAsksForAProgram = [this] {
         dialogs.shown.clear();
         w().cmdLaunch->click();
-        return dialogs.shown.size() == 1 && dialogs.shown[0].text == "Please select a program." &&
-               w().isVisible() && services.log.empty();
+        return Messages() == Calls{"Please select a program."} && w().isVisible() && services.log.empty();
     };
     for (const char* typed : {"Nowhere", "Three 2"}) {
         SCOPED_TRACE(typed);
-        type(typed);
+        TypeProgram(typed);
         EXPECT_EQ(w().cboPrograms->currentText().toStdString(), typed);
         EXPECT_EQ(w().SelectedProgramName(), "");
-        EXPECT_EQ(w().SelectedProgram(), std::nullopt);
         EXPECT_TRUE(launchAsksForAProgram());
 
         // The program and task commands ask nothing and change nothing.
@@ -156,16 +132,43 @@ TEST_F(MainWindowFixture, TypedTextThatNamesNoEntrySelectsNone)
     }
     EXPECT_EQ(folder.Read("Kestrun.xml"), original);
 
-    // The listed program's own name selects it again.
-    type("Three");
+    // The listed program's own name selects it again, another's does not;
+    // picking an entry from the list selects it as ever.
+    TypeProgram("Three");
     EXPECT_EQ(w().SelectedProgramName(), "Three");
-    // Another program's name does not run the listed one.
-    type("Second");
+    TypeProgram("Second");
     EXPECT_TRUE(launchAsksForAProgram());
-    // Picking an entry from the list selects it as ever.
     w().cboPrograms->setCurrentIndex(1);
     EXPECT_EQ(w().SelectedProgramName(), "Second");
     EXPECT_EQ(w().lstTasks->RowCount(), 1);
+}
+
+TEST(QtDialogsTest, AQuestionHasTheApplicationTitleAndYesAsDefault)
+{
+    Application();
+    QtDialogs dialogs;
+    std::string seen;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        ASSERT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        ASSERT_EQ(box->icon(), QMessageBox::Question);
+        seen = box->windowTitle().toStdString() + "|" + box->text().toStdString() + "|" +
+               box->defaultButton()->text().remove('&').toStdString();
+        box->defaultButton()->click();
+    });
+    EXPECT_EQ(dialogs.Message("Quit Kestrun?", MessageButtons::YesNo, MessageIcon::Question), MessageAnswer::Yes);
+    EXPECT_EQ(seen, "Kestrun|Quit Kestrun?|Yes");
+
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    EXPECT_EQ(dialogs.Input("Enter New Program Name:", "New Program", ""), std::nullopt) << "cancelled";
+}
+
+TEST(QtDialogsTest, FilterText)
+{
+    EXPECT_EQ(FilterText({{"Applications", {"*.exe"}}, {"All Files", {"*.*", "*"}}}),
+              "Applications (*.exe);;All Files (*.* *)");
+    EXPECT_EQ(FilterText({}), "");
 }
 
 }  // namespace

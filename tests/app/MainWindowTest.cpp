@@ -1,216 +1,172 @@
-// The main window as a frame: its controls, start-up, tray, hiding and quitting.
+// The main window as a frame: captions, start-up, tray, Help menu, hiding,
+// quitting and "Launch It !".
 #include "tests/app/MainWindowFixture.h"
 
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QTimer>
 
 namespace kestrun::test {
 namespace {
 
 using Calls = std::vector<std::string>;
 
-TEST_F(MainWindowFixture, ControlsCaptionsAndGeometry)
+Calls Entries(const QMenu& menu)
+{
+    Calls entries;
+    for (QAction* action : menu.actions())
+        entries.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+    return entries;
+}
+
+TEST_F(MainWindowFixture, CaptionsAndMenus)
 {
     Load({});
     Show();
-    EXPECT_EQ(w().windowTitle().toStdString(), "Kestrun by Quillon Works Software");
-    EXPECT_EQ(w().objectName().toStdString(), "frmMain");
-    // 6615 x 6345 twips at 15 twips per pixel.
-    ASSERT_DOUBLE_EQ(w().TwipsPerPixelX(), 15);
-    EXPECT_EQ(w().centralWidget()->size(), QSize(441, 423));
-    EXPECT_EQ(w().minimumSize(), w().maximumSize());
-    EXPECT_EQ(w().cmdLaunch->geometry(), QRect(304, 24, 105, 65));
-    EXPECT_EQ(w().cmdMoveDown->geometry(), QRect(336, 208, 73, 25));
-
-    const std::pair<QAbstractButton*, const char*> captions[] = {
-        {w().cmdAddProgram, "New..."}, {w().cmdDeleteProgram, "Delete"}, {w().cmdEditProgram, "Edit..."},
-        {w().cmdAddTask, "New..."},    {w().cmdDeleteTask, "Delete"},    {w().cmdEditTask, "Edit..."},
-        {w().cmdMoveUp, "Move Up"},    {w().cmdMoveDown, "Move Down"},   {w().cmdExit, "Quit"},
-        {w().cmdClose, "Hide"}};
-    for (const auto& [button, caption] : captions)
-        EXPECT_EQ(button->text().toStdString(), caption);
-    EXPECT_EQ(w().lblLaunchCaption->text().toStdString(), "Launch It !");
-    EXPECT_TRUE(w().lblLaunchCaption->font().bold());
+    Calls captions;
+    for (QAbstractButton* button : {w().cmdAddProgram, w().cmdDeleteProgram, w().cmdEditProgram, w().cmdAddTask,
+                                    w().cmdDeleteTask, w().cmdEditTask, w().cmdMoveUp, w().cmdMoveDown, w().cmdExit,
+                                    w().cmdClose})
+        captions.push_back(button->text().toStdString());
+    for (const QString& text : {w().windowTitle(), w().lblLaunchCaption->text(), w().fraPrograms->title(),
+                                w().fraTasks->title(), w().lstTasks->headerItem()->text(0),
+                                w().lstTasks->headerItem()->text(1), w().lstTasks->headerItem()->text(2),
+                                w().mnuHelp->title(), w().mnuEnabled->text()})
+        captions.push_back(text.toStdString());
+    EXPECT_EQ(captions, (Calls{"New...", "Delete", "Edit...", "New...", "Delete", "Edit...", "Move Up", "Move Down",
+                               "Quit", "Hide", "Kestrun by Quillon Works Software", "Launch It !", "Programs:",
+                               "Tasks:", "Type", "Value", "Enabled", "&Help", "Enabled"}));
     EXPECT_TRUE(w().cmdLaunch->isDefault());
-    EXPECT_EQ(w().fraPrograms->title().toStdString(), "Programs:");
-    EXPECT_EQ(w().fraTasks->title().toStdString(), "Tasks:");
-    EXPECT_EQ(w().lstTasks->headerItem()->text(0).toStdString(), "Type");
-    EXPECT_EQ(w().lstTasks->headerItem()->text(1).toStdString(), "Value");
-    EXPECT_EQ(w().lstTasks->headerItem()->text(2).toStdString(), "Enabled");
-
     EXPECT_EQ(w().menuBar()->actions().size(), 1);
-    EXPECT_EQ(w().mnuHelp->title().toStdString(), "&Help");
-    std::vector<std::string> help;
-    for (QAction* action : w().mnuHelp->actions())
-        help.push_back(action->isSeparator() ? "-" : action->text().toStdString());
-    EXPECT_EQ(help, (Calls{"Using Kestrun...", "-", "Quillon Works Web Site...", "Dovu Project...", "-",
-                           "About Kestrun..."}));
-    std::vector<std::string> tray;
-    for (QAction* action : w().mnuPopUpTray->actions())
-        tray.push_back(action->isSeparator() ? "-" : action->text().toStdString());
-    EXPECT_EQ(tray, (Calls{"Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
-    EXPECT_EQ(w().mnuEnabled->text().toStdString(), "Enabled");
+    EXPECT_EQ(Entries(*w().mnuHelp), (Calls{"Using Kestrun...", "-", "Quillon Works Web Site...", "Dovu Project...",
+                                            "-", "About Kestrun..."}));
+    EXPECT_EQ(Entries(*w().mnuPopUpTray), (Calls{"Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
 }
 
-TEST_F(MainWindowFixture, TabOrderFollowsTheControls)
+TEST_F(MainWindowFixture, TabFollowsTheControlsInOrder)
 {
     Load({});
     const QWidget* expected[] = {w().cboPrograms, w().cmdAddProgram, w().cmdDeleteProgram, w().cmdEditProgram,
                                  w().cmdLaunch,   w().lstTasks,      w().cmdAddTask,       w().cmdDeleteTask,
                                  w().cmdEditTask, w().cmdMoveUp,     w().cmdMoveDown,      w().cmdExit,
                                  w().cmdClose};
-    // The widgets that Tab reaches, in the window's focus chain.
-    const auto reachable = [&](const QWidget* widget) {
-        if (!(widget->focusPolicy() & Qt::TabFocus))
-            return false;
-        for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget())
-            if (parent == w().cboPrograms || parent == w().lstTasks)
-                return false;
-        return true;
-    };
     std::vector<const QWidget*> chain;
-    const QWidget* current = expected[0];
-    do {
-        if (reachable(current))
+    for (const QWidget* current = expected[0]; chain.size() < std::size(expected);) {
+        const bool inner = current->parentWidget() == w().cboPrograms || current->parentWidget() == w().lstTasks ||
+                           current->parentWidget() == w().lstTasks->viewport();
+        if ((current->focusPolicy() & Qt::TabFocus) && !inner)
             chain.push_back(current);
         current = current->nextInFocusChain();
-    } while (current != expected[0]);
-    chain.resize(std::min(chain.size(), std::size(expected)));
+        if (current == expected[0])
+            break;
+    }
     EXPECT_TRUE(std::equal(chain.begin(), chain.end(), std::begin(expected), std::end(expected)));
 }
 
-TEST_F(MainWindowFixture, StartsHiddenInTheTrayWithNoProgram)
+TEST_F(MainWindowFixture, StartsHiddenInTheTrayWithTheFirstProgramSelected)
 {
-    Load({});
-    EXPECT_FALSE(w().isVisible());
-    EXPECT_EQ(area.calls, (Calls{"add Kestrun"}));
-    EXPECT_EQ(tray.ParentForm(), &w());
-    EXPECT_EQ(tray.FormToShow(), &w());
-    EXPECT_EQ(tray.TrayMenu(), w().mnuPopUpTray);
-    EXPECT_TRUE(w().trayImage.isNull()) << "the window keeps no tray image";
-    EXPECT_EQ(w().cboPrograms->count(), 0);
-    EXPECT_EQ(w().cboPrograms->currentIndex(), -1);
-    EXPECT_EQ(w().lstTasks->RowCount(), 0);
-    EXPECT_EQ(EnabledButtons(), "");
-    for (QPushButton* always : {w().cmdAddProgram, w().cmdLaunch, w().cmdClose, w().cmdExit})
-        EXPECT_TRUE(always->isEnabled());
-
-    Show();
-    w().Form_Activate();
-    EXPECT_EQ(Focus(), w().cmdAddProgram);
+    const struct {
+        std::vector<ProgramSpec> programs;
+        Calls entries, rows;
+        const char* buttons;
+        QPushButton* frmMain::*focus;
+    } cases[] = {
+        {{}, {}, {}, "", &frmMain::cmdAddProgram},
+        {{kThreeTasks, {"Second", {}}},
+         {"Three", "Second"},
+         {"Open File|/usr/bin/xterm|True", "Wait|5 seconds|False", "Keystrokes|ls~|True"},
+         "edit delete addTask",
+         &frmMain::cmdLaunch},
+    };
+    for (const auto& c : cases) {
+        area.calls.clear();
+        Load(c.programs);
+        EXPECT_FALSE(w().isVisible());
+        EXPECT_EQ(area.calls, Calls{"add Kestrun"});
+        EXPECT_EQ(ProgramEntries(), c.entries);
+        EXPECT_EQ(w().cboPrograms->currentIndex(), c.entries.empty() ? -1 : 0);
+        EXPECT_EQ(Listed(), c.rows);
+        EXPECT_EQ(EnabledButtons(), c.buttons);
+        for (QPushButton* always : {w().cmdAddProgram, w().cmdLaunch, w().cmdClose, w().cmdExit})
+            EXPECT_TRUE(always->isEnabled());
+        Show();
+        w().Form_Activate();
+        EXPECT_EQ(w().focusWidget(), w().*c.focus);
+        EXPECT_FALSE(gDocumentDirty);
+        w().Unload();
+        window.reset();
+    }
 }
 
-TEST_F(MainWindowFixture, StartsWithTheFirstProgramListed)
+TEST_F(MainWindowFixture, ControlsWaitForTheFirstShowingAndAQuitBeforeItStillStoresThePosition)
 {
-    Load({kThreeTasks, {"Second", {}}});
-    EXPECT_FALSE(w().isVisible());
-    EXPECT_EQ(ProgramEntries(), (std::vector<std::string>{"Three", "Second"}));
-    EXPECT_EQ(w().SelectedProgramName(), "Three");
-    EXPECT_EQ(w().lstTasks->Rows(), (std::vector<TaskRow>{{"Open File", "/usr/bin/xterm", "True"},
-                                                          {"Wait", "5 seconds", "False"},
-                                                          {"Keystrokes", "ls~", "True"}}));
-    EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-    EXPECT_FALSE(gDocumentDirty);
-
-    Show();
-    w().Form_Activate();
-    EXPECT_EQ(Focus(), w().cmdLaunch);
-}
-
-TEST_F(MainWindowFixture, ControlsWaitForTheFirstShowing)
-{
-    makeControls = false;
-    Load({kThreeTasks});
+    Load({kThreeTasks}, false);
     EXPECT_EQ(w().cboPrograms, nullptr);
-    EXPECT_EQ(area.calls, (Calls{"add Kestrun"}));
-    EXPECT_EQ(DocumentRows("Three").size(), 3u);
-
-    w().Form_MouseMove(7725, 0);
+    w().Form_MouseMove(7725, 0);  // the tray's double click
     ASSERT_NE(w().cboPrograms, nullptr);
     EXPECT_TRUE(w().isVisible());
-    EXPECT_EQ(ProgramEntries(), (std::vector<std::string>{"Three"}));
+    EXPECT_EQ(ProgramEntries(), Calls{"Three"});
     EXPECT_EQ(w().lstTasks->RowCount(), 3);
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-}
 
-TEST_F(MainWindowFixture, QuitBeforeTheFirstShowingStoresThePosition)
-{
-    makeControls = false;
-    Load({kThreeTasks});
+    window.reset();
+    Load({kThreeTasks}, false);
     w().mnuPopUpExit->trigger();
     EXPECT_TRUE(w().Ended());
     EXPECT_EQ(w().cboPrograms, nullptr);
-    EXPECT_FALSE(settings.GetSetting("Position", "frmMain Left").empty());
+    EXPECT_NE(settings.GetSetting("Position", "frmMain Left"), "");
 }
 
-TEST_F(MainWindowFixture, WithoutATrayTheWindowShowsAtStart)
+TEST_F(MainWindowFixture, WithoutATrayTheWindowShowsAtStartAndOnlyMinimises)
 {
     trayAvailable = false;
     Load({kThreeTasks});
     EXPECT_TRUE(w().isVisible());
-    // With no icon to come back from, Hide and Launch It ! only minimise.
     w().cmdClose->click();
-    EXPECT_TRUE(w().isVisible());
-    EXPECT_TRUE(w().isMinimized());
+    EXPECT_TRUE(w().isVisible() && w().isMinimized());
     w().ShowForm();
     EXPECT_FALSE(w().isMinimized());
     w().cmdLaunch->click();
     EXPECT_TRUE(w().isMinimized());
 }
 
-TEST_F(MainWindowFixture, TrayIconWithoutImageIsAFatalError)
+TEST_F(MainWindowFixture, StartUpFailuresAreFatalReports)
 {
-    folder.Write("Kestrun.xml", DocumentText({}));
-    window = std::make_unique<frmMain>(MainWindowContext{folder.path(), reporter, dialogs,
-                                                         [this] { return services.Services(); }, [] { return true; }});
-    window->trayImage = QIcon();
-    EXPECT_FALSE(window->Form_Load());
-    ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].text, "Error: -1\nCSysTray - No Icon Specified");
+    for (const bool withDocument : {false, true}) {
+        if (withDocument)
+            WriteDocument({});
+        window = std::make_unique<frmMain>(MainWindowContext{
+            folder.path(), reporter, dialogs, [this] { return services.Services(); }, [] { return true; }});
+        window->trayImage = withDocument ? QIcon() : window->trayImage;
+        EXPECT_FALSE(window->Form_Load());
+        EXPECT_TRUE(area.calls.empty()) << "no icon";
+    }
+    ASSERT_EQ(reporter.reports.size(), 2u);
+    EXPECT_EQ(reporter.reports[0].text, "Error: -2146697210\n[Kestrun.xml] File Not Found");
+    EXPECT_EQ(reporter.reports[1].text, "Error: -1\nCSysTray - No Icon Specified");
 }
 
-TEST_F(MainWindowFixture, MissingDocumentIsReportedBeforeAnyIcon)
+TEST_F(MainWindowFixture, TrayShowsAndHideHidesSavingOnlyWhenDirty)
 {
-    window = std::make_unique<frmMain>(MainWindowContext{folder.path(), reporter, dialogs,
-                                                         [this] { return services.Services(); }, [] { return true; }});
-    EXPECT_FALSE(window->Form_Load());
-    EXPECT_EQ(reporter.reports.size(), 1u);
-    EXPECT_TRUE(area.calls.empty());
-}
-
-TEST_F(MainWindowFixture, TrayEventsShowTheWindowAndPopUpTheMenu)
-{
-    Load({kThreeTasks});
+    Load({kThreeTasks, {"Second", {}}});
+    const std::string original = folder.Read("Kestrun.xml");
     w().Form_MouseMove(7755, 0);  // right button released over the icon
     EXPECT_TRUE(w().mnuPopUpTray->isVisible());
     w().mnuPopUpTray->hide();
     EXPECT_FALSE(w().isVisible());
-
     w().Form_MouseMove(7725, 0);  // double click
     EXPECT_TRUE(w().isVisible());
-    w().cmdClose->click();
-    EXPECT_FALSE(w().isVisible());
-    w().mnuPopUpOpen->trigger();
-    EXPECT_TRUE(w().isVisible());
-}
-
-TEST_F(MainWindowFixture, HideSavesOnlyWhenDirtyAndKeepsPositionAndSelection)
-{
-    Load({kThreeTasks, {"Second", {}}});
-    const std::string original = folder.Read("Kestrun.xml");
-    Show();
     w().cboPrograms->setCurrentIndex(1);
     const QPoint position = w().pos();
-
     w().cmdClose->click();
     EXPECT_FALSE(w().isVisible());
     EXPECT_EQ(folder.Read("Kestrun.xml"), original);
-
-    w().ShowForm();
+    w().mnuPopUpOpen->trigger();
+    EXPECT_TRUE(w().isVisible());
     EXPECT_EQ(w().pos(), position);
     EXPECT_EQ(w().SelectedProgramName(), "Second");
 
@@ -218,43 +174,35 @@ TEST_F(MainWindowFixture, HideSavesOnlyWhenDirtyAndKeepsPositionAndSelection)
     w().cmdClose->click();
     EXPECT_FALSE(gDocumentDirty);
     EXPECT_NE(folder.Read("Kestrun.xml"), original);
-    EXPECT_EQ(area.calls, (Calls{"add Kestrun"})) << "hiding keeps the icon";
+    EXPECT_EQ(area.calls, Calls{"add Kestrun"}) << "the icon stays";
 }
 
-TEST_F(MainWindowFixture, CloseBoxAnsweredNoChangesNothing)
+TEST_F(MainWindowFixture, TheCloseBoxAsksAndOnYesSavesStoresThePositionAndRemovesTheIcon)
 {
-    Load({kThreeTasks});
-    Show();
-    gDocumentDirty = true;
-    QSignalSpy unloaded(window.get(), &frmMain::Unloaded);
-    dialogs.answers = {MessageAnswer::No};
-    EXPECT_FALSE(w().close());
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "Quit Kestrun?");
-    EXPECT_EQ(dialogs.shown[0].title, "");
-    EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::YesNo);
-    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Question);
-    EXPECT_TRUE(w().isVisible());
-    EXPECT_TRUE(gDocumentDirty);
-    EXPECT_TRUE(tray.InTray());
-    EXPECT_EQ(unloaded.count(), 0);
-}
-
-TEST_F(MainWindowFixture, CloseBoxAnsweredYesSavesStoresThePositionAndRemovesTheIcon)
-{
-    Load({kThreeTasks});
-    Show();
-    gDocumentDirty = true;
-    const std::string original = folder.Read("Kestrun.xml");
-    QSignalSpy unloaded(window.get(), &frmMain::Unloaded);
-    dialogs.answers = {MessageAnswer::Yes};
-    EXPECT_TRUE(w().close());
-    EXPECT_FALSE(gDocumentDirty);
-    EXPECT_NE(folder.Read("Kestrun.xml"), original);
-    EXPECT_FALSE(settings.GetSetting("Position", "frmMain Left").empty());
-    EXPECT_FALSE(settings.GetSetting("Position", "frmMain Top").empty());
-    EXPECT_EQ(area.calls, (Calls{"add Kestrun", "delete"}));
-    EXPECT_EQ(unloaded.count(), 1);
+    for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+        const bool yes = answer == MessageAnswer::Yes;
+        area.calls.clear();
+        dialogs.shown.clear();
+        Load({kThreeTasks});
+        Show();
+        gDocumentDirty = true;
+        const std::string original = folder.Read("Kestrun.xml");
+        QSignalSpy unloaded(window.get(), &frmMain::Unloaded);
+        dialogs.answers = {answer};
+        EXPECT_EQ(w().close(), yes);
+        ASSERT_EQ(Messages(), Calls{"Quit Kestrun?"});
+        EXPECT_EQ(dialogs.shown[0].title, "");
+        EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::YesNo);
+        EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Question);
+        EXPECT_EQ(gDocumentDirty, !yes);
+        EXPECT_EQ(folder.Read("Kestrun.xml") != original, yes);
+        EXPECT_EQ(settings.GetSetting("Position", "frmMain Top") != "", yes);
+        EXPECT_EQ(area.calls, yes ? Calls({"add Kestrun", "delete"}) : Calls({"add Kestrun"}));
+        EXPECT_EQ(w().isVisible(), !yes);
+        EXPECT_EQ(unloaded.count(), yes ? 1 : 0);
+        w().Unload();
+        window.reset();
+    }
 }
 
 TEST_F(MainWindowFixture, QuitCommandsAskNothingAndWriteOnlyChanges)
@@ -271,7 +219,6 @@ TEST_F(MainWindowFixture, QuitCommandsAskNothingAndWriteOnlyChanges)
         EXPECT_TRUE(dialogs.shown.empty());
         EXPECT_EQ(folder.Read("Kestrun.xml"), original) << "nothing changed, nothing written";
         EXPECT_EQ(area.calls, (Calls{"add Kestrun", "delete"}));
-        EXPECT_EQ(unloaded.count(), 1);
         EXPECT_TRUE(w().Ended());
         w().Unload();  // a second quit (the session ending) does nothing more
         EXPECT_EQ(unloaded.count(), 1);
@@ -279,15 +226,17 @@ TEST_F(MainWindowFixture, QuitCommandsAskNothingAndWriteOnlyChanges)
     }
 }
 
-TEST_F(MainWindowFixture, LaunchRunsTheListedRowsHiddenAndSavesFirst)
+TEST_F(MainWindowFixture, LaunchSavesHidesAndRunsTheEnabledRows)
 {
     Load({kThreeTasks});
     services.executables = {"/usr/bin/xterm"};
     gDocumentDirty = true;
+    const std::string original = folder.Read("Kestrun.xml");
     Show();
     w().cmdLaunch->click();
     EXPECT_FALSE(w().isVisible());
     EXPECT_FALSE(gDocumentDirty);
+    EXPECT_NE(folder.Read("Kestrun.xml"), original);
     EXPECT_EQ(services.log, (Calls{"exists /usr/bin/xterm", "start /usr/bin/xterm", "activate 100", "keys ls{ENTER}"}));
 }
 
@@ -296,10 +245,56 @@ TEST_F(MainWindowFixture, LaunchWithoutProgramsAsksForOne)
     Load({});
     Show();
     w().cmdLaunch->click();
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "Please create a program first.");
+    EXPECT_EQ(Messages(), Calls{"Please create a program first."});
     EXPECT_TRUE(w().isVisible());
-    EXPECT_EQ(Focus(), w().cmdAddProgram);
+    EXPECT_EQ(w().focusWidget(), w().cmdAddProgram);
+}
+
+TEST_F(MainWindowFixture, HelpEntriesShowTheUsageTextAndAModalAboutBox)
+{
+    Load({});
+    Show();
+    w().mnuHelpUsing->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Kestrun Help");
+    EXPECT_EQ(dialogs.shown[0].text.rfind("1) Create a program. (Programs -> 'New..')\r\n", 0), 0u);
+
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen = box->windowTitle() == "About Kestrun" && box->parentWidget() == &w();
+        box->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+    });
+    w().mnuAbout->trigger();
+    EXPECT_TRUE(seen) << "no modal About box over the window";
+}
+
+TEST_F(MainWindowFixture, StartAtLoginFollowsItsEntryAndSaysWhenItCannot)
+{
+    Load({});
+    QAction* entry = w().mnuPopUpLogin;
+    ASSERT_TRUE(entry->isCheckable() && !entry->isChecked());
+    entry->trigger();
+    EXPECT_TRUE(entry->isChecked() && autostart.Enabled());
+    entry->trigger();
+    EXPECT_FALSE(entry->isChecked() || autostart.Enabled());
+    // A change made outside shows at the next opening of the menu.
+    autostart.SetEnabled(true);
+    w().mnuPopUpTray->popup(QPoint(0, 0));
+    EXPECT_TRUE(entry->isChecked());
+    w().mnuPopUpTray->hide();
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    autostart.SetEnabled(false);
+    std::filesystem::remove_all(folder / "config");
+    folder.Write("config", "a file where the folder should be");
+    entry->trigger();
+    EXPECT_FALSE(entry->isChecked());
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(dialogs.shown[0].text.rfind("Kestrun cannot change its start at login.\n", 0), 0u);
 }
 
 }  // namespace

@@ -2,12 +2,13 @@
 #include "tests/app/MainWindowFixture.h"
 
 #include <QMenu>
-#include <QTest>
 
 namespace kestrun::test {
 namespace {
 
-using Rows = std::vector<TaskRow>;
+using Rows = std::vector<std::string>;
+
+const Rows kThreeRows = {"Open File|/usr/bin/xterm|True", "Wait|5 seconds|False", "Keystrokes|ls~|True"};
 
 class TaskCommands : public MainWindowFixture {
 protected:
@@ -17,136 +18,116 @@ protected:
         Load({kThreeTasks});
         Show();
     }
-
-    // A press in the middle of a row's Value column.
-    void Press(int row, Qt::MouseButton button)
-    {
-        QTreeWidgetItem* item = w().lstTasks->topLevelItem(row - 1);
-        ASSERT_NE(item, nullptr);
-        const QRect rect = w().lstTasks->visualItemRect(item);
-        const QPoint point(w().lstTasks->columnViewportPosition(1) + 10, rect.center().y());
-        QTest::mousePress(w().lstTasks->viewport(), button, {}, point);
-    }
-
-    void PressBelowTheRows(Qt::MouseButton button)
-    {
-        QTest::mousePress(w().lstTasks->viewport(), button, {}, QPoint(20, w().lstTasks->viewport()->height() - 3));
-    }
 };
 
-TEST_F(TaskCommands, RowClicksEnableTheRowCommandsByPosition)
+TEST_F(TaskCommands, AClickedRowEnablesTheRowCommandsByItsPosition)
 {
-    const std::pair<int, const char*> cases[] = {
-        {1, "edit delete addTask editTask deleteTask down"},
-        {2, "edit delete addTask editTask deleteTask up down"},
-        {3, "edit delete addTask editTask deleteTask up"},
+    const struct {
+        int rows, row;
+        const char* enabled;
+    } cases[] = {
+        {3, 1, "edit delete addTask editTask deleteTask down"},
+        {3, 2, "edit delete addTask editTask deleteTask up down"},
+        {3, 3, "edit delete addTask editTask deleteTask up"},
+        {1, 1, "edit delete addTask editTask deleteTask"},
+        {2, 2, "edit delete addTask editTask deleteTask up"},
     };
-    for (const auto& [row, expected] : cases) {
-        Press(row, Qt::LeftButton);
-        EXPECT_EQ(w().lstTasks->SelectedRow(), row);
-        EXPECT_EQ(EnabledButtons(), expected) << "row " << row;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.row) + " of " + std::to_string(c.rows));
+        window.reset();
+        Load({{"P", std::vector<TaskRow>(kThreeTasks.tasks.begin(), kThreeTasks.tasks.begin() + c.rows)}});
+        Show();
+        PressRow(c.row);
+        EXPECT_EQ(w().lstTasks->SelectedRow(), c.row);
+        EXPECT_EQ(EnabledButtons(), c.enabled);
     }
     EXPECT_FALSE(gDocumentDirty);
 }
 
-TEST_F(TaskCommands, OneRowOffersNoMove)
+TEST_F(TaskCommands, RowCommandsWithNoRowSelectedDoNothing)
 {
-    Load({{"One", {{"Wait", "1", "True"}}}});
-    Show();
-    Press(1, Qt::LeftButton);
-    EXPECT_EQ(EnabledButtons(), "edit delete addTask editTask deleteTask");
-}
-
-TEST_F(TaskCommands, PressBelowTheRowsClearsTheSelectionOnly)
-{
-    Press(2, Qt::LeftButton);
-    PressBelowTheRows(Qt::RightButton);
+    PressRow(2);
+    PressRow(0, Qt::RightButton);  // below the rows
     EXPECT_EQ(w().lstTasks->SelectedRow(), 0);
     EXPECT_FALSE(w().mnuPopUpList->isVisible());
-    // The row commands still show the last click, but act on no missing row.
+    // The buttons still show the last click, but act on no missing row.
     EXPECT_EQ(EnabledButtons(), "edit delete addTask editTask deleteTask up down");
-    const std::string original = folder.Read("Kestrun.xml");
-    w().cmdDeleteTask->click();
-    w().cmdMoveUp->click();
-    w().cmdMoveDown->click();
+    for (QPushButton* button : {w().cmdDeleteTask, w().cmdMoveUp, w().cmdMoveDown, w().cmdEditTask})
+        button->click();
     EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(w().TaskEditor(), nullptr);
     EXPECT_FALSE(gDocumentDirty);
-    EXPECT_EQ(DocumentRows("Three").size(), 3u);
+    EXPECT_EQ(Stored("Three"), kThreeRows);
 }
 
 TEST_F(TaskCommands, StaleMoveButtonsNeverPassTheEnds)
 {
-    Press(2, Qt::LeftButton);  // both moves enabled
-    Press(1, Qt::RightButton);  // selects row 1 without updating the buttons
+    PressRow(2);                  // both moves enabled
+    PressRow(1, Qt::RightButton);  // selects row 1 without updating the buttons
     w().mnuPopUpList->hide();
     w().cmdMoveUp->click();
-    EXPECT_FALSE(gDocumentDirty);
-    Press(3, Qt::RightButton);
+    PressRow(3, Qt::RightButton);
     w().mnuPopUpList->hide();
     w().cmdMoveDown->click();
     EXPECT_FALSE(gDocumentDirty);
-    EXPECT_EQ(DocumentRows("Three")[0].type, "Open File");
+    EXPECT_EQ(Stored("Three"), kThreeRows);
 }
 
-TEST_F(TaskCommands, DeleteAsksWithTheDisplayedValue)
+TEST_F(TaskCommands, DeleteAsksWithTheListedValue)
 {
-    Press(2, Qt::LeftButton);
-    dialogs.answers = {MessageAnswer::No};
+    PressRow(2);
+    dialogs.answers = {MessageAnswer::No, MessageAnswer::Yes};
     w().cmdDeleteTask->click();
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "Are you sure you want to delete 'Wait: 5 seconds'?");
+    ASSERT_EQ(Messages(), Rows{"Are you sure you want to delete 'Wait: 5 seconds'?"});
     EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Question);
-    EXPECT_EQ(w().lstTasks->RowCount(), 3);
+    EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(Listed(), kThreeRows);
     EXPECT_FALSE(gDocumentDirty);
 
-    dialogs.answers = {MessageAnswer::Yes};
     w().cmdDeleteTask->click();
-    const Rows remaining{{"Open File", "/usr/bin/xterm", "True"}, {"Keystrokes", "ls~", "True"}};
-    EXPECT_EQ(w().lstTasks->Rows(), remaining);
-    EXPECT_EQ(DocumentRows("Three"), remaining);
+    const Rows remaining{kThreeRows[0], kThreeRows[2]};
+    EXPECT_EQ(Listed(), remaining);
+    EXPECT_EQ(Stored("Three"), remaining);
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-    EXPECT_EQ(Focus(), w().cmdLaunch);
+    EXPECT_EQ(w().focusWidget(), w().cmdLaunch);
     EXPECT_TRUE(gDocumentDirty);
 }
 
-TEST_F(TaskCommands, MovesRebuildTheListWithNoRowChosen)
+TEST_F(TaskCommands, MovesSwapWithTheNeighbourAndLeaveNoRowChosen)
 {
-    Press(1, Qt::LeftButton);
+    PressRow(1);
     w().cmdMoveDown->click();
-    EXPECT_EQ(w().lstTasks->Rows(), (Rows{{"Wait", "5 seconds", "False"},
-                                          {"Open File", "/usr/bin/xterm", "True"},
-                                          {"Keystrokes", "ls~", "True"}}));
+    EXPECT_EQ(Listed(), (Rows{kThreeRows[1], kThreeRows[0], kThreeRows[2]}));
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-    EXPECT_EQ(Focus(), w().cmdLaunch);
+    EXPECT_EQ(w().focusWidget(), w().cmdLaunch);
     EXPECT_TRUE(gDocumentDirty);
 
-    Press(3, Qt::LeftButton);
+    PressRow(3);
     w().cmdMoveUp->click();
-    EXPECT_EQ(DocumentRows("Three"), (Rows{{"Wait", "5 seconds", "False"},
-                                           {"Keystrokes", "ls~", "True"},
-                                           {"Open File", "/usr/bin/xterm", "True"}}));
+    EXPECT_EQ(Stored("Three"), (Rows{kThreeRows[1], kThreeRows[2], kThreeRows[0]}));
+    EXPECT_EQ(Listed(), Stored("Three"));
 }
 
-TEST_F(TaskCommands, EnabledPopUpTogglesTheRow)
+TEST_F(TaskCommands, EnabledPopUpTogglesTheRowItOpensOn)
 {
-    Press(1, Qt::LeftButton);
-    Press(2, Qt::RightButton);
+    PressRow(1);
+    PressRow(2, Qt::RightButton);
     EXPECT_TRUE(w().mnuPopUpList->isVisible());
     EXPECT_FALSE(w().mnuEnabled->isChecked());
-    EXPECT_EQ(EnabledButtons(), "edit delete addTask editTask deleteTask down") << "not updated by a right press";
+    EXPECT_EQ(EnabledButtons(), "edit delete addTask editTask deleteTask down") << "a right press updates none";
     w().mnuEnabled->trigger();
     w().mnuPopUpList->hide();
-    EXPECT_EQ(w().lstTasks->Row(2), (TaskRow{"Wait", "5 seconds", "True"}));
-    EXPECT_EQ(DocumentRows("Three")[1], (TaskRow{"Wait", "5 seconds", "True"}));
+    EXPECT_EQ(Listed()[1], "Wait|5 seconds|True");
+    EXPECT_EQ(Stored("Three")[1], "Wait|5 seconds|True");
     EXPECT_NE(gTaskDocument->Serialize().find("<value>5</value>"), std::string::npos) << "no suffix in the document";
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
     EXPECT_TRUE(gDocumentDirty);
 
-    Press(1, Qt::RightButton);
+    PressRow(1, Qt::RightButton);
     EXPECT_TRUE(w().mnuEnabled->isChecked());
     w().mnuEnabled->trigger();
     w().mnuPopUpList->hide();
-    EXPECT_EQ(DocumentRows("Three")[0].enabled, "False");
+    EXPECT_EQ(Stored("Three")[0], "Open File|/usr/bin/xterm|False");
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -47,9 +45,7 @@ public:
     /// What the browser was given, once it has run.
     std::string Received() const
     {
-        for (int k = 0; k < 250 && !fs::exists(marker); ++k)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        for (int k = 0; k < 50 && folder.Read("opened").empty(); ++k)
+        for (int k = 0; k < 250 && (!fs::exists(marker) || folder.Read("opened").empty()); ++k)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return fs::exists(marker) ? folder.Read("opened") : "<nothing>";
     }

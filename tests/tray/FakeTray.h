@@ -22,14 +22,12 @@ public:
         case NotifyMessage::Modify: calls.push_back("modify " + shown); break;
         case NotifyMessage::Delete: calls.push_back("delete"); break;
         }
-        lastIconNull = record.hIcon.isNull();
         lastWindow = record.hWnd;
     }
     double TwipsPerPixelX() const override { return twipsPerPixel; }
 
     double twipsPerPixel = 15;
     std::vector<std::string> calls;
-    bool lastIconNull = true;
     std::uintptr_t lastWindow = 0;
 };
 
