@@ -9,22 +9,6 @@
 
 namespace kestrun::test {
 
-std::map<unsigned char, std::vector<unsigned long>> KeyRows()
-{
-    std::map<unsigned char, std::vector<unsigned long>> rows;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return rows;
-    int low = 0, high = 0, width = 0;
-    XDisplayKeycodes(display, &low, &high);
-    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &width);
-    for (int code = low; code <= high; ++code)
-        rows[static_cast<unsigned char>(code)].assign(syms + (code - low) * width, syms + (code - low + 1) * width);
-    XFree(syms);
-    XCloseDisplay(display);
-    return rows;
-}
-
 std::vector<unsigned long> Widened(std::vector<unsigned long> row, std::size_t width)
 {
     row.resize(width, NoSymbol);

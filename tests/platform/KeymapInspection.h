@@ -1,14 +1,12 @@
 #pragma once
 
 #include <chrono>
-#include <map>
 #include <string>
 #include <vector>
 
-namespace kestrun::test {
+// More of the keyboard of the display in DISPLAY than XSession.h tells.
 
-/// The core keyboard mapping of the display in DISPLAY, key code by key code.
-std::map<unsigned char, std::vector<unsigned long>> KeyRows();
+namespace kestrun::test {
 
 /// `row` cut or padded with NoSymbol to `width` entries.
 std::vector<unsigned long> Widened(std::vector<unsigned long> row, std::size_t width);

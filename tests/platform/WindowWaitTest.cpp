@@ -1,67 +1,48 @@
-// Waiting for a started program's first window, on a private X server.
+// Waiting for a started program's first window and activating it, on a
+// private X server.
 
+#include "platform/PlatformError.h"
 #include "platform/linux/EwmhWindowActivator.h"
 #include "platform/linux/PosixProgramStarter.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 namespace kestrun::test {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
-fs::path Script(const XSession& session, const std::string& name, const std::string& body)
-{
-    const fs::path path = session.folder().Write(name, "#!/bin/sh\n" + body + "\n");
-    fs::permissions(path, fs::perms::owner_all);
-    return path;
-}
-
-struct StartedProgram {
-    std::int32_t pid = 0;
-    ~StartedProgram()
-    {
-        if (pid > 0)
-            StopProcess(pid);
-    }
-};
-
-TEST(WindowWait, AProgramThatEndsAtOnceCostsNoWait)
+TEST(WindowWait, WaitsForAStartedProgramsWindowOnlyWhileItCanComeAndActivatesIt)
 {
     XSession session;
     ASSERT_TRUE(session.ok()) << session.failure;
+    EwmhWindowActivator windows;
     PosixProgramStarter starter;
-    const std::int32_t pid = starter.Start(Script(session, "quick", "exit 0").string());
-    // A limit no test could sit out: returning at all shows that nothing was waited for.
-    EXPECT_FALSE(EwmhWindowActivator().WaitForWindow(pid, std::chrono::hours(1)));
-    EXPECT_FALSE(EwmhWindowActivator().WaitForWindow(0, std::chrono::hours(1)));
-}
+    const auto start = [&](const std::string& name, const std::string& body) {
+        const auto path = session.folder().Write(name, "#!/bin/sh\n" + body + "\n");
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        return starter.Start(path.string());
+    };
 
-TEST(WindowWait, ALateWindowIsWaitedForAndAWindowlessProgramOnlyForTheLimit)
-{
-    XSession session;
-    ASSERT_TRUE(session.ok()) << session.failure;
-    PosixProgramStarter starter;
-    StartedProgram late{starter.Start(Script(session, "late", "sleep 3\nexec xterm").string())};
-    EXPECT_TRUE(EwmhWindowActivator().WaitForWindow(late.pid, std::chrono::seconds(30)));
-    EXPECT_TRUE(EwmhWindowActivator().WaitForWindow(late.pid, std::chrono::milliseconds(0)));
+    // A limit no test could sit out: returning at all shows nothing was waited for.
+    EXPECT_FALSE(windows.WaitForWindow(start("quick", "exit 0"), 1h));
+    EXPECT_FALSE(windows.WaitForWindow(0, 1h));
+    EXPECT_THROW(windows.Activate(0), PlatformError);
+    EXPECT_THROW(windows.Activate(getpid()), PlatformError) << "a process without a window";
 
-    StartedProgram windowless{starter.Start(Script(session, "windowless", "exec sleep 60").string())};
-    EXPECT_FALSE(EwmhWindowActivator().WaitForWindow(windowless.pid, std::chrono::milliseconds(200)));
-}
+    const Started windowless{start("windowless", "exec sleep 60")};
+    EXPECT_FALSE(windows.WaitForWindow(windowless.pid, 200ms));
 
-TEST(WindowWait, TheWindowOfAProcessTheProgramStartedCountsAndIsActivated)
-{
-    XSession session;
-    ASSERT_TRUE(session.ok()) << session.failure;
-    PosixProgramStarter starter;
     // The script stays as the parent: the window is its child's.
-    StartedProgram launcher{starter.Start(Script(session, "launcher", "xterm\nexit 0").string())};
-    ASSERT_TRUE(EwmhWindowActivator().WaitForWindow(launcher.pid, std::chrono::seconds(30)));
-    EXPECT_NO_THROW(EwmhWindowActivator().Activate(launcher.pid));
+    const Started launcher{start("launcher", "sleep 2\nxterm\nexit 0")};
+    EXPECT_TRUE(windows.WaitForWindow(launcher.pid, 30s));
+    EXPECT_TRUE(windows.WaitForWindow(launcher.pid, 0ms));
+    // Another program's newer window takes the focus; activation brings the started one back.
+    ASSERT_GT(session.StartRecorder(session.folder() / "other.txt"), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsActive(launcher.pid); }, 10s));
+    windows.Activate(launcher.pid);
+    EXPECT_TRUE(IsActive(launcher.pid));
 }
 
 }  // namespace
