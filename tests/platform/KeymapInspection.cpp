@@ -9,12 +9,6 @@
 
 namespace kestrun::test {
 
-std::vector<unsigned long> Widened(std::vector<unsigned long> row, std::size_t width)
-{
-    row.resize(width, NoSymbol);
-    return row;
-}
-
 std::string XkbKeys()
 {
     std::ostringstream text;
@@ -35,16 +29,6 @@ std::string XkbKeys()
     XkbFreeKeyboard(xkb, 0, True);
     XCloseDisplay(display);
     return text.str();
-}
-
-unsigned char CodeOf(unsigned long keysym)
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return 0;
-    const KeyCode code = XKeysymToKeycode(display, keysym);
-    XCloseDisplay(display);
-    return code;
 }
 
 bool PingActiveWindow(std::chrono::milliseconds timeout)

@@ -8,14 +8,8 @@
 
 namespace kestrun::test {
 
-/// `row` cut or padded with NoSymbol to `width` entries.
-std::vector<unsigned long> Widened(std::vector<unsigned long> row, std::size_t width);
-
 /// Every key's groups, key types and keysyms as XKB describes them, as text.
 std::string XkbKeys();
-
-/// The first key code that produces `keysym`; 0 for none.
-unsigned char CodeOf(unsigned long keysym);
 
 /// Whether the active window answers typing's ping within `timeout`.
 bool PingActiveWindow(std::chrono::milliseconds timeout);

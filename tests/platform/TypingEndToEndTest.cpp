@@ -2,15 +2,17 @@
 // records every byte it is given and a Qt window that records its text.
 
 #include "platform/linux/EwmhWindowActivator.h"
+#include "platform/linux/KeyboardGuard.h"
+#include "platform/linux/KeymapJournal.h"
 #include "platform/linux/XTestKeySender.h"
 #include "platform/PlatformError.h"
 #include "tests/platform/KeymapInspection.h"
-#include "tests/platform/RecordingGuard.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace kestrun::test {
 namespace {
@@ -101,25 +103,33 @@ TEST(TypingEndToEnd, BorrowedCodesAreFewRestoredExactlyAndNeverAnotherClientsGra
     };
     const std::string text = ForeignText();
 
-    Step("300 foreign characters: one change and one restore, the guard told what each code held");
+    // Typing as Kestrun does it, with its keyboard guardian and the journal
+    // of what each borrowed code held.
+    const auto guarded = [](const std::string& display) { return StartKeyboardGuard(display, KESTRUN_KEYGUARD); };
+    const auto journalPath = KeymapJournalPath(std::getenv("DISPLAY")).value();
+
+    Step("300 foreign characters: one change and one restore, the journal knows what each code held");
     {
-        auto guard = std::make_shared<GuardRecord>();
         const auto keymapBefore = KeyRows();
         const std::string xkbBefore = XkbKeys();
         // Quiet for long enough to find the codes in place again below,
         // however busy the machine.
-        XTestKeySender sender(RecordingGuard::Starter(guard), nullptr, 5s);
+        XTestKeySender sender(guarded, nullptr, 5s);
         sender.SendKeys(text, true);
         EXPECT_EQ(sender.MappingChanges(), 1);
         EXPECT_EQ(typedNext(text.size()), text);
-        std::unique_lock lock(guard->lock);
-        ASSERT_FALSE(guard->borrowed.empty());
+        const auto journal = ReadKeymapJournal(journalPath);
+        ASSERT_TRUE(journal && !journal->codes.empty());
         const auto keymapNow = KeyRows();
-        for (const auto& [number, code] : guard->borrowed) {
-            EXPECT_EQ(code.original, Widened(keymapBefore.at(code.code), code.original.size())) << int(code.code);
-            EXPECT_EQ(code.borrowed, Widened(keymapNow.at(code.code), code.borrowed.size())) << int(code.code);
+        // Rows cut or padded with NoSymbol to the journal's width.
+        const auto widened = [](std::vector<unsigned long> row, std::size_t width) {
+            row.resize(width, 0);
+            return row;
+        };
+        for (const BorrowedCode& code : journal->codes) {
+            EXPECT_EQ(code.original, widened(keymapBefore.at(code.code), code.original.size())) << int(code.code);
+            EXPECT_EQ(code.borrowed, widened(keymapNow.at(code.code), code.borrowed.size())) << int(code.code);
         }
-        lock.unlock();
         // The next sequence finds its characters in place.
         sender.SendKeys(text.substr(0, 60) + "~", true);
         EXPECT_EQ(typedNext(61), text.substr(0, 60) + "\n");
@@ -129,9 +139,7 @@ TEST(TypingEndToEnd, BorrowedCodesAreFewRestoredExactlyAndNeverAnotherClientsGra
         EXPECT_EQ(KeyRows(), keymapBefore);
         EXPECT_EQ(XkbKeys(), xkbBefore) << "key types or symbols differ after the restore";
         EXPECT_EQ(KeysDown(), "");
-        EXPECT_TRUE(guard->restored);
-        for (const auto& [code, down] : guard->down)
-            EXPECT_EQ(down, 0) << "key " << int(code) << " left down";
+        EXPECT_FALSE(std::filesystem::exists(journalPath)) << "the restore left its journal";
     }
 
     Step("codes another client grabbed, as a desktop its media keys, are left alone");
@@ -141,21 +149,23 @@ TEST(TypingEndToEnd, BorrowedCodesAreFewRestoredExactlyAndNeverAnotherClientsGra
         for (const auto& [code, syms] : keymap)
             if (grabbed.size() < 3 && std::all_of(syms.begin(), syms.end(), [](unsigned long s) { return s == 0; }))
                 grabbed.push_back(code);
-        const unsigned char mute = CodeOf(0x1008FF12);  // XF86AudioMute
-        ASSERT_NE(mute, 0);
-        grabbed.push_back(mute);
+        const auto mute = std::find_if(keymap.begin(), keymap.end(), [](const auto& row) {
+            return row.second[0] == 0x1008FF12;  // XF86AudioMute
+        });
+        ASSERT_NE(mute, keymap.end());
+        grabbed.push_back(mute->first);
         KeyGrabber grabber(grabbed);
-        auto guard = std::make_shared<GuardRecord>();
-        XTestKeySender sender(RecordingGuard::Starter(guard));
+        XTestKeySender sender(guarded);
         sender.SendKeys(text, true);
         EXPECT_EQ(typedNext(text.size()), text);
+        std::set<unsigned char> borrowed;
+        for (const BorrowedCode& code : ReadKeymapJournal(journalPath).value_or(KeymapJournal{}).codes)
+            borrowed.insert(code.code);
         sender.RestoreKeyboard();
-        for (unsigned char code : grabbed) {
-            EXPECT_FALSE(guard->everBorrowed.contains(code)) << int(code);
-            EXPECT_FALSE(guard->pressed.contains(code)) << int(code);
-        }
+        for (unsigned char code : grabbed)
+            EXPECT_FALSE(borrowed.contains(code)) << int(code);
         EXPECT_TRUE(std::any_of(keymap.begin(), keymap.end(), [&](const auto& row) {
-            return row.second[0] >= 0x10000000 && guard->everBorrowed.contains(row.first);
+            return row.second[0] >= 0x10000000 && borrowed.contains(row.first);
         })) << "media keys nobody grabbed are borrowed";
     }
 

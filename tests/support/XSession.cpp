@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <sstream>
 
 extern char** environ;
@@ -28,7 +27,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& argv, int out = -1, int err = -1)
+pid_t Spawn(const std::vector<std::string>& argv, int out, int err)
 {
     std::vector<std::string> copies = argv;
     std::vector<char*> args;
@@ -48,49 +47,34 @@ pid_t Spawn(const std::vector<std::string>& argv, int out = -1, int err = -1)
     return error == 0 ? pid : -1;
 }
 
-std::string ReadBack(int fd)
-{
-    std::string text;
-    char buffer[4096];
-    lseek(fd, 0, SEEK_SET);
-    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    close(fd);
-    return text;
-}
-
-// Runs `use` with a connection to the display in DISPLAY; `otherwise` without one.
-template <typename Result>
-Result WithDisplay(Result otherwise, const std::function<Result(Display*)>& use)
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return otherwise;
-    Result result = use(display);
-    XCloseDisplay(display);
-    return result;
-}
+// A connection to the display in DISPLAY for as long as it lives.
+struct Connection {
+    Display* const display = XOpenDisplay(nullptr);
+    ~Connection()
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
+};
 
 bool TrayOwned()
 {
-    return WithDisplay<bool>(false, [](Display* display) {
-        return XGetSelectionOwner(display, XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False)) != None;
-    });
+    const Connection x;
+    return x.display && XGetSelectionOwner(x.display, XInternAtom(x.display, "_NET_SYSTEM_TRAY_S0", False)) != None;
 }
 
 bool WindowManaged()
 {
-    return WithDisplay<bool>(false, [](Display* display) {
-        return !ReadWindowProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1)
-                    .empty();
-    });
+    const Connection x;
+    return x.display &&
+           !ReadWindowProperty(x.display, DefaultRootWindow(x.display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
 }
 
 const std::string kXtermCommand = "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"";
 
 }  // namespace
 
-pid_t StartProcess(const std::vector<std::string>& argv) { return Spawn(argv); }
+pid_t StartProcess(const std::vector<std::string>& argv) { return Spawn(argv, -1, -1); }
 
 void StopProcess(pid_t pid)
 {
@@ -114,8 +98,11 @@ Outcome RunProgram(const std::vector<std::string>& argv)
     int status = 0;
     if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
         outcome.status = WEXITSTATUS(status);
-    outcome.out = ReadBack(out);
-    outcome.err = ReadBack(err);
+    // A new description of the memory file, read from its start.
+    outcome.out = ReadFile("/proc/self/fd/" + std::to_string(out));
+    outcome.err = ReadFile("/proc/self/fd/" + std::to_string(err));
+    close(out);
+    close(err);
     return outcome;
 }
 
@@ -184,14 +171,13 @@ Geometry WindowGeometry(const std::string& window)
 
 bool IsEmbedded(const std::string& window)
 {
-    return WithDisplay<bool>(false, [&](Display* display) {
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        const bool queried = XQueryTree(display, std::stoul(window), &root, &parent, &children, &count);
-        if (children)
-            XFree(children);
-        return queried && parent != root;
-    });
+    const Connection x;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    const bool queried = x.display && XQueryTree(x.display, std::stoul(window), &root, &parent, &children, &count);
+    if (children)
+        XFree(children);
+    return queried && parent != root;
 }
 
 void ClickCentre(const std::string& window, int button, int count)
@@ -212,50 +198,47 @@ void Xdo(const std::vector<std::string>& arguments)
 
 bool WaitForWindowOf(pid_t pid, int timeout)
 {
-    return WithDisplay<bool>(false, [&](Display* display) {
-        return WaitUntil([&] { return FindFamilyWindow(display, pid).has_value(); }, std::chrono::seconds(timeout));
-    });
+    const Connection x;
+    return x.display && WaitUntil([&] { return FindFamilyWindow(x.display, pid).has_value(); },
+                                  std::chrono::seconds(timeout));
 }
 
 bool IsActive(pid_t pid)
 {
-    return WithDisplay<bool>(false, [&](Display* display) {
-        const auto window = FindFamilyWindow(display, pid);
-        return window && kestrun::ActiveWindow(display) == *window;
-    });
+    const Connection x;
+    const auto window = x.display ? FindFamilyWindow(x.display, pid) : std::nullopt;
+    return window && kestrun::ActiveWindow(x.display) == *window;
 }
 
 std::map<unsigned char, std::vector<unsigned long>> KeyRows()
 {
-    using Rows = std::map<unsigned char, std::vector<unsigned long>>;
-    return WithDisplay<Rows>({}, [](Display* display) {
-        Rows rows;
-        int low = 0, high = 0, width = 0;
-        XDisplayKeycodes(display, &low, &high);
-        KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &width);
-        for (int code = low; code <= high; ++code)
-            rows[static_cast<unsigned char>(code)].assign(syms + (code - low) * width,
-                                                          syms + (code - low + 1) * width);
-        XFree(syms);
+    const Connection x;
+    std::map<unsigned char, std::vector<unsigned long>> rows;
+    int low = 0, high = 0, width = 0;
+    if (!x.display)
         return rows;
-    });
+    XDisplayKeycodes(x.display, &low, &high);
+    KeySym* syms = XGetKeyboardMapping(x.display, static_cast<KeyCode>(low), high - low + 1, &width);
+    for (int code = low; code <= high; ++code)
+        rows[static_cast<unsigned char>(code)].assign(syms + (code - low) * width, syms + (code - low + 1) * width);
+    XFree(syms);
+    return rows;
 }
 
 std::string KeysDown()
 {
-    return WithDisplay<std::string>("no display", [](Display* display) {
-        std::string down;
-        char keys[32];
-        XQueryKeymap(display, keys);
-        for (int code = 0; code < 256; ++code)
-            if (keys[code / 8] & (1 << (code % 8)))
-                down += "key " + std::to_string(code) + " ";
-        XkbStateRec state{};
-        XkbGetState(display, XkbUseCoreKbd, &state);
-        if (state.mods != 0)
-            down += "modifiers " + std::to_string(state.mods);
-        return down;
-    });
+    const Connection x;
+    if (!x.display)
+        return "no display";
+    std::string down;
+    char keys[32];
+    XQueryKeymap(x.display, keys);
+    for (int code = 0; code < 256; ++code)
+        if (keys[code / 8] & (1 << (code % 8)))
+            down += "key " + std::to_string(code) + " ";
+    XkbStateRec state{};
+    XkbGetState(x.display, XkbUseCoreKbd, &state);
+    return state.mods ? down + "modifiers " + std::to_string(state.mods) : down;
 }
 
 std::string TemplateDocument(const std::string& programs)
@@ -311,7 +294,7 @@ XSession::~XSession()
 
 pid_t XSession::Start(const std::vector<std::string>& argv)
 {
-    const pid_t pid = Spawn(argv);
+    const pid_t pid = StartProcess(argv);
     if (pid > 0)
         started_.push_back(pid);
     return pid;
