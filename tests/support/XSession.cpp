@@ -260,14 +260,13 @@ std::string Program(const std::string& name, const std::vector<std::pair<std::st
 XSession::XSession(XSessionOptions options)
 {
     const auto home = folder_.path();
-    for (const char* sub : {"config", "data", "cache", "runtime"})
-        fs::create_directories(home / sub);
-    fs::permissions(home / "runtime", fs::perms::owner_all);
     setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
+    for (const auto& [name, sub] : {std::pair{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+                                    {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"}}) {
+        fs::create_directories(home / sub);
+        setenv(name, (home / sub).c_str(), 1);
+    }
+    fs::permissions(home / "runtime", fs::perms::owner_all);
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
     unsetenv("XAUTHORITY");
     setenv("LC_ALL", "C.UTF-8", 1);
