@@ -31,6 +31,15 @@ std::string XkbKeys()
     return text.str();
 }
 
+void SetKeySyms(unsigned char code, std::vector<unsigned long> syms)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    XChangeKeyboardMapping(display, code, static_cast<int>(syms.size()), syms.data(), 1);
+    XCloseDisplay(display);
+}
+
 bool PingActiveWindow(std::chrono::milliseconds timeout)
 {
     Display* display = XOpenDisplay(nullptr);

@@ -11,6 +11,9 @@ namespace kestrun::test {
 /// Every key's groups, key types and keysyms as XKB describes them, as text.
 std::string XkbKeys();
 
+/// Gives key `code` these keysyms, as a user's own key mapping would.
+void SetKeySyms(unsigned char code, std::vector<unsigned long> syms);
+
 /// Whether the active window answers typing's ping within `timeout`.
 bool PingActiveWindow(std::chrono::milliseconds timeout);
 
