@@ -75,11 +75,14 @@ TEST(KeyboardGuard, AfterAKillOrATermTheKeyboardIsSoundAndTheNextStartRepairsWha
     Step("both killed: the next start restores from the journal what nobody changed since");
     const pid_t child = startTyping();
     ASSERT_GT(child, 0);
-    RestoreKeyboardFromJournal();
-    EXPECT_TRUE(std::filesystem::exists(JournalPath())) << "a journal of a live Kestrun is not to be touched";
     const auto journal = ReadKeymapJournal(JournalPath());
     ASSERT_TRUE(journal);
+    RestoreKeyboardFromJournal();
+    EXPECT_TRUE(std::filesystem::exists(JournalPath())) << "a journal of a live Kestrun is not to be touched";
     kill(journal->guardian.pid, SIGKILL);
+    ASSERT_TRUE(WaitUntil([&] { return !RunningProcess(journal->guardian.pid); }, 10s));
+    RestoreKeyboardFromJournal();
+    EXPECT_TRUE(std::filesystem::exists(JournalPath())) << "nor one of a live Kestrun whose guardian died";
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     waitpid(journal->guardian.pid, nullptr, 0);
