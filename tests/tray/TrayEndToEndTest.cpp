@@ -53,14 +53,15 @@ TEST(TrayEndToEnd, HiddenInTheTrayOpenedCentredLaunchedQuitAndEndedBySigterm)
     const fs::path typed = session.folder() / "typed.txt", typedLong = session.folder() / "long.txt";
     const fs::path settings = session.folder() / "config" / "Quillon Works" / "Kestrun.reg";
     // Enough characters outside the layout for the typing to take seconds,
-    // so that the signal comes while it types; the long wait after it shows
+    // so that the signal comes while it types; the tasks after it show
     // whether the run went on.
     std::string text;
     for (int k = 0; k < 1000; ++k)
         text += "абвгдежзийклмнопрстуфхцчшщъыьэюя αβγδεζηθικλμνξοπρστυφχψω ";
     const fs::path kestrun = session.InstallKestrun(TemplateDocument(
         Program("Record", {{"Open File", session.RecorderScript(typed)}, {"Keystrokes", "Tray +works~"}}) +
-        Program("Long", {{"Open File", session.RecorderScript(typedLong)}, {"Keystrokes", text}, {"Wait", "600"}})));
+        Program("Long", {{"Open File", session.RecorderScript(typedLong)}, {"Keystrokes", text}, {"Wait", "600"},
+                          {"Open File", session.RecorderScript(session.folder() / "after.txt")}})));
     Started app{StartProcess({kestrun})};
 
     Step("hidden: only the icon, embedded in the tray");
@@ -136,6 +137,8 @@ TEST(TrayEndToEnd, HiddenInTheTrayOpenedCentredLaunchedQuitAndEndedBySigterm)
     EXPECT_EQ(KeysDown(), "");
     EXPECT_EQ(KeyRows(), keymapBefore) << "the keyboard mapping was not restored";
     EXPECT_LT(ReadFile(typedLong).size(), text.size()) << "typing did not stop";
+    EXPECT_FALSE(WaitUntil([&] { return Lines(ReadFile(session.folder() / "recorders")).size() > 2; }, 2s))
+        << "the run went on after the signal";
     EXPECT_GE(Stored(settings, "Left"), 0) << "quitting stored no position";
 }
 
