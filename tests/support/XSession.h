@@ -100,14 +100,15 @@ std::string TemplateDocument(const std::string& programs = "");
 /// A <program> element; each task is its type and value, enabled.
 std::string Program(const std::string& name, const std::vector<std::pair<std::string, std::string>>& tasks);
 
-/// A private X session: its own Xvfb on a free display (-displayfd), openbox,
-/// trayer when asked, and a private HOME and XDG folders, all set in this
-/// process's environment (DISPLAY included). Everything started through it
-/// is stopped by process id when it goes.
 struct XSessionOptions {
     bool tray = false;  // trayer at the top right, owning the system tray
 };
 
+/// A private X session: its own Xvfb on a free display (-displayfd), openbox,
+/// trayer when asked, and a private HOME and XDG folders, all set in this
+/// process's environment (DISPLAY included). Everything started through it,
+/// and every recorder script kestrun starts, is stopped by process id when it
+/// goes.
 class XSession {
 public:
     explicit XSession(XSessionOptions options = {});
