@@ -81,9 +81,9 @@ int main()
         sender.RestoreKeyboard();
         std::printf("  %-26s %d keymap change(s), the restore included\n", "", sender.MappingChanges());
         Measure(session, "xdotool type --delay 0", text,
-                [&] { kestrun::test::RunProcess({"xdotool", "type", "--delay", "0", plain}); });
+                [&] { kestrun::test::RunProgram({"xdotool", "type", "--delay", "0", plain}); });
         Measure(session, "xdotool type (12 ms delay)", text,
-                [&] { kestrun::test::RunProcess({"xdotool", "type", plain}); });
+                [&] { kestrun::test::RunProgram({"xdotool", "type", plain}); });
     }
     return 0;
 }

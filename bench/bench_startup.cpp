@@ -109,42 +109,18 @@ T Median(std::vector<T> values)
     return values[values.size() / 2];
 }
 
-bool TrayOwned()
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
-    const bool owned = XGetSelectionOwner(display, XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False)) != None;
-    XCloseDisplay(display);
-    return owned;
-}
-
 }  // namespace
 
 int main()
 {
-    kestrun::test::XSession session;
+    kestrun::test::XSession session({.tray = true});
     if (!session.ok()) {
         std::fprintf(stderr, "bench_startup: %s\n", session.failure.c_str());
         return 1;
     }
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    const pid_t trayer = StartProcess({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                                       "--height", "24", "--SetDockType", "true", "--transparent", "false"});
-    for (int i = 0; i < 1000 && !TrayOwned(); ++i)
-        std::this_thread::sleep_for(20ms);
-    if (trayer < 0 || !TrayOwned()) {
-        std::fprintf(stderr, "bench_startup: no tray (is trayer installed?)\n");
-        StopProcess(trayer);
-        return 1;
-    }
-
     // kestrun with the shipped document, from a folder of its own.
-    const fs::path app = session.folder() / "app";
-    fs::create_directories(app);
-    fs::copy_file(KESTRUN_EXECUTABLE, app / "kestrun");
-    fs::copy_file(KESTRUN_SHIPPED_DOCUMENT, app / "Kestrun.xml");
-    const std::vector<std::string> kestrun{(app / "kestrun").string()};
+    const std::vector<std::string> kestrun{
+        session.InstallKestrun(kestrun::test::ReadFile(KESTRUN_SHIPPED_DOCUMENT)).string()};
     const std::vector<std::string> floor{KESTRUN_FLOOR_EXECUTABLE, KESTRUN_TRAY_IMAGE};
 
     std::vector<double> kestrunMs, floorMs;
@@ -158,7 +134,6 @@ int main()
         kestrunMs.push_back(k.milliseconds);
         kestrunKiB.push_back(k.residentKiB);
     }
-    StopProcess(trayer);
 
     const double km = Median(kestrunMs), fm = Median(floorMs);
     const long kk = Median(kestrunKiB), fk = Median(floorKiB);

@@ -9,28 +9,6 @@
 
 namespace kestrun::test {
 
-std::map<unsigned char, std::vector<unsigned long>> KeyRows()
-{
-    std::map<unsigned char, std::vector<unsigned long>> rows;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return rows;
-    int low = 0, high = 0, width = 0;
-    XDisplayKeycodes(display, &low, &high);
-    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &width);
-    for (int code = low; code <= high; ++code)
-        rows[static_cast<unsigned char>(code)].assign(syms + (code - low) * width, syms + (code - low + 1) * width);
-    XFree(syms);
-    XCloseDisplay(display);
-    return rows;
-}
-
-std::vector<unsigned long> Widened(std::vector<unsigned long> row, std::size_t width)
-{
-    row.resize(width, NoSymbol);
-    return row;
-}
-
 std::string XkbKeys()
 {
     std::ostringstream text;
@@ -53,14 +31,13 @@ std::string XkbKeys()
     return text.str();
 }
 
-unsigned char CodeOf(unsigned long keysym)
+void SetKeySyms(unsigned char code, std::vector<unsigned long> syms)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
-        return 0;
-    const KeyCode code = XKeysymToKeycode(display, keysym);
+        return;
+    XChangeKeyboardMapping(display, code, static_cast<int>(syms.size()), syms.data(), 1);
     XCloseDisplay(display);
-    return code;
 }
 
 bool PingActiveWindow(std::chrono::milliseconds timeout)

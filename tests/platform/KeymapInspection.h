@@ -1,23 +1,18 @@
 #pragma once
 
 #include <chrono>
-#include <map>
 #include <string>
 #include <vector>
 
+// More of the keyboard of the display in DISPLAY than XSession.h tells.
+
 namespace kestrun::test {
-
-/// The core keyboard mapping of the display in DISPLAY, key code by key code.
-std::map<unsigned char, std::vector<unsigned long>> KeyRows();
-
-/// `row` cut or padded with NoSymbol to `width` entries.
-std::vector<unsigned long> Widened(std::vector<unsigned long> row, std::size_t width);
 
 /// Every key's groups, key types and keysyms as XKB describes them, as text.
 std::string XkbKeys();
 
-/// The first key code that produces `keysym`; 0 for none.
-unsigned char CodeOf(unsigned long keysym);
+/// Gives key `code` these keysyms, as a user's own key mapping would.
+void SetKeySyms(unsigned char code, std::vector<unsigned long> syms);
 
 /// Whether the active window answers typing's ping within `timeout`.
 bool PingActiveWindow(std::chrono::milliseconds timeout);

@@ -12,74 +12,44 @@ namespace {
 
 bool Contains(const std::vector<long>& ids, long id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
 
-// A child that starts a grandchild and then waits for a signal; the
-// grandchild's id comes back through a pipe.
-struct Family {
-    pid_t child = -1;
-    pid_t grandchild = -1;
-
-    Family()
-    {
-        int ends[2];
-        if (pipe(ends) != 0)
-            return;
-        child = fork();
-        if (child == 0) {
-            const pid_t inner = fork();
-            if (inner == 0) {
-                pause();
-                _exit(0);
-            }
-            (void)!write(ends[1], &inner, sizeof inner);
-            pause();
-            _exit(0);
-        }
-        close(ends[1]);
-        if (read(ends[0], &grandchild, sizeof grandchild) != sizeof grandchild)
-            grandchild = -1;
-        close(ends[0]);
-    }
-    ~Family()
-    {
-        if (grandchild > 0)
-            kill(grandchild, SIGKILL);
-        if (child > 0) {
-            kill(child, SIGKILL);
-            waitpid(child, nullptr, 0);
-        }
-    }
-};
-
-TEST(ProcessTree, TheFamilyHoldsTheProcessFirstAndEveryDescendant)
+TEST(ProcessTree, TheFamilyIsTheProcessFirstThenEveryDescendantAndNoneOnceEnded)
 {
-    Family family;
-    ASSERT_GT(family.grandchild, 0);
-    const std::vector<long> ofChild = ProcessFamily(family.child);
-    ASSERT_FALSE(ofChild.empty());
-    EXPECT_EQ(ofChild.front(), family.child);
-    EXPECT_TRUE(Contains(ofChild, family.grandchild));
-
-    const std::vector<long> ofThis = ProcessFamily(getpid());
-    EXPECT_TRUE(Contains(ofThis, family.child));
-    EXPECT_TRUE(Contains(ofThis, family.grandchild));
-    EXPECT_EQ(ProcessFamily(family.grandchild), std::vector<long>{family.grandchild});
-}
-
-TEST(ProcessTree, AProcessThatHasEndedDoesNotRunEvenBeforeItIsReaped)
-{
+    // A child that starts a grandchild, whose id comes back through a pipe.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
     const pid_t child = fork();
-    if (child == 0)
+    if (child == 0) {
+        const pid_t inner = fork();
+        if (inner == 0)
+            pause();
+        (void)!write(ends[1], &inner, sizeof inner);
+        pause();
         _exit(0);
-    ASSERT_GT(child, 0);
+    }
+    close(ends[1]);
+    pid_t grandchild = -1;
+    (void)!read(ends[0], &grandchild, sizeof grandchild);
+    close(ends[0]);
+
+    const std::vector<long> ofChild = ProcessFamily(child);
+    ASSERT_FALSE(ofChild.empty());
+    EXPECT_EQ(ofChild.front(), child);
+    EXPECT_TRUE(Contains(ofChild, grandchild));
+    const std::vector<long> ofThis = ProcessFamily(getpid());
+    EXPECT_TRUE(Contains(ofThis, child));
+    EXPECT_TRUE(Contains(ofThis, grandchild));
+    EXPECT_EQ(ProcessFamily(grandchild), std::vector<long>{grandchild});
+    EXPECT_TRUE(ProcessRunning(child));
+
+    kill(grandchild, SIGKILL);
+    kill(child, SIGKILL);
+    // Its end waited for without reaping it: it stays as a zombie.
     siginfo_t info{};
-    // Wait for its end without reaping it: it stays as a zombie.
     ASSERT_EQ(waitid(P_PID, child, &info, WEXITED | WNOWAIT), 0);
     EXPECT_FALSE(ProcessRunning(child));
     EXPECT_TRUE(ProcessFamily(child).empty());
     waitpid(child, nullptr, 0);
     EXPECT_FALSE(ProcessRunning(child));
-
-    EXPECT_TRUE(ProcessRunning(getpid()));
     EXPECT_FALSE(ProcessRunning(0));
     EXPECT_FALSE(ProcessRunning(-1));
 }

@@ -9,103 +9,296 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 extern char** environ;
 
 namespace kestrun::test {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds timeout)
+pid_t Spawn(const std::vector<std::string>& argv, int out, int err)
 {
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-}  // namespace
-
-pid_t StartProcess(const std::vector<std::string>& argv, int inheritFd)
-{
-    std::vector<char*> args;
     std::vector<std::string> copies = argv;
+    std::vector<char*> args;
     for (auto& arg : copies)
         args.push_back(arg.data());
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    // Children of the test must not read the test's standard input.
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    (void)inheritFd;  // the descriptor is created without close-on-exec
+    if (out >= 0)
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+    if (err >= 0)
+        posix_spawn_file_actions_adddup2(&actions, err, 2);
     pid_t pid = -1;
     const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return error == 0 ? pid : -1;
 }
 
+// A connection to the display in DISPLAY for as long as it lives.
+struct Connection {
+    Display* const display = XOpenDisplay(nullptr);
+    ~Connection()
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
+};
+
+bool TrayOwned()
+{
+    const Connection x;
+    return x.display && XGetSelectionOwner(x.display, XInternAtom(x.display, "_NET_SYSTEM_TRAY_S0", False)) != None;
+}
+
+bool WindowManaged()
+{
+    const Connection x;
+    return x.display &&
+           !ReadWindowProperty(x.display, DefaultRootWindow(x.display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
+}
+
+const std::string kXtermCommand = "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"";
+
+}  // namespace
+
+pid_t StartProcess(const std::vector<std::string>& argv) { return Spawn(argv, -1, -1); }
+
 void StopProcess(pid_t pid)
 {
     if (pid <= 0)
         return;
     kill(pid, SIGTERM);
-    const bool ended = WaitUntil([&] { return waitpid(pid, nullptr, WNOHANG) != 0; }, std::chrono::seconds(3));
-    if (!ended) {
+    // Not a child (a program kestrun started): waitpid fails at once.
+    if (!WaitUntil([&] { return waitpid(pid, nullptr, WNOHANG) != 0; }, std::chrono::seconds(3))) {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
 }
 
-int RunProcess(const std::vector<std::string>& argv)
+bool Ended(pid_t pid, int& status) { return waitpid(pid, &status, WNOHANG) == pid; }
+
+Outcome RunProgram(const std::vector<std::string>& argv)
 {
-    const pid_t pid = StartProcess(argv);
-    if (pid < 0)
-        return -1;
+    const int out = memfd_create("out", MFD_CLOEXEC), err = memfd_create("err", MFD_CLOEXEC);
+    Outcome outcome;
+    const pid_t pid = Spawn(argv, out, err);
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+        outcome.status = WEXITSTATUS(status);
+    // A new description of the memory file, read from its start.
+    outcome.out = ReadFile("/proc/self/fd/" + std::to_string(out));
+    outcome.err = ReadFile("/proc/self/fd/" + std::to_string(err));
+    close(out);
+    close(err);
+    return outcome;
 }
 
-XSession::XSession()
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Step(const char* what)
+{
+    static const auto start = std::chrono::steady_clock::now();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "[%6.1fs] %s\n", elapsed.count(), what);
+}
+
+std::string WaitForOutput(const fs::path& file, std::size_t size)
+{
+    WaitUntil([&] { return ReadFile(file).size() >= size; }, std::chrono::seconds(60));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return ReadFile(file);
+}
+
+std::vector<std::string> WindowsNamed(const std::string& pattern)
+{
+    return Lines(RunProgram({"xdotool", "search", "--onlyvisible", "--name", pattern}).out);
+}
+
+std::vector<std::string> KestrunWindows()
+{
+    return Lines(RunProgram({"xdotool", "search", "--onlyvisible", "--class", "Kestrun"}).out);
+}
+
+std::string ActiveWindow()
+{
+    const auto active = Lines(RunProgram({"xdotool", "getactivewindow"}).out);
+    return active.empty() ? std::string() : active.front();
+}
+
+bool Active(const std::string& pattern)
+{
+    const auto found = WindowsNamed(pattern);
+    return found.size() == 1 && ActiveWindow() == found.front();
+}
+
+bool MainWindowMapped() { return !WindowsNamed(kMainCaption).empty(); }
+
+Geometry WindowGeometry(const std::string& window)
+{
+    std::map<std::string, int> values;
+    for (const std::string& line : Lines(RunProgram({"xdotool", "getwindowgeometry", "--shell", window}).out))
+        if (const auto equals = line.find('='); equals != std::string::npos)
+            values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
+    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
+}
+
+bool IsEmbedded(const std::string& window)
+{
+    const Connection x;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    const bool queried = x.display && XQueryTree(x.display, std::stoul(window), &root, &parent, &children, &count);
+    if (children)
+        XFree(children);
+    return queried && parent != root;
+}
+
+void ClickCentre(const std::string& window, int button, int count)
+{
+    // The X server takes the pointer events in order: no need for --sync,
+    // which waits for a move that never comes when the pointer is there.
+    const Geometry g = WindowGeometry(window);
+    Xdo({"mousemove", std::to_string(g.x + g.width / 2), std::to_string(g.y + g.height / 2), "click", "--repeat",
+         std::to_string(count), "--delay", "120", std::to_string(button)});
+}
+
+void Xdo(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> argv{"xdotool"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    RunProgram(argv);
+}
+
+bool WaitForWindowOf(pid_t pid, int timeout)
+{
+    const Connection x;
+    return x.display && WaitUntil([&] { return FindFamilyWindow(x.display, pid).has_value(); },
+                                  std::chrono::seconds(timeout));
+}
+
+bool IsActive(pid_t pid)
+{
+    const Connection x;
+    const auto window = x.display ? FindFamilyWindow(x.display, pid) : std::nullopt;
+    return window && kestrun::ActiveWindow(x.display) == *window;
+}
+
+std::map<unsigned char, std::vector<unsigned long>> KeyRows()
+{
+    const Connection x;
+    std::map<unsigned char, std::vector<unsigned long>> rows;
+    int low = 0, high = 0, width = 0;
+    if (!x.display)
+        return rows;
+    XDisplayKeycodes(x.display, &low, &high);
+    KeySym* syms = XGetKeyboardMapping(x.display, static_cast<KeyCode>(low), high - low + 1, &width);
+    for (int code = low; code <= high; ++code)
+        rows[static_cast<unsigned char>(code)].assign(syms + (code - low) * width, syms + (code - low + 1) * width);
+    XFree(syms);
+    return rows;
+}
+
+std::string KeysDown()
+{
+    const Connection x;
+    if (!x.display)
+        return "no display";
+    std::string down;
+    char keys[32];
+    XQueryKeymap(x.display, keys);
+    for (int code = 0; code < 256; ++code)
+        if (keys[code / 8] & (1 << (code % 8)))
+            down += "key " + std::to_string(code) + " ";
+    XkbStateRec state{};
+    XkbGetState(x.display, XkbUseCoreKbd, &state);
+    return state.mods ? down + "modifiers " + std::to_string(state.mods) : down;
+}
+
+std::string TemplateDocument(const std::string& programs)
+{
+    return "<?xml version=\"1.0\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+           "xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\">" +
+           Program("Kestrun Template", {{"Open File", ""}}) + programs + "</programs>\n";
+}
+
+std::string Program(const std::string& name, const std::vector<std::pair<std::string, std::string>>& tasks)
+{
+    std::string xml = "<program><name>" + name + "</name><tasks>";
+    for (std::size_t k = 0; k < tasks.size(); ++k)
+        xml += "<task index=\"" + std::to_string(k + 1) + "\"><type>" + tasks[k].first + "</type><value>" +
+               tasks[k].second + "</value><enabled>True</enabled></task>";
+    return xml + "</tasks></program>";
+}
+
+XSession::XSession(XSessionOptions options)
 {
     const auto home = folder_.path();
-    for (const char* sub : {"config", "data", "cache", "runtime"})
-        std::filesystem::create_directories(home / sub);
-    std::filesystem::permissions(home / "runtime", std::filesystem::perms::owner_all);
     setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
+    for (const auto& [name, sub] : {std::pair{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+                                    {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"}}) {
+        fs::create_directories(home / sub);
+        setenv(name, (home / sub).c_str(), 1);
+    }
+    fs::permissions(home / "runtime", fs::perms::owner_all);
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
     // Kestrun types through a Wayland compositor when one answers.
     unsetenv("WAYLAND_DISPLAY");
     unsetenv("XAUTHORITY");
     setenv("LC_ALL", "C.UTF-8", 1);
-    if (StartServer())
-        StartWindowManager();
+    // Qt programs on the X server, whatever platform the widget tests run on.
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // In a sanitizer build: libxkbcommon-x11 strndup()s a bounded buffer
+    // without a NUL, which the strict string check takes for an overflow.
+    if (const char* asan = std::getenv("ASAN_OPTIONS"))
+        setenv("ASAN_OPTIONS", (std::string(asan) + ":strict_string_checks=0").c_str(), 1);
+    if (StartServer() && StartAndWait({"openbox", "--sm-disable"}, "openbox", WindowManaged) && options.tray)
+        StartAndWait({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
+                      "--SetDockType", "true", "--transparent", "false"},
+                     "trayer", TrayOwned);
 }
 
 XSession::~XSession()
 {
+    // Programs kestrun started through a recorder script.
+    for (const std::string& pid : Lines(ReadFile(folder_ / "recorders")))
+        StopProcess(std::stoi(pid));
     for (auto pid = started_.rbegin(); pid != started_.rend(); ++pid)
         StopProcess(*pid);
+}
+
+pid_t XSession::Start(const std::vector<std::string>& argv)
+{
+    const pid_t pid = StartProcess(argv);
+    if (pid > 0)
+        started_.push_back(pid);
+    return pid;
 }
 
 bool XSession::StartServer()
@@ -116,147 +309,89 @@ bool XSession::StartServer()
         return false;
     }
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-    const pid_t server = StartProcess({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                                       "-nolisten", "tcp", "-noreset"},
-                                      fds[1]);
+    const pid_t server = Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                                "-nolisten", "tcp", "-noreset"});
     close(fds[1]);
-    if (server < 0) {
-        close(fds[0]);
-        failure = "cannot start Xvfb (is the xvfb package installed?)";
-        return false;
-    }
-    started_.push_back(server);
     std::string number;
     pollfd poller{fds[0], POLLIN, 0};
     char c = 0;
-    while (poll(&poller, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+    while (server > 0 && poll(&poller, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
         number += c;
     close(fds[0]);
     if (number.empty()) {
-        failure = "Xvfb did not report its display";
+        failure = "Xvfb did not report its display (is the xvfb package installed?)";
         return false;
     }
     setenv("DISPLAY", (":" + number).c_str(), 1);
     return true;
 }
 
-bool XSession::StartWindowManager()
+bool XSession::StartAndWait(const std::vector<std::string>& argv, const char* what, bool (*ready)())
 {
-    const pid_t manager = StartProcess({"openbox", "--sm-disable"});
-    if (manager < 0) {
-        failure = "cannot start openbox";
+    if (Start(argv) < 0 || !WaitUntil(ready, std::chrono::seconds(10))) {
+        failure = std::string(what) + " did not start (is it installed?)";
         return false;
     }
-    started_.push_back(manager);
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        failure = "cannot connect to Xvfb";
-        return false;
-    }
-    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-    const bool ready = WaitUntil(
-        [&] {
-            Atom type = None;
-            int format = 0;
-            unsigned long count = 0, remaining = 0;
-            unsigned char* data = nullptr;
-            XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format,
-                               &count, &remaining, &data);
-            if (data)
-                XFree(data);
-            return count == 1;
-        },
-        std::chrono::seconds(10));
-    XCloseDisplay(display);
-    if (!ready)
-        failure = "openbox did not start managing windows";
-    return ready;
+    return true;
 }
 
-bool XSession::WaitForWindowOf(pid_t pid, int timeout)
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
-    const bool found =
-        WaitUntil([&] { return FindClientWindow(display, pid).has_value(); }, std::chrono::seconds(timeout));
-    XCloseDisplay(display);
-    return found;
-}
-
-bool XSession::IsActive(pid_t pid)
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
-    const auto window = FindClientWindow(display, pid);
-    const bool active = window && ActiveWindow(display) == *window;
-    XCloseDisplay(display);
-    return active;
-}
-
-std::vector<unsigned long> XSession::CoreKeymap()
-{
-    std::vector<unsigned long> copy;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return copy;
-    int min = 0, max = 0, width = 0;
-    XDisplayKeycodes(display, &min, &max);
-    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(min), max - min + 1, &width);
-    copy.assign(syms, syms + (max - min + 1) * width);
-    XFree(syms);
-    XCloseDisplay(display);
-    return copy;
-}
-
-std::string XSession::KeysDown()
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return "no display";
-    std::string down;
-    char keys[32];
-    XQueryKeymap(display, keys);
-    for (int code = 0; code < 256; ++code)
-        if (keys[code / 8] & (1 << (code % 8)))
-            down += "key " + std::to_string(code) + " ";
-    XkbStateRec state{};
-    XkbGetState(display, XkbUseCoreKbd, &state);
-    if (state.mods != 0)
-        down += "modifiers " + std::to_string(state.mods);
-    XCloseDisplay(display);
-    return down;
-}
-
-pid_t XSession::StartRecorder(const std::filesystem::path& output, int timeout)
+pid_t XSession::StartRecorder(const fs::path& output, int timeout)
 {
     // Non-canonical, no signals, no echo: every byte typed reaches cat as is.
-    const pid_t pid = StartProcess({"xterm", "-e", "/bin/sh", "-c",
-                                    "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"",
-                                    output.string()});
-    if (pid < 0)
-        return -1;
-    started_.push_back(pid);
-    const bool ready = WaitForWindowOf(pid, timeout) &&
-                       WaitUntil([&] { return std::filesystem::exists(output); }, std::chrono::seconds(timeout));
+    const pid_t pid = Start({"xterm", "-e", "/bin/sh", "-c", kXtermCommand, output.string()});
+    const bool ready = pid > 0 && WaitForWindowOf(pid, timeout) &&
+                       WaitUntil([&] { return fs::exists(output); }, std::chrono::seconds(timeout));
     return ready ? pid : -1;
 }
 
-std::string XSession::WaitForOutput(const std::filesystem::path& output, std::size_t size)
+pid_t XSession::StartQtRecorder(const fs::path& output)
 {
-    const auto length = [&] {
-        std::error_code error;
-        const auto bytes = std::filesystem::file_size(output, error);
-        return error ? 0 : static_cast<std::size_t>(bytes);
-    };
-    WaitUntil([&] { return length() >= size; }, std::chrono::seconds(10));
-    // Anything beyond the expected bytes would be a fault too.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::ifstream in(output, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    const pid_t pid = Start({KESTRUN_QT_RECORDER, output.string()});
+    return pid > 0 && WaitForWindowOf(pid) ? pid : -1;
+}
+
+fs::path XSession::RecorderScript(const fs::path& output, const std::string& before)
+{
+    const fs::path script = folder_.Write(
+        "recorder-" + output.filename().string(),
+        "#!/bin/sh\necho $$ >> '" + (folder_ / "recorders").string() + "'\n" + before + "\nexec xterm -e /bin/sh -c '" +
+            kXtermCommand + "' '" + output.string() + "'\n");
+    fs::permissions(script, fs::perms::owner_all);
+    return script;
+}
+
+fs::path XSession::InstallKestrun(const std::string& document)
+{
+    // Kestrun reads the Kestrun.xml beside it; its guardian lives beside it.
+    const fs::path app = folder_ / "app";
+    fs::create_directories(app);
+    for (const fs::path& built : {fs::path(KESTRUN_EXECUTABLE), fs::path(KESTRUN_EXECUTABLE).parent_path() / "kestrun-keyguard"})
+        fs::copy_file(built, app / built.filename(), fs::copy_options::overwrite_existing);
+    folder_.Write("app/Kestrun.xml", document);
+    return app / "kestrun";
+}
+
+std::string XSession::WaitForTrayIcon()
+{
+    std::string icon;
+    const bool embedded = WaitUntil([&] {
+        const auto windows = KestrunWindows();
+        icon = windows.size() == 1 ? windows.front() : std::string();
+        return !icon.empty() && IsEmbedded(icon);
+    });
+    return embedded ? icon : std::string();
+}
+
+std::string XSession::OpenMainWindowFromIcon(const std::string& icon)
+{
+    ClickCentre(icon, 1, 2);
+    std::string main;
+    const bool active = WaitUntil([&] {
+        const auto found = WindowsNamed(kMainCaption);
+        main = found.empty() ? "" : found.front();
+        return !main.empty() && ActiveWindow() == main;
+    });
+    return active ? main : std::string();
 }
 
 }  // namespace kestrun::test
