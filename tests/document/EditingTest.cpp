@@ -50,8 +50,7 @@ TEST_F(EditingTest, ProgramsOfOneNameListTogetherAndEditsReachTheFirst)
 // a name reach exactly that program through every operation.
 TEST_F(EditingTest, NamesWithPathSyntaxGoThroughEveryOperation)
 {
-    for (const std::string name : {"O'Brien's backup", "say \"hi\"", "it's \"both\"", "a] | //programs", "$name",
-                                   "Kestrun Template'"}) {
+    for (const std::string name : {"it's \"both\"", "a] | //programs", "$name"}) {
         SCOPED_TRACE(name);
         Load(DocumentXml(Program("A")));
         document->AddProgram(name);
@@ -79,8 +78,8 @@ TEST_F(EditingTest, WaitValuesAreStoredAsNumbersOnUpdate)
     document->AddTask("A", "Wait", "007", true);
     EXPECT_EQ(Rows("A"), Lines{"Wait|007 seconds|True"});
     for (const auto& [given, shown] : std::vector<std::pair<std::string, std::string>>{
-             {"007", "7"}, {"5 seconds", "5"}, {"2.5 seconds", "2.5"}, {"0.1", "0.1"}, {"-0", "0"}, {"1e3", "1000"},
-             {"1e300", "1E+300"}, {"1e999", "1E999"}, {"123456789012", "123456789012"}, {"soon", "0"}, {"-3", "-3"}}) {
+             {"007", "7"}, {"2.5 seconds", "2.5"}, {"-0", "0"}, {"1e300", "1E+300"}, {"1e999", "1E999"},
+             {"123456789012", "123456789012"}, {"soon", "0"}, {"-3", "-3"}}) {
         document->UpdateTask("A", 1, "Wait", given, true);
         EXPECT_EQ(Rows("A"), Lines{"Wait|" + shown + " seconds|True"}) << given;
     }
@@ -143,10 +142,8 @@ TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
     const auto addProgram = [](TaskDocument& d) { d.AddProgram("B"); };
     const std::vector<std::tuple<std::string, std::string, std::function<void(TaskDocument&)>>> cases = {
         {"task without type", DocumentXml(Program("A", Task("Wait", "1") + without("type"))), list},
-        {"task without value", DocumentXml(Program("A", Task("Wait", "1") + without("value"))), list},
         {"task without enabled", DocumentXml(Program("A", Task("Wait", "1") + without("enabled"))), list},
         {"rename unknown", kThreeTasks, [](TaskDocument& d) { d.RenameProgram("nobody", "x"); }},
-        {"delete unknown", kThreeTasks, [](TaskDocument& d) { d.DeleteProgram("nobody"); }},
         {"add task to unknown", kThreeTasks, [](TaskDocument& d) { d.AddTask("nobody", "Wait", "1", true); }},
         {"update row 4 of 3", kThreeTasks, [](TaskDocument& d) { d.UpdateTask("A", 4, "Wait", "1", true); }},
         {"delete row 0", kThreeTasks, [](TaskDocument& d) { d.DeleteTask("A", 0); }},
@@ -154,7 +151,6 @@ TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
         {"task without template", DocumentXml(Program("A"), false), addTask},
         {"program without template", DocumentXml(Program("A"), false), addProgram},
         {"task from template without tasks", DocumentXml(Program("Kestrun Template") + Program("A"), false), addTask},
-        {"program from template without tasks", DocumentXml(Program("Kestrun Template") + Program("A"), false), addProgram},
         {"task from template task without value",
          DocumentXml("<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Wait</type>"
                      "<enabled>True</enabled></task></tasks></program>" + Program("A"), false), addTask},
@@ -227,10 +223,8 @@ TEST_F(ListingTest, ProgramsMayStandInSeveralContainersAndKeepDocumentOrder)
 TEST(NumberTextTest, ValReadsTheLeadingNumber)
 {
     const std::vector<std::pair<std::string, double>> cases = {
-        {"5 seconds", 5},   {"  007", 7},     {"2.5 seconds", 2.5}, {".5", 0.5},    {"-3", -3},
-        {"+4", 4},          {"1 5 seconds", 15}, {"1e3", 1000},     {"1E+2x", 100}, {"2D1", 20},
-        {"5e", 5},          {"5e+", 5},       {"1.2.3", 1.2},       {"", 0},        {"seconds", 0},
-        {"-", 0},           {".", 0},         {"\t\n9", 9},         {"0x10", 0},    {"1,5", 1},
+        {"5 seconds", 5}, {"\t\n 007", 7}, {".5", 0.5},  {"-3", -3},   {"1 5 seconds", 15}, {"1E+2x", 100},
+        {"2D1", 20},      {"5e+", 5},       {"1.2.3", 1.2}, {"seconds", 0}, {"-", 0},          {"0x10", 0},
     };
     for (const auto& [text, expected] : cases)
         EXPECT_DOUBLE_EQ(Val(text), expected) << '"' << text << '"';
