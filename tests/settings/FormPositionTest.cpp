@@ -16,11 +16,9 @@ namespace {
 // work area is 1024 x 738 (a panel below), at 15 twips per pixel.
 struct FakeWindow : WindowGeometry {
     std::string name = "frmMain";
-    int state = kWindowStateNormal;
+    int state = kWindowStateNormal, moves = 0;
     double left = 1500, top = 750, width = 6000, height = 3000;
     PixelRect workArea{0, 0, 1024, 738};
-    int moves = 0;
-
     std::string Name() const override { return name; }
     int WindowState() const override { return state; }
     double Left() const override { return left; }
@@ -104,8 +102,7 @@ TEST_F(FormPositionTest, CloseSavesEdgesAsRoundedNumbersUnlessMinimisedOrMaximis
 TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
 {
     static int argc = 1;
-    static char name[] = "settings_tests";
-    static char* argv[] = {name, nullptr};
+    static char* argv[] = {const_cast<char*>("settings_tests"), nullptr};
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // never the machine's display
     QApplication application(argc, argv);
     QScreen* screen = QGuiApplication::primaryScreen();
