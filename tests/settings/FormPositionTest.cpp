@@ -1,7 +1,11 @@
 #include "core/Globals.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
-#include "tests/settings/SettingsFixture.h"
+#include "platform/RegistryFile.h"
+#include "settings/CRegSettings.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QScreen>
@@ -34,7 +38,11 @@ struct FakeWindow : WindowGeometry {
     PixelRect WorkArea() const override { return workArea; }
 };
 
-using FormPositionTest = SettingsFixture;
+class FormPositionTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    CRegSettings settings{std::make_unique<RegistryFile>(folder / "Kestrun.reg")};
+};
 
 // With nothing stored the window is centred in the work area (halves to even),
 // or on the whole screen when larger; a stored position is applied as it is,
@@ -79,14 +87,14 @@ TEST_F(FormPositionTest, LoadPlacesTheWindow)
 TEST_F(FormPositionTest, CloseSavesEdgesAsRoundedNumbersUnlessMinimisedOrMaximised)
 {
     const std::tuple<double, double, std::string> cases[] = {
-        {1500, 750, "4:1500 750"}, {1500.5, 1501.5, "4:1500 1502"}, {-32768, 100000, "4:-32768 100000"}};
+        {1500, 750, "Left\"=dword:000005dc\n\"frmAddTask Top\"=dword:000002ee"},
+        {1500.5, 1501.5, "Left\"=dword:000005dc\n\"frmAddTask Top\"=dword:000005de"},
+        {-32768, 100000, "Left\"=dword:ffff8000\n\"frmAddTask Top\"=dword:000186a0"}};
     for (const auto& [left, top, stored] : cases) {
         FakeWindow window;
         window.name = "frmAddTask", window.left = left, window.top = top;
         FormPosition(window, true, settings);
-        EXPECT_EQ(GetRaw("Position", "frmAddTask Left").substr(0, 2) + settings.GetSetting("Position", "frmAddTask Left") +
-                      " " + settings.GetSetting("Position", "frmAddTask Top"),
-                  stored);
+        EXPECT_NE(folder.Read("Kestrun.reg").find(stored), std::string::npos) << folder.Read("Kestrun.reg");
     }
     for (int state : {kWindowStateMinimized, kWindowStateMaximized}) {
         FakeWindow window;
