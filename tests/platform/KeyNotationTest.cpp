@@ -77,16 +77,5 @@ TEST(KeyNotationTest, RefusesSequencesOfMoreThan100000Keys)
     EXPECT_EQ(ParseKeySequence(text + "b").error, "Character 91: the sequence is longer than 100000 keys.");
 }
 
-TEST(KeyNotationTest, FormattedStrokesReadBackTheSame)
-{
-    const std::string texts[] = {"+(ab)^{ENTER 2}{{}{}}~x\t%{F4}é😀[", "{bs}{Del}{PGDN}^+%{ADD}"};
-    for (const auto& text : texts) {
-        const KeySequence first = ParseKeySequence(text);
-        ASSERT_TRUE(first.ok()) << first.error;
-        const KeySequence second = ParseKeySequence(FormatKeySequence(first.strokes));
-        EXPECT_EQ(second.strokes, first.strokes) << FormatKeySequence(first.strokes);
-    }
-}
-
 }  // namespace
 }  // namespace kestrun::test
