@@ -26,10 +26,12 @@ TEST_F(EditingTest, NewProgramCopiesTheTemplateBarItsFirstTaskToTheEnd)
 }
 
 // The listing shows the tasks of every program of a name; renaming, deleting
-// and adding tasks reach the first only, and a rename keeps its place.
+// and adding tasks reach the first only, and a rename keeps its place. The
+// selector leaves out the template and nameless programs.
 TEST_F(EditingTest, ProgramsOfOneNameListTogetherAndEditsReachTheFirst)
 {
-    Load(DocumentXml(Program("Twin", Task("Wait", "1")) + Program("Other") + Program("Twin", Task("Wait", "2"))));
+    Load(DocumentXml(Program("Twin", Task("Wait", "1")) + "<program><tasks/></program>" + Program("Other") +
+                     Program("Twin", Task("Wait", "2"))));
     EXPECT_EQ(Rows("Twin"), (Lines{"Wait|1 seconds|True", "Wait|2 seconds|True"}));
     document->AddProgram("Twin");
     document->AddTask("Twin", "Wait", "3", true);
@@ -177,12 +179,6 @@ TEST_F(ListingTest, RowsShowTheStoredTextsAndNumberTheTasks)
     for (const std::string nothing : {"Empty", "nobody", ""})
         EXPECT_TRUE(Rows(nothing).empty()) << nothing;
     EXPECT_TRUE(reporter.Silent());
-}
-
-TEST_F(ListingTest, ProgramSelectorLeavesOutTheTemplateAndNamelessPrograms)
-{
-    Load(DocumentXml(Program("B") + Program("Kestrun Template") + "<program><tasks/></program>" + Program("A")));
-    EXPECT_EQ(document->ProgramNames(), (Lines{"B", "A"}));
 }
 
 // Programs may stand in several containers, even inside other programs; they

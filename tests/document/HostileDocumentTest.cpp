@@ -129,7 +129,6 @@ TEST_F(HostileDocumentTest, EachAllowedDocumentKeepsItsCharactersThroughSaveAndL
         document->SaveTaskDocument();
         EXPECT_EQ(folder.Read("Kestrun.xml").rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
         EXPECT_EQ(RowsOf(*Reload(), "A"), Lines{"Keystrokes|" + value + "|True"});
-        document->DeleteProgram("A");
         EXPECT_TRUE(reporter.Silent());
     }
 }
