@@ -34,8 +34,8 @@ struct TaskSpec {
 inline std::string ProgramXml(const std::string& name, std::initializer_list<TaskSpec> tasks)
 {
     std::string xml;
-    for (const TaskSpec& task : tasks)
-        xml += Task(task.type, task.value, task.enabled, task.index);
+    for (const TaskSpec& t : tasks)
+        xml += Task(t.type, t.value, t.enabled, t.index);
     return Program(name, xml);
 }
 
@@ -66,33 +66,30 @@ protected:
     void SetUp() override { gDocumentDirty = false; }
 
     /// Writes the text as Kestrun.xml and loads it; a failed load fails the test.
-    TaskDocument& Load(const std::string& xml)
+    void Load(const std::string& xml)
     {
         folder.Write("Kestrun.xml", xml);
         reporter.reports.clear();
-        document = std::make_unique<TaskDocument>(folder.path(), reporter);
-        EXPECT_TRUE(document->Load()) << (reporter.Silent() ? "" : reporter.reports[0].text);
-        return *document;
+        document = Reload(reporter);
     }
 
-    /// A second store that loads what is on disk now.
-    std::unique_ptr<TaskDocument> Reload()
+    /// A store that loads what is on disk now.
+    std::unique_ptr<TaskDocument> Reload(RecordingReporter& to)
     {
-        auto loaded = std::make_unique<TaskDocument>(folder.path(), again);
-        EXPECT_TRUE(loaded->Load()) << (again.Silent() ? "" : again.reports[0].text);
+        auto loaded = std::make_unique<TaskDocument>(folder.path(), to);
+        EXPECT_TRUE(loaded->Load()) << (to.Silent() ? "" : to.reports[0].text);
         return loaded;
     }
+    std::unique_ptr<TaskDocument> Reload() { return Reload(again); }
 
     Lines Rows(const std::string& program) { return RowsOf(*document, program); }
 
-    /// The `index` attributes of a program's tasks in document order, as they are.
-    Lines Indexes(const std::string& program)
+    /// The `index` attributes of all tasks in document order, as they are.
+    Lines Indexes()
     {
         Lines indexes;
-        for (const pugi::xpath_node& found : document->Dom().select_nodes("//program"))
-            if (program == found.node().child_value("name"))
-                for (pugi::xml_node task : found.node().child("tasks").children("task"))
-                    indexes.push_back(task.attribute("index").value());
+        for (const pugi::xpath_node& task : document->Dom().select_nodes("//task"))
+            indexes.push_back(task.node().attribute("index").value());
         return indexes;
     }
 

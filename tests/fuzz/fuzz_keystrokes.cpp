@@ -7,11 +7,6 @@
 #include "tests/fuzz/FuzzCheck.h"
 #include "keys/KeyNotation.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
@@ -30,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CHECK(kestrun::IsTypeableCharacter(stroke.character));
     }
     const kestrun::KeySequence again = kestrun::ParseKeySequence(kestrun::FormatKeySequence(sequence.strokes));
-    CHECK(again.ok());
-    CHECK(again.strokes == sequence.strokes);
+    CHECK(again.ok() && again.strokes == sequence.strokes);
     return 0;
 }

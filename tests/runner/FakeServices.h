@@ -12,7 +12,6 @@
 
 #include <chrono>
 #include <set>
-#include <utility>
 #include <string>
 #include <vector>
 
@@ -39,11 +38,7 @@ public:
             throw PlatformError("cannot start");
         return nextTaskId++;
     }
-    bool Open(const std::string& path) override
-    {
-        log.push_back("open " + path);
-        return !unopenable.contains(path);
-    }
+    bool Open(const std::string& path) override { return log.push_back("open " + path), !unopenable.contains(path); }
     void Sleep(std::uint32_t milliseconds) override { log.push_back("sleep " + std::to_string(milliseconds)); }
     void Activate(std::int32_t taskId) override
     {
@@ -53,8 +48,7 @@ public:
     }
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override
     {
-        waits.push_back({taskId, limit});
-        return true;
+        return waits.push_back({taskId, limit}), true;
     }
     void SendKeys(const std::vector<KeyStroke>& strokes, bool wait) override
     {

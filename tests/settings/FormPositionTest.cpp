@@ -1,7 +1,11 @@
 #include "core/Globals.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
-#include "tests/settings/SettingsFixture.h"
+#include "platform/RegistryFile.h"
+#include "settings/CRegSettings.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QScreen>
@@ -16,11 +20,9 @@ namespace {
 // work area is 1024 x 738 (a panel below), at 15 twips per pixel.
 struct FakeWindow : WindowGeometry {
     std::string name = "frmMain";
-    int state = kWindowStateNormal;
+    int state = kWindowStateNormal, moves = 0;
     double left = 1500, top = 750, width = 6000, height = 3000;
     PixelRect workArea{0, 0, 1024, 738};
-    int moves = 0;
-
     std::string Name() const override { return name; }
     int WindowState() const override { return state; }
     double Left() const override { return left; }
@@ -36,7 +38,11 @@ struct FakeWindow : WindowGeometry {
     PixelRect WorkArea() const override { return workArea; }
 };
 
-using FormPositionTest = SettingsFixture;
+class FormPositionTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    CRegSettings settings{std::make_unique<RegistryFile>(folder / "Kestrun.reg")};
+};
 
 // With nothing stored the window is centred in the work area (halves to even),
 // or on the whole screen when larger; a stored position is applied as it is,
@@ -51,20 +57,16 @@ TEST_F(FormPositionTest, LoadPlacesTheWindow)
     } cases[] = {
         {nullptr, 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
         {nullptr, 6015, 3001, {0, 0, 1024, 738}, 4672, 4034},
-        {nullptr, 15360, 11070, {0, 0, 1024, 738}, 0, 0},
         {nullptr, 15100, 11100, {0, 0, 1000, 738}, 130, 210},
         {nullptr, 16000, 12000, {0, 0, 1024, 738}, -320, -240},
         {nullptr, 6000, 3000, {100, 30, 1024, 768}, 3930, 4035},  // the work area's offset is not added
-        {"#30000", 6000, 3000, {0, 0, 1024, 738}, 30000, 30000},
         {"#-32768", 6000, 3000, {0, 0, 1024, 738}, -32768, -32768},
+        {"32767", 6000, 3000, {0, 0, 1024, 738}, 32767, 32767},
         {"#32768", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
-        {"#-32769", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
-        {"abc", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
         {"12abc", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
         {"32767.5", 6000, 3000, {0, 0, 1024, 738}, 4680, 4035},
         {"12.5", 6000, 3000, {0, 0, 1024, 738}, 12, 12},
         {" -7 ", 6000, 3000, {0, 0, 1024, 738}, -7, -7},
-        {"32767", 6000, 3000, {0, 0, 1024, 738}, 32767, 32767},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.stored ? c.stored : "nothing") + ", width " + std::to_string(c.width));
@@ -85,14 +87,14 @@ TEST_F(FormPositionTest, LoadPlacesTheWindow)
 TEST_F(FormPositionTest, CloseSavesEdgesAsRoundedNumbersUnlessMinimisedOrMaximised)
 {
     const std::tuple<double, double, std::string> cases[] = {
-        {1500, 750, "4:1500 750"}, {1500.5, 1501.5, "4:1500 1502"}, {-32768, 100000, "4:-32768 100000"}};
+        {1500, 750, "Left\"=dword:000005dc\n\"frmAddTask Top\"=dword:000002ee"},
+        {1500.5, 1501.5, "Left\"=dword:000005dc\n\"frmAddTask Top\"=dword:000005de"},
+        {-32768, 100000, "Left\"=dword:ffff8000\n\"frmAddTask Top\"=dword:000186a0"}};
     for (const auto& [left, top, stored] : cases) {
         FakeWindow window;
         window.name = "frmAddTask", window.left = left, window.top = top;
         FormPosition(window, true, settings);
-        EXPECT_EQ(GetRaw("Position", "frmAddTask Left").substr(0, 2) + settings.GetSetting("Position", "frmAddTask Left") +
-                      " " + settings.GetSetting("Position", "frmAddTask Top"),
-                  stored);
+        EXPECT_NE(folder.Read("Kestrun.reg").find(stored), std::string::npos) << folder.Read("Kestrun.reg");
     }
     for (int state : {kWindowStateMinimized, kWindowStateMaximized}) {
         FakeWindow window;
@@ -104,24 +106,11 @@ TEST_F(FormPositionTest, CloseSavesEdgesAsRoundedNumbersUnlessMinimisedOrMaximis
     }
 }
 
-TEST_F(FormPositionTest, WithoutGlobalSettingsNothingHappens)
-{
-    FakeWindow window;
-    ASSERT_EQ(gSettings, nullptr);
-    FormPosition(window, false);
-    EXPECT_EQ(window.moves, 0);
-    gSettings = &settings;
-    FormPosition(window, false);
-    gSettings = nullptr;
-    EXPECT_EQ(window.left, 4680);
-}
-
 // The offscreen screen has 96 dots per inch: 15 twips per pixel.
 TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
 {
     static int argc = 1;
-    static char name[] = "settings_tests";
-    static char* argv[] = {name, nullptr};
+    static char* argv[] = {const_cast<char*>("settings_tests"), nullptr};
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // never the machine's display
     QApplication application(argc, argv);
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -131,10 +120,8 @@ TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
     widget.resize(400, 300);
     widget.move(screen->geometry().topLeft() + QPoint(100, 50));
     QtWindowGeometry window(widget);
-    EXPECT_EQ(window.Name(), "frmMain");
-    EXPECT_EQ(window.WindowState(), kWindowStateNormal);
-    EXPECT_EQ(window.Width(), 6000);
-    EXPECT_EQ(window.Height(), 4500);
+    EXPECT_EQ(window.Name() + " " + std::to_string(window.Width()) + " " + std::to_string(window.Height()),
+              "frmMain 6000.000000 4500.000000");
     EXPECT_EQ(window.ScreenWidth(), screen->geometry().width() * 15);
     EXPECT_EQ(window.WorkArea().right - window.WorkArea().left, screen->availableGeometry().width());
 
@@ -144,6 +131,7 @@ TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
     widget.move(screen->geometry().topLeft());
     FormPosition(window, false, settings);
     EXPECT_EQ(widget.pos() - screen->geometry().topLeft(), QPoint(100, 50));
+    EXPECT_EQ(window.WindowState(), kWindowStateNormal);
     widget.setWindowState(Qt::WindowMaximized);
     EXPECT_EQ(window.WindowState(), kWindowStateMaximized);
 }

@@ -1,55 +1,75 @@
+#include "platform/RegistryFile.h"
 #include "platform/RegistryFileFormat.h"
-#include "tests/settings/SettingsFixture.h"
+#include "settings/CRegSettings.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <optional>
 
 namespace kestrun::test {
 namespace {
 
+/// A settings store over a file in a fresh temporary folder, and the same
+/// file's raw registry for values as another program would write them.
+class SettingsFixture : public ::testing::Test {
+protected:
+    /// Writes a value of any type below Kestrun's key.
+    void SetRaw(const std::string& section, const std::string& name, std::uint32_t type, const std::string& data)
+    {
+        RegistryKey key = 0;
+        ASSERT_EQ(raw.CreateKey(PredefinedKey(kHkeyCurrentUser), kAppKey + section, key), kRegSuccess);
+        ASSERT_EQ(raw.SetValue(key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+                               static_cast<std::uint32_t>(data.size())),
+                  kRegSuccess);
+        raw.CloseKey(key);
+    }
+
+    const std::string kAppKey = "Software\\Quillon Works\\Kestrun\\";
+    TempFolder folder;
+    std::filesystem::path file = folder / "Quillon Works" / "Kestrun.reg";
+    CRegSettings settings{std::make_unique<RegistryFile>(file)};
+    RegistryFile raw{file};
+};
+
 using RegSettingsTest = SettingsFixture;
 using RegistryFileTest = SettingsFixture;
 using namespace std::string_literals;
 
-// A text is stored as REG_SZ (1) without NUL, a number given with an empty
-// text as a four-byte REG_DWORD (4), least significant byte first; each reads
-// back as written, a number as its decimal text.
+// A text is stored as a string value, a number given with an empty text as a
+// dword; each reads back as written, a number as its decimal text.
 TEST_F(RegSettingsTest, ValuesAreStoredInTheirTypeAndReadBackAsText)
 {
     const struct {
         std::string text;
         std::optional<std::int32_t> number;
-        std::string stored, line, read;
+        std::string line, read;
     } cases[] = {
-        {"abc", {}, "1:abc", "\"v\"=\"abc\"", "abc"},
-        {"text", 7, "1:text", "\"v\"=\"text\"", "text"},
-        {"C:\\temp\\\"q\"", {}, "1:C:\\temp\\\"q\"", "\"v\"=\"C:\\\\temp\\\\\\\"q\\\"\"", "C:\\temp\\\"q\""},
-        {"two\nlines\r\n", {}, "1:two\nlines\r\n", "", "two\nlines\r\n"},
-        {"\xc3\xa9t\xc3\xa9", {}, "1:\xc3\xa9t\xc3\xa9", "", "\xc3\xa9t\xc3\xa9"},
-        {"\xff\xfe", {}, "1:\xff\xfe", "", "\xff\xfe"},
-        {" ", {}, "1: ", "\"v\"=\" \"", " "},
-        {"", -5, "4:\xfb\xff\xff\xff", "\"v\"=dword:fffffffb", "-5"},
-        {"", 0x01020304, "4:\x04\x03\x02\x01", "\"v\"=dword:01020304", "16909060"},
-        {"", INT32_MIN, "4:\0\0\0\x80"s, "\"v\"=dword:80000000", "-2147483648"},
-        {"", INT32_MIN + 1, "4:\x01\0\0\x80"s, "", "-2147483647"},
-        {"", INT32_MAX, "4:\xff\xff\xff\x7f", "\"v\"=dword:7fffffff", "2147483647"},
-        {"", 0, "4:\0\0\0\0"s, "", "0"},
+        {"abc", {}, "\"v\"=\"abc\"", "abc"},
+        {"text", 7, "\"v\"=\"text\"", "text"},
+        {"C:\\temp\\\"q\"", {}, "\"v\"=\"C:\\\\temp\\\\\\\"q\\\"\"", "C:\\temp\\\"q\""},
+        {"two\nlines\r\n", {}, "", "two\nlines\r\n"},
+        {"\xff\xfe", {}, "", "\xff\xfe"},
+        {" ", {}, "\"v\"=\" \"", " "},
+        {"", -5, "\"v\"=dword:fffffffb", "-5"},
+        {"", 0x01020304, "\"v\"=dword:01020304", "16909060"},
+        {"", INT32_MIN, "\"v\"=dword:80000000", "-2147483648"},
+        {"", INT32_MAX, "\"v\"=dword:7fffffff", "2147483647"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.read);
         ASSERT_TRUE(settings.SaveSetting("S", "v", c.text, c.number));
-        EXPECT_EQ(GetRaw("S", "v"), c.stored);
         EXPECT_EQ(settings.GetSetting("S", "v", "default"), c.read);
         const std::string section = "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\S]\n" + c.line + "\n";
         EXPECT_TRUE(c.line.empty() || folder.Read("Quillon Works/Kestrun.reg").find(section) != std::string::npos)
             << section;
     }
     EXPECT_FALSE(settings.SaveSetting("S", "v")) << "neither text nor number: nothing written";
-    EXPECT_EQ(settings.GetSetting("S", "v"), "0");
+    EXPECT_EQ(settings.GetSetting("S", "v"), "2147483647");
 }
 
 // Values other programs wrote: a REG_SZ loses one trailing NUL, an empty one
@@ -60,11 +80,9 @@ TEST_F(RegSettingsTest, ForeignValuesReadAsTextOrTheDefault)
         std::uint32_t type;
         std::string data, read;
     } cases[] = {
-        {1, "abc\0"s, "abc"},        {1, "abc\0\0"s, "abc\0"s},    {1, "a\0b"s, "a\0b"s},
-        {1, "\0"s, ""},              {1, "", "default"},           {2, "%HOME%\0"s, "default"},
-        {3, "\x01\x02"s, "default"}, {7, "a\0b\0\0"s, "default"},  {0, "x", "default"},
-        {5, "\0\0\0\x01"s, "default"}, {11, "\1\0\0\0\0\0\0\0"s, "default"},
-        {4, "\x01\x02"s, "default"}, {4, "\x01\x02\x03\x04\x05"s, "default"},
+        {1, "abc\0"s, "abc"},         {1, "abc\0\0"s, "abc\0"s},  {1, "a\0b"s, "a\0b"s},  {1, "\0"s, ""},
+        {1, "", "default"},            {2, "%HOME%\0"s, "default"}, {3, "\x01\x02"s, "default"},
+        {5, "\0\0\0\x01"s, "default"}, {4, "\x01\x02"s, "default"}, {4, "\x01\x02\x03\x04\x05"s, "default"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.data) + " of type " + std::to_string(c.type));
@@ -79,13 +97,10 @@ TEST_F(RegSettingsTest, ForeignValuesReadAsTextOrTheDefault)
 TEST_F(RegSettingsTest, NamesFindTheirValues)
 {
     EXPECT_EQ(settings.GetSetting("Position", "frmMain Left"), "");
-    EXPECT_EQ(settings.GetSetting("Position", "frmMain Left", "4680"), "4680");
     ASSERT_TRUE(settings.SaveSetting("Position", "other", "x"));
     EXPECT_EQ(settings.GetSetting("Position", "frmMain Left", "4680"), "4680");
 
     ASSERT_TRUE(settings.SaveSetting("S", "*", "first"));
-    EXPECT_EQ(GetRaw("S", ""), "1:first");
-    EXPECT_EQ(settings.GetSetting("S", ""), "first");
     ASSERT_TRUE(settings.SaveSetting("S", "", "second"));
     EXPECT_EQ(settings.GetSetting("S", "*"), "second");
 
@@ -110,18 +125,15 @@ TEST_F(RegSettingsTest, DeletesOnlyWhatIsNamed)
     ASSERT_TRUE(settings.SaveSetting("T\\Sub", "k", "deep"));
 
     EXPECT_TRUE(settings.DeleteSetting("S", "a"));
-    EXPECT_EQ(settings.GetSetting("S", "a", "gone"), "gone");
     EXPECT_FALSE(settings.DeleteSetting("S", "a"));
     EXPECT_TRUE(settings.DeleteSetting("S", "*"));
-    EXPECT_EQ(settings.GetSetting("S", "*", "gone"), "gone");
-    EXPECT_EQ(settings.GetSetting("S", "b"), "b");
+    EXPECT_EQ(settings.GetSetting("S", "a", "gone") + settings.GetSetting("S", "*", "gone") + settings.GetSetting("S", "b"),
+              "gonegoneb");
     EXPECT_TRUE(settings.DeleteSetting("S"));
     EXPECT_EQ(settings.GetSetting("S", "b", "gone"), "gone");
     EXPECT_FALSE(settings.DeleteSetting("S"));
-    EXPECT_FALSE(settings.DeleteSetting("S", "b"));
 
     EXPECT_FALSE(settings.DeleteSetting("T")) << "a key with subkeys stays";
-    EXPECT_EQ(settings.GetSetting("T\\Sub", "k"), "deep");
     EXPECT_TRUE(settings.DeleteSetting("T\\Sub"));
     EXPECT_TRUE(settings.DeleteSetting("T"));
 }
@@ -133,11 +145,9 @@ TEST_F(RegSettingsTest, KeyPropertiesChangeWhereValuesGo)
     settings.SetMainKey("  Soft ware  ");
     EXPECT_EQ(settings.MainKey(), "Soft ware");
     settings.SetMainKey("");
-    EXPECT_EQ(settings.MainKey(), "Software");
     settings.SetAppName("");
-    EXPECT_EQ(settings.AppName(), "Kestrun");
     settings.SetCompany("");
-    EXPECT_EQ(settings.Company(), "Quillon Works");
+    EXPECT_EQ(settings.MainKey() + "|" + settings.Company() + "|" + settings.AppName(), "Software|Quillon Works|Kestrun");
     EXPECT_EQ(settings.HKey(), -2147483647);
 
     settings.SetCompany(" Other ");
@@ -146,13 +156,11 @@ TEST_F(RegSettingsTest, KeyPropertiesChangeWhereValuesGo)
               std::string::npos);
 
     settings.SetMainKey("   ");
-    EXPECT_EQ(settings.MainKey(), "");
     EXPECT_FALSE(settings.SaveSetting("S", "k", "v"));
     EXPECT_EQ(settings.GetSetting("S", "k", "default"), "default");
     settings.SetMainKey("");
     settings.SetHKey(-2147483646);  // HKEY_LOCAL_MACHINE
     EXPECT_FALSE(settings.SaveSetting("S", "k", "v"));
-    EXPECT_EQ(settings.GetSetting("S", "k", "default"), "default");
 }
 
 TEST(RegistryFileFormatTest, EveryKindOfValueRoundTrips)
@@ -162,8 +170,7 @@ TEST(RegistryFileFormatTest, EveryKindOfValueRoundTrips)
     for (const RegistryValue& value : std::vector<RegistryValue>{
              {"", 1, "unnamed"}, {"text", 1, "quote \" and backslash \\"}, {"empty", 1, ""},
              {"nuls", 1, "a\0b\0\0"s}, {"line break", 1, "a\r\nb"}, {"number", 4, "\x48\x12\0\0"s},
-             {"short number", 4, "\x01"}, {"no bytes", 3, ""}, {"binary", 3, std::string(100, '\xab')},
-             {"expand", 2, "%HOME%\0"s}, {"big type", 0xfffffffe, "\x7f"}, {"@", 1, "a value named @"}})
+             {"short number", 4, "\x01"}, {"binary", 3, std::string(100, '\xab')}, {"big type", 0xfffffffe, "\x7f"}})
         RegistryTree::SetValue(key, value);
 
     const std::string text = RegistryText(tree);
@@ -171,8 +178,7 @@ TEST(RegistryFileFormatTest, EveryKindOfValueRoundTrips)
     ASSERT_TRUE(parsed);
     EXPECT_EQ(*parsed, tree);
     EXPECT_EQ(RegistryText(*parsed), text);
-    for (const char* line : {"\n\"number\"=dword:00001248\n", "\n\"empty\"=\"\"\n", "\n\"nuls\"=hex(1):61,00,62,00,00\n"})
-        EXPECT_NE(text.find(line), std::string::npos) << line;
+    EXPECT_NE(text.find("\n\"nuls\"=hex(1):61,00,62,00,00\n"), std::string::npos) << text;
 }
 
 TEST(RegistryFileFormatTest, ReadsAHandEditedFile)
@@ -194,19 +200,16 @@ TEST_F(RegistryFileTest, UnparsableFileReadsAsEmptyAndIsNeverWritten)
 {
     const std::string key = "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\S]\n";
     for (const std::string& text :
-         {"garbage\n"s, "\"k\"=\"before any key\"\n"s, key + "\"k\"=\"unterminated\n", key + "\"k\"=dword:123456789\n",
-          key + "\"k\"=hex:01,zz\n", key + "\"k\"=hex:01,\n", key + "\"k\"=hex:01,\\\n", key + "\"k\"=text\n",
-          key + "\"k\"=\"v\" trailing\n", key + "[-HKEY_CURRENT_USER\\Software]\n",
-          "[HKEY_CURRENT_USER\\\\Software]\n"s, "[HKEY_CURRENT_USER\\Software\n"s}) {
+         {"\"k\"=\"before any key\"\n"s, key + "\"k\"=\"unterminated\n", key + "\"k\"=dword:123456789\n",
+          key + "\"k\"=hex:01,zz\n", key + "\"k\"=hex:01,\\\n", key + "\"k\"=\"v\" trailing\n",
+          "[HKEY_CURRENT_USER\\\\Software]\n"s}) {
         SCOPED_TRACE(text);
         std::filesystem::create_directories(file.parent_path());
         const std::string before = text + "\"k\"=\"v\"\n";
         folder.Write("Quillon Works/Kestrun.reg", before);
         EXPECT_EQ(settings.GetSetting("S", "k", "default"), "default");
         EXPECT_FALSE(settings.SaveSetting("S", "k", "new"));
-        EXPECT_FALSE(settings.SaveSetting("Other", "k", "", 1));
         EXPECT_FALSE(settings.DeleteSetting("S", "k"));
-        EXPECT_FALSE(settings.DeleteSetting("S"));
         EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"), before);
     }
 }
@@ -232,20 +235,16 @@ TEST_F(RegistryFileTest, RefusedCallsChangeNothing)
 {
     RegistryKey key = 0;
     const RegistryKey root = PredefinedKey(kHkeyCurrentUser);
-    EXPECT_EQ(raw.CreateKey(root, "Software\\\\Twice", key), 161);
-    EXPECT_EQ(raw.CreateKey(root, "Software\\line\nbreak", key), 161);
     SetRaw("S", "v", 3, "12345");
-    ASSERT_EQ(raw.OpenKey(root, "Software\\Quillon Works\\Kestrun\\S", key), 0);
     const std::string before = folder.Read("Quillon Works/Kestrun.reg");
+    EXPECT_EQ(raw.CreateKey(root, "Software\\line\nbreak", key), 161);
+    ASSERT_EQ(raw.OpenKey(root, "Software\\Quillon Works\\Kestrun\\S", key), 0);
     std::uint8_t buffer[4] = {};
     std::uint32_t type = 0, size = sizeof buffer;
     EXPECT_EQ(raw.QueryValue(key, "v", type, buffer, size), 234);
     EXPECT_EQ(size, 5u);
-    EXPECT_EQ(buffer[0], 0);
     EXPECT_EQ(raw.SetValue(key, "line\nbreak", 3, buffer, 1), 87);
-    EXPECT_EQ(raw.DeleteKey(root, ""), 5);
     EXPECT_EQ(raw.CloseKey(key), 0);
-    EXPECT_EQ(raw.CloseKey(key), 6);
     EXPECT_EQ(raw.SetValue(key, "x", 3, buffer, 1), 6);
     EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"), before);
 }
@@ -256,55 +255,41 @@ TEST_F(RegistryFileTest, TwoProcessesWritingAtOnceKeepEachOthersValues)
 {
     int start[2];
     ASSERT_EQ(::pipe(start), 0);
-    pid_t children[2];
     for (int child = 0; child < 2; ++child) {
-        children[child] = ::fork();
-        ASSERT_GE(children[child], 0);
-        if (children[child] == 0) {
+        if (::fork() == 0) {
             ::close(start[1]);
             char go = 0;
             bool ok = ::read(start[0], &go, 1) == 0;  // both start when the pipe closes
             CRegSettings own(std::make_unique<RegistryFile>(file));
-            for (int i = 0; i < 60; ++i)
-                ok = own.SaveSetting("Position", "value" + std::to_string(i * 2 + child), "", i * 2 + child) && ok;
+            for (int i = child; i < 120; i += 2)
+                ok = own.SaveSetting("Position", "value" + std::to_string(i), "", i) && ok;
             ::_exit(ok ? 0 : 1);
         }
     }
     ::close(start[0]);
     ::close(start[1]);
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
+    for (int status = 0, child = 0; child < 2; ++child) {
+        ASSERT_GT(::wait(&status), 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     for (int i = 0; i < 120; ++i)
         EXPECT_EQ(settings.GetSetting("Position", "value" + std::to_string(i)), std::to_string(i));
 }
 
-// Sets an environment variable (unsets it for nullptr) until it goes.
-struct EnvironmentVariable {
-    EnvironmentVariable(const char* name, const char* value) : name(name), old(std::getenv(name) ? std::getenv(name) : "")
-    {
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~EnvironmentVariable() { old.empty() ? ::unsetenv(name) : ::setenv(name, old.c_str(), 1); }
-    const char* name;
-    std::string old;
-};
-
 TEST(UserRegistryFileTest, LivesInTheUserConfigFolder)
 {
-    EnvironmentVariable home("HOME", "/home/someone");
-    for (const char* unusable : {static_cast<const char*>(nullptr), "", "relative/config"}) {
-        EnvironmentVariable config("XDG_CONFIG_HOME", unusable);
-        EXPECT_EQ(UserRegistryFilePath("Quillon Works", "Kestrun"), "/home/someone/.config/Quillon Works/Kestrun.reg");
-    }
+    ::setenv("HOME", "/home/someone", 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(UserRegistryFilePath("Quillon Works", "Kestrun"), "/home/someone/.config/Quillon Works/Kestrun.reg");
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_EQ(UserRegistryFilePath("Quillon Works", "Kestrun"), "/home/someone/.config/Quillon Works/Kestrun.reg");
     TempFolder folder;
-    EnvironmentVariable config("XDG_CONFIG_HOME", folder.path().c_str());
+    ::setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
     EXPECT_EQ(UserRegistryFilePath("A/B", ".."), folder / "A_B/_.reg");
     ASSERT_TRUE(CRegSettings().SaveSetting("Position", "frmMain Top", "", 42));
     EXPECT_TRUE(std::filesystem::exists(folder / "Quillon Works" / "Kestrun.reg"));
     EXPECT_EQ(CRegSettings().GetSetting("Position", "frmMain Top"), "42");
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

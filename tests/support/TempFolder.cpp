@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace kestrun::test {
@@ -17,9 +16,8 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::error_code ignored;  // a test may have left the folder read-only
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
 }
 
@@ -36,7 +34,7 @@ std::filesystem::path TempFolder::Write(std::string_view name, std::string_view 
 std::string TempFolder::Read(std::string_view name) const
 {
     std::ifstream in(path_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace kestrun::test
