@@ -1,7 +1,6 @@
 #include "tests/wayland/WaylandSession.h"
 
 #include "platform/wayland/CompositorIpc.h"
-#include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandProtocols.h"
 
 #include <xkbcommon/xkbcommon.h>
@@ -14,18 +13,15 @@ namespace kestrun::test {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-WaylandSession::WaylandSession(bool tray)
+WaylandSession::WaylandSession(bool tray) { failure = Begin(tray); }
+
+std::string WaylandSession::Begin(bool tray)
 {
-    const char* name = "kestrun-wayland";
-    if (!getpwnam(name))
-        RunProgram({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", name});
-    const passwd* user = getpwnam(name);
-    if (!user) {
-        failure = "cannot create the user kestrun-wayland";
-        return;
-    }
-    uid_ = user->pw_uid;
-    gid_ = user->pw_gid;
+    RunProgram({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", "kestrun-wayland"});
+    const passwd* user = getpwnam("kestrun-wayland");
+    if (!user)
+        return "cannot create the user kestrun-wayland";
+    uid_ = user->pw_uid, gid_ = user->pw_gid;
     const fs::path run = folder / "run";
     fs::create_directories(run);
     folder.Write("sway.conf", std::string("output HEADLESS-1 resolution 1280x800\nxwayland disable\n") +
@@ -47,15 +43,14 @@ WaylandSession::WaylandSession(bool tray)
             return !display.empty() && SwayRequest(SwayMessage::GetTree, "");
         },
         10s);
-    if (!up) {
-        failure = "headless sway did not start (its messages are above)";
-        return;
-    }
+    if (!up)
+        return "headless sway did not start (its messages are above)";
     setenv("WAYLAND_DISPLAY", display.c_str(), 1);
     // Programs ask for swaybar's tray host before they show an icon.
     if (tray)
         WaitUntil([&] { return Watcher("IsStatusNotifierHostRegistered").find("boolean true") != std::string::npos; },
                   10s);
+    return "";
 }
 
 WaylandSession::~WaylandSession()
@@ -68,12 +63,7 @@ WaylandSession::~WaylandSession()
 
 void WaylandSession::GiveToUser(const fs::path& path) const
 {
-    std::vector<fs::path> paths = {path};
-    if (fs::is_directory(path))
-        paths.insert(paths.end(), fs::recursive_directory_iterator(path), fs::recursive_directory_iterator());
-    for (const fs::path& each : paths)
-        if (chown(each.c_str(), uid_, gid_) != 0)
-            return;
+    RunProgram({"chown", "-R", std::to_string(uid_) + ":" + std::to_string(gid_), path.string()});
 }
 
 std::vector<std::string> WaylandSession::AsUser(const std::vector<std::string>& argv,

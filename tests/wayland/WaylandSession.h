@@ -1,17 +1,10 @@
 #pragma once
 
+#include "platform/wayland/WaylandConnection.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/XSession.h"
 
 #include <memory>
-#include <string>
-#include <vector>
-
-struct wl_proxy;
-
-namespace kestrun {
-class WaylandConnection;
-}
 
 namespace kestrun::test {
 
@@ -23,8 +16,7 @@ public:
     explicit WaylandSession(bool tray = true);
     ~WaylandSession();
 
-    bool ok() const { return failure.empty(); }
-    std::string failure;  // why the compositor could not start
+    std::string failure;  // why the compositor could not start; empty when it runs
     TempFolder folder;    // the user's
 
     /// Starts a program as the user in the session, stopped with it; -1 when it cannot start.
@@ -36,10 +28,10 @@ public:
     /// Starts foot, named and with the app id `name`, copying every byte typed
     /// into `output`, and waits until it has the focus; its process id or -1.
     pid_t StartRecorder(const std::filesystem::path& output, const std::string& name = "foot");
-    /// Makes a file or folder, and all in it, the user's.
     void GiveToUser(const std::filesystem::path& path) const;
 
 private:
+    std::string Begin(bool tray);
     std::vector<std::string> AsUser(const std::vector<std::string>& argv, std::vector<std::string> environment) const;
 
     uid_t uid_ = 0;
@@ -63,6 +55,7 @@ public:
     const std::string keymap;
 
 private:
+    std::string Begin(bool tray);
     std::unique_ptr<WaylandConnection> connection_;
     wl_proxy* keyboard_ = nullptr;
 };
