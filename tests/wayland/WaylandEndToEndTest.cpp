@@ -47,7 +47,7 @@ protected:
 TEST_F(WaylandEndToEndTest, TypesTheTextExactlyAndGivesTheUserHisKeymapBack)
 {
     const std::string userKeymap = WaylandKeymap(user->keymap).Canonical();
-    ASSERT_EQ(SeatKeymap(), userKeymap);
+    ASSERT_TRUE(SeatKeymap() == userKeymap);
     const fs::path output = session.folder / "typed.txt";
     ASSERT_GT(session.StartRecorder(output), 0) << "foot did not start";
 
@@ -68,12 +68,12 @@ TEST_F(WaylandEndToEndTest, TypesTheTextExactlyAndGivesTheUserHisKeymapBack)
                               "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ жизнь 中文字 ✓→∞ 😀\n"
                               "aBcDxxxÖok\n";
     EXPECT_EQ(WaitForOutput(output, typed.size()), typed);
-    EXPECT_EQ(SeatKeymap(), userKeymap) << "the keymap was not given back";
+    EXPECT_TRUE(SeatKeymap() == userKeymap) << "the keymap was not given back";
 
     // A malformed text types nothing and leaves the keymap alone.
     EXPECT_THROW(SendKeys(sender, "abc{NOSUCHKEY}", true), PlatformError);
     EXPECT_EQ(WaitForOutput(output, typed.size()), typed);
-    EXPECT_EQ(SeatKeymap(), userKeymap);
+    EXPECT_TRUE(SeatKeymap() == userKeymap);
 }
 
 TEST_F(WaylandEndToEndTest, ActivatesTheProgramByItsProcessIdOrItsAppId)
@@ -92,11 +92,13 @@ TEST_F(WaylandEndToEndTest, ActivatesTheProgramByItsProcessIdOrItsAppId)
 
     // Without sway's IPC: the compositor's list of toplevels, by app id.
     const std::string swaySocket = std::getenv("SWAYSOCK");
-    unsetenv("SWAYSOCK");
-    activator.Activate(secondRecorder);
-    EXPECT_TRUE(activator.WaitForWindow(firstRecorder, 1s));
-    setenv("SWAYSOCK", swaySocket.c_str(), 1);
-    EXPECT_EQ(FocusedProcess(), secondRecorder);
+    for (const pid_t recorder : {secondRecorder, firstRecorder}) {
+        unsetenv("SWAYSOCK");
+        activator.Activate(recorder);
+        EXPECT_TRUE(activator.WaitForWindow(recorder, 1s));
+        setenv("SWAYSOCK", swaySocket.c_str(), 1);
+        EXPECT_EQ(FocusedProcess(), recorder);
+    }
 
     const pid_t windowless = session.Start({"sleep", "10"});
     EXPECT_THROW(activator.Activate(windowless), PlatformError);
