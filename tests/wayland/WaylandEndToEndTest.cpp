@@ -70,9 +70,11 @@ TEST_F(WaylandEndToEndTest, TypesTheTextExactlyAndGivesTheUserHisKeymapBack)
     EXPECT_EQ(WaitForOutput(output, typed.size()), typed);
     EXPECT_TRUE(SeatKeymap() == userKeymap) << "the keymap was not given back";
 
-    // A malformed text types nothing and leaves the keymap alone.
+    // A malformed text types nothing and leaves the keymap alone; no key
+    // stays down to repeat while the keyboard lives.
     EXPECT_THROW(SendKeys(sender, "abc{NOSUCHKEY}", true), PlatformError);
-    EXPECT_EQ(WaitForOutput(output, typed.size()), typed);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(ReadFile(output), typed);
     EXPECT_TRUE(SeatKeymap() == userKeymap);
 }
 
@@ -175,21 +177,10 @@ TEST_F(WaylandEndToEndTest, KestrunRunsAProgramAndSitsInSwaybarsTray)
     EXPECT_TRUE(WaitUntil([&] { return HasWindow(kestrun); }, 5s));
 }
 
-// No tray host, and a seat without a keyboard of its own, as on a kiosk: the
-// sender, made as a run begins, gives the seat a keyboard before the run
-// activates a program.
-TEST(WaylandKioskTest, TypesIntoTheProgramARunActivatesAndKestrunShowsItsWindow)
+TEST(WaylandWithoutTrayTest, KestrunShowsItsWindowWhenNoTrayHostRuns)
 {
     WaylandSession session(false);
     SKIP_WITHOUT_SWAY(session);
-    VirtualKeyboardSender sender;
-    const fs::path first = session.folder / "first.txt";
-    const pid_t recorder = session.StartRecorder(first, "first-recorder");
-    ASSERT_GT(session.StartRecorder(session.folder / "second.txt", "second-recorder"), 0);
-    WaylandWindowActivator().Activate(recorder);
-    SendKeys(sender, "Ωmega~", true);
-    EXPECT_EQ(WaitForOutput(first, 7), "Ωmega\n");
-
     const pid_t kestrun = StartKestrun(session, {});
     EXPECT_TRUE(WaitUntil([&] { return HasWindow(kestrun); }, 10s));
 }
