@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 #define SKIP_WITHOUT_SWAY(session) \
-    if (!(session).failure.empty()) GTEST_SKIP() << "No Wayland compositor here: " << (session).failure
+    if (!(session).ok()) GTEST_SKIP() << "No Wayland compositor here: " << (session).failure()
 
 // Types with a sender of its own, as a fresh Kestrun would.
 void TypeOnce(const std::string& text)
@@ -48,7 +48,7 @@ TEST_F(WaylandEndToEndTest, TypesTheTextExactlyAndGivesTheUserHisKeymapBack)
 {
     const std::string userKeymap = WaylandKeymap(user->keymap).Canonical();
     ASSERT_TRUE(SeatKeymap() == userKeymap);
-    const fs::path output = session.folder / "typed.txt";
+    const fs::path output = session.folder() / "typed.txt";
     ASSERT_GT(session.StartRecorder(output), 0) << "foot did not start";
 
     // ASCII, the notation's specials, accented letters, Greek, Cyrillic, CJK;
@@ -80,7 +80,7 @@ TEST_F(WaylandEndToEndTest, TypesTheTextExactlyAndGivesTheUserHisKeymapBack)
 
 TEST_F(WaylandEndToEndTest, ActivatesTheProgramByItsProcessIdOrItsAppId)
 {
-    const fs::path first = session.folder / "first.txt", second = session.folder / "second.txt";
+    const fs::path first = session.folder() / "first.txt", second = session.folder() / "second.txt";
     const pid_t firstRecorder = session.StartRecorder(first, "first-recorder");
     const pid_t secondRecorder = session.StartRecorder(second, "second-recorder");
     ASSERT_TRUE(firstRecorder > 0 && secondRecorder > 0);
@@ -109,7 +109,7 @@ TEST_F(WaylandEndToEndTest, ActivatesTheProgramByItsProcessIdOrItsAppId)
 
 TEST_F(WaylandEndToEndTest, AKilledTypistLeavesNoKeyDown)
 {
-    const fs::path output = session.folder / "typed.txt";
+    const fs::path output = session.folder() / "typed.txt";
     const pid_t recorder = session.StartRecorder(output);
     ASSERT_GT(recorder, 0);
 
@@ -142,18 +142,18 @@ TEST_F(WaylandEndToEndTest, AKilledTypistLeavesNoKeyDown)
 // starts a recorder, waits and types into it.
 pid_t StartKestrun(WaylandSession& session, const std::vector<std::string>& arguments)
 {
-    fs::create_directories(session.folder / "kestrun");
-    const fs::path recorder = session.folder.Write("kestrun/recorder.sh",
+    fs::create_directories(session.folder() / "kestrun");
+    const fs::path recorder = session.folder().Write("kestrun/recorder.sh",
         "#!/bin/sh\nexec foot --log-level=error /bin/sh -c 'stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"' " +
-            (session.folder / "typed.txt").string() + "\n");
+            (session.folder() / "typed.txt").string() + "\n");
     fs::permissions(recorder, fs::perms::owner_all);
-    session.folder.Write("kestrun/Kestrun.xml",
+    session.folder().Write("kestrun/Kestrun.xml",
                          TemplateDocument(Program("Greet", {{"Open File", recorder.string()},
                                                             {"Wait", "1"},
                                                             {"Keystrokes", "Grüße, Κέστρουν!~"}})));
-    fs::copy_file(KESTRUN_EXECUTABLE, session.folder / "kestrun/kestrun");
-    session.GiveToUser(session.folder.path());
-    std::vector<std::string> argv = {(session.folder / "kestrun/kestrun").string()};
+    fs::copy_file(KESTRUN_EXECUTABLE, session.folder() / "kestrun/kestrun");
+    session.GiveToUser(session.folder().path());
+    std::vector<std::string> argv = {(session.folder() / "kestrun/kestrun").string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return session.Start(argv, {"QT_QPA_PLATFORM=wayland"});
 }
@@ -161,7 +161,7 @@ pid_t StartKestrun(WaylandSession& session, const std::vector<std::string>& argu
 TEST_F(WaylandEndToEndTest, KestrunRunsAProgramAndSitsInSwaybarsTray)
 {
     const pid_t kestrun = StartKestrun(session, {"--run", "Greet"});
-    EXPECT_EQ(WaitForOutput(session.folder / "typed.txt", 19), "Grüße, Κέστρουν!\n");
+    EXPECT_EQ(WaitForOutput(session.folder() / "typed.txt", 19), "Grüße, Κέστρουν!\n");
 
     // Items are named by their bus connection: the only one here is Kestrun's.
     const std::string items = session.Watcher("RegisteredStatusNotifierItems");

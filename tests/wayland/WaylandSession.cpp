@@ -13,26 +13,26 @@ namespace kestrun::test {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-WaylandSession::WaylandSession(bool tray) { failure = Begin(tray); }
+WaylandSession::WaylandSession(bool tray) { failure_ = Begin(tray); }
 
 std::string WaylandSession::Begin(bool tray)
 {
-    RunProgram({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", "kestrun-wayland"});
+    RunProgram({"/usr/sbin/useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", "kestrun-wayland"});
     const passwd* user = getpwnam("kestrun-wayland");
     if (!user)
         return "cannot create the user kestrun-wayland";
     uid_ = user->pw_uid, gid_ = user->pw_gid;
-    const fs::path run = folder / "run";
+    const fs::path run = folder_ / "run";
     fs::create_directories(run);
-    folder.Write("sway.conf", std::string("output HEADLESS-1 resolution 1280x800\nxwayland disable\n") +
+    folder_.Write("sway.conf", std::string("output HEADLESS-1 resolution 1280x800\nxwayland disable\n") +
                                   (tray ? "bar {\n  status_command true\n  tray_output *\n}\n" : ""));
-    GiveToUser(folder.path());
+    GiveToUser(folder_.path());
     fs::permissions(run, fs::perms::owner_all);
 
     Start({"dbus-daemon", "--session", "--nofork", "--nosyslog", "--address=unix:path=" + (run / "bus").string()});
     WaitUntil([&] { return fs::exists(run / "bus"); }, 5s);
     setenv("SWAYSOCK", (run / "sway.sock").c_str(), 1);
-    Start({"sway", "-c", (folder / "sway.conf").string()},
+    Start({"sway", "-c", (folder_ / "sway.conf").string()},
           {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"});
     fs::path display;
     const bool up = WaitUntil(
@@ -71,9 +71,9 @@ std::vector<std::string> WaylandSession::AsUser(const std::vector<std::string>& 
 {
     std::vector<std::string> command = {"setpriv", "--reuid=" + std::to_string(uid_),
                                         "--regid=" + std::to_string(gid_), "--clear-groups",
-                                        "env", "-i", "-C", folder.path().string(),
-                                        "HOME=" + folder.path().string(), "XDG_RUNTIME_DIR=" + (folder / "run").string(),
-                                        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (folder / "run" / "bus").string(),
+                                        "env", "-i", "-C", folder_.path().string(),
+                                        "HOME=" + folder_.path().string(), "XDG_RUNTIME_DIR=" + (folder_ / "run").string(),
+                                        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (folder_ / "run" / "bus").string(),
                                         "PATH=/usr/local/bin:/usr/bin:/bin", "USER=kestrun-wayland", "LANG=C.UTF-8"};
     for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK"})
         if (const char* value = std::getenv(name))
@@ -103,9 +103,9 @@ pid_t WaylandSession::StartRecorder(const fs::path& output, const std::string& n
 {
     // Activation by app id looks for the program's name in it.
     std::error_code exists;
-    fs::create_symlink("/usr/bin/foot", folder / name, exists);
+    fs::create_symlink("/usr/bin/foot", folder_ / name, exists);
     // Non-canonical, no signals, no echo: every byte typed reaches cat as is.
-    const pid_t pid = Start({(folder / name).string(), "--app-id=" + name, "--log-level=error", "/bin/sh", "-c",
+    const pid_t pid = Start({(folder_ / name).string(), "--app-id=" + name, "--log-level=error", "/bin/sh", "-c",
                              "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"", output.string()});
     return pid > 0 && WaitUntil([&] { return FocusedProcess() == pid && fs::exists(output); }, 10s) ? pid : -1;
 }

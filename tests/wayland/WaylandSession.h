@@ -16,8 +16,9 @@ public:
     explicit WaylandSession(bool tray = true);
     ~WaylandSession();
 
-    std::string failure;  // why the compositor could not start; empty when it runs
-    TempFolder folder;    // the user's
+    bool ok() const { return failure_.empty(); }
+    const std::string& failure() const { return failure_; }  // why the compositor could not start
+    const TempFolder& folder() const { return folder_; }      // the user's
 
     /// Starts a program as the user in the session, stopped with it; -1 when it cannot start.
     pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
@@ -37,6 +38,8 @@ private:
     uid_t uid_ = 0;
     gid_t gid_ = 0;
     std::vector<pid_t> started_;
+    std::string failure_;
+    TempFolder folder_;
 };
 
 /// The process that owns sway's focused window; 0 when none.
