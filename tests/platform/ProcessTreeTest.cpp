@@ -10,8 +10,6 @@
 namespace kestrun::test {
 namespace {
 
-bool Contains(const std::vector<long>& ids, long id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
-
 TEST(ProcessTree, TheFamilyIsTheProcessFirstThenEveryDescendantAndNoneOnceEnded)
 {
     // A child that starts a grandchild, whose id comes back through a pipe.
@@ -20,24 +18,19 @@ TEST(ProcessTree, TheFamilyIsTheProcessFirstThenEveryDescendantAndNoneOnceEnded)
     const pid_t child = fork();
     if (child == 0) {
         const pid_t inner = fork();
-        if (inner == 0)
-            pause();
-        (void)!write(ends[1], &inner, sizeof inner);
+        if (inner != 0)
+            (void)!write(ends[1], &inner, sizeof inner);
         pause();
         _exit(0);
     }
-    close(ends[1]);
     pid_t grandchild = -1;
     (void)!read(ends[0], &grandchild, sizeof grandchild);
     close(ends[0]);
+    close(ends[1]);
 
-    const std::vector<long> ofChild = ProcessFamily(child);
-    ASSERT_FALSE(ofChild.empty());
-    EXPECT_EQ(ofChild.front(), child);
-    EXPECT_TRUE(Contains(ofChild, grandchild));
+    EXPECT_EQ(ProcessFamily(child), (std::vector<long>{child, grandchild}));
     const std::vector<long> ofThis = ProcessFamily(getpid());
-    EXPECT_TRUE(Contains(ofThis, child));
-    EXPECT_TRUE(Contains(ofThis, grandchild));
+    EXPECT_EQ(std::count(ofThis.begin(), ofThis.end(), child) + std::count(ofThis.begin(), ofThis.end(), grandchild), 2);
     EXPECT_EQ(ProcessFamily(grandchild), std::vector<long>{grandchild});
     EXPECT_TRUE(ProcessRunning(child));
 
@@ -49,9 +42,8 @@ TEST(ProcessTree, TheFamilyIsTheProcessFirstThenEveryDescendantAndNoneOnceEnded)
     EXPECT_FALSE(ProcessRunning(child));
     EXPECT_TRUE(ProcessFamily(child).empty());
     waitpid(child, nullptr, 0);
-    EXPECT_FALSE(ProcessRunning(child));
-    EXPECT_FALSE(ProcessRunning(0));
-    EXPECT_FALSE(ProcessRunning(-1));
+    for (const long gone : {long(child), 0L, -1L})
+        EXPECT_FALSE(ProcessRunning(gone)) << gone;
 }
 
 }  // namespace
