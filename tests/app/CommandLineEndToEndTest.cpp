@@ -1,5 +1,4 @@
-// The command line and one Kestrun per user and document, with the built
-// kestrun on a private X server with a tray, and the installed one.
+// The command line and one Kestrun per user and document, built and installed.
 
 #include "tests/support/XSession.h"
 
@@ -8,7 +7,6 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace kestrun::test {
@@ -17,16 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// Kestrun's icons in the tray; the main window hangs in the window
-// manager's frame, so only the others embedded count.
-std::size_t TrayIcons()
-{
-    const std::vector<std::string> main = WindowsNamed(kMainCaption);
-    std::size_t icons = 0;
-    for (const std::string& window : KestrunWindows())
-        icons += IsEmbedded(window) && std::find(main.begin(), main.end(), window) == main.end();
-    return icons;
-}
+// Kestrun's windows but its main window: its icons in the tray.
+std::size_t TrayIcons() { return KestrunWindows().size() - WindowsNamed(kMainCaption).size(); }
 
 // A run's status and what it printed: "0 out|err".
 std::string Result(const Outcome& outcome) { return std::to_string(outcome.status) + " " + outcome.out + "|" + outcome.err; }

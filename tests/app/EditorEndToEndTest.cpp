@@ -1,8 +1,5 @@
-// The built kestrun on a private X server with openbox and an XEmbed tray
-// (trayer), driven like a user with xdotool: started hidden in the tray,
-// opened from its icon, a program and its three tasks made through the main
-// window and the task editor by keyboard and by mouse, launched, quit from the
-// tray menu, then ended by SIGTERM while it types.
+// The built kestrun on a private X server with openbox and an XEmbed tray,
+// driven like a user with xdotool, from its icon to its end.
 
 #include "tests/support/XSession.h"
 
@@ -24,24 +21,17 @@ using namespace std::chrono_literals;
 
 const std::string kEditorCaption = "^Kestrun$";
 
-// The numbers of a CARDINAL property as xprop prints it ("NAME(CARDINAL) = 1, 2").
-std::vector<int> Cardinals(const std::string& window, const std::string& property)
+// The numbers a program prints after each label: "= 1, 2" after " = ", "3" after "Width:".
+std::vector<int> NumbersAfter(const std::vector<std::string>& argv, const std::vector<std::string>& labels)
 {
-    const std::string text = RunProgram({"xprop", window == "root" ? "-root" : "-id", window, property}).out;
-    std::vector<int> values;
-    std::istringstream in(text.find(" = ") == std::string::npos ? "" : text.substr(text.find(" = ") + 3));
-    for (std::string value; std::getline(in, value, ',');)
-        values.push_back(std::atoi(value.c_str()));
-    return values;
-}
-
-// The numbers xwininfo prints after these labels.
-std::vector<int> WindowInfo(const std::string& window, const std::vector<std::string>& labels)
-{
-    const std::string text = RunProgram({"xwininfo", "-id", window}).out;
+    const std::string text = RunProgram(argv).out;
     std::vector<int> values;
     for (const std::string& label : labels)
-        values.push_back(std::atoi(text.c_str() + text.find(label) + label.size()));
+        if (const auto at = text.find(label); at != std::string::npos) {
+            for (std::istringstream in(text.substr(at + label.size())); in >> values.emplace_back(); in.ignore(1)) {
+            }
+            values.pop_back();  // where reading stopped
+        }
     return values;
 }
 
@@ -98,9 +88,7 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     const fs::path typed = session.folder() / "typed.txt", typedLong = session.folder() / "long.txt";
     const fs::path settings = session.folder() / "config" / "Quillon Works" / "Kestrun.reg";
     const std::string recorder = session.RecorderScript(typed);
-    // Enough characters outside the layout for the typing to take seconds,
-    // so that the signal comes while it types; the task after it shows
-    // whether the run went on.
+    // Typing that takes seconds, for a signal to come meanwhile; then a task that shows whether the run went on.
     std::string text;
     for (int k = 0; k < 1000; ++k)
         text += "абвгдежзийклмнопрстуфхцчшщъыьэюя αβγδεζηθικλμνξοπρστυφχψω ";
@@ -118,11 +106,12 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     const std::string main = OpenMainWindowFromIcon(icon);
     ASSERT_FALSE(main.empty()) << "the double click did not open the window in front";
     std::vector<int> frame;  // left, right, top, bottom
-    ASSERT_TRUE(WaitUntil([&] { return (frame = Cardinals(main, "_NET_FRAME_EXTENTS")).size() == 4; }))
+    ASSERT_TRUE(WaitUntil([&] { return (frame = NumbersAfter({"xprop", "-id", main, "_NET_FRAME_EXTENTS"}, {" = "})).size() == 4; }))
         << "the window manager gave the window no frame";
-    const std::vector<int> work = Cardinals("root", "_NET_WORKAREA");
+    const std::vector<int> work = NumbersAfter({"xprop", "-root", "_NET_WORKAREA"}, {" = "});
     ASSERT_GE(work.size(), 4u);
-    const auto inner = WindowInfo(main, {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"});
+    const auto inner =
+        NumbersAfter({"xwininfo", "-id", main}, {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"});
     const int outerLeft = inner[0] - frame[0], outerTop = inner[1] - frame[2];
     // A pixel either way for the rounding to twips and back.
     EXPECT_NEAR(outerLeft, (work[2] - inner[2] - frame[0] - frame[1]) / 2.0, 1.0);

@@ -1,5 +1,4 @@
-// Ending a typing process midway, on a private Xvfb: whatever ends it, no key
-// stays down and the keyboard mapping is what it was before.
+// Ending a typing process midway: no key stays down, the keyboard mapping is as it was.
 
 #include "platform/KeyboardRecovery.h"
 #include "platform/linux/KeymapJournal.h"

@@ -70,8 +70,7 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyAndTheKeyboardIsLeftAsItWas)
         return next;
     };
     const std::string text = ForeignText();
-    // Typing as Kestrun does it, with its keyboard guardian and the journal
-    // of what each borrowed code held.
+    // Typing as Kestrun does it, with its keyboard guardian and the journal of borrowed codes.
     const auto guarded = [](const std::string& display) { return StartKeyboardGuard(display, KESTRUN_KEYGUARD); };
     const auto journalPath = KeymapJournalPath(std::getenv("DISPLAY")).value();
 
@@ -97,9 +96,7 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyAndTheKeyboardIsLeftAsItWas)
 
     Step("more characters than places, codes another client grabbed (as a desktop its media keys) left alone");
     {
-        // Xvfb's map offers fewer than 500 places: twice 700 distinct
-        // characters take four changes, each after the keys typed with the
-        // one before are read.
+        // Fewer than 500 places in Xvfb's map: twice 700 characters take four changes, each after the keys before are read.
         const std::string many = ForeignText(400) + ForeignText(400);
         const auto keymap = KeyRows();
         std::vector<unsigned char> grabbed;

@@ -50,6 +50,14 @@ pid_t Spawn(std::vector<std::string> argv, int out, int err)
 // A connection to the display in DISPLAY for as long as it lives.
 std::unique_ptr<Display, int (*)(Display*)> Connect() { return {XOpenDisplay(nullptr), XCloseDisplay}; }
 
+// Whether a window hangs below another one than the root: embedded in the tray.
+bool IsEmbedded(const std::string& window)
+{
+    const std::string tree = RunProgram({"xwininfo", "-tree", "-id", window}).out;
+    const auto parent = tree.find("Parent window id:");
+    return parent != std::string::npos && tree.substr(parent, tree.find('\n', parent) - parent).find("(the root") == std::string::npos;
+}
+
 // Non-canonical, no signals, no echo: every byte typed reaches cat as is.
 const std::string kXtermCommand = "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"";
 
@@ -139,13 +147,6 @@ Geometry WindowGeometry(const std::string& window)
         if (const auto equals = line.find('='); equals != std::string::npos)
             values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
     return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
-}
-
-bool IsEmbedded(const std::string& window)
-{
-    const std::string tree = RunProgram({"xwininfo", "-tree", "-id", window}).out;
-    const auto parent = tree.find("Parent window id:");
-    return parent != std::string::npos && tree.substr(parent, tree.find('\n', parent) - parent).find("(the root") == std::string::npos;
 }
 
 void ClickCentre(const std::string& window, int button, int count)
@@ -311,19 +312,16 @@ XSession::XSession(XSessionOptions options)
         return;
     }
     setenv("DISPLAY", (":" + number).c_str(), 1);
-    const auto windowManaged = [] {
-        const auto x = Connect();
-        return x.get() && !ReadWindowProperty(x.get(), DefaultRootWindow(x.get()), "_NET_SUPPORTING_WM_CHECK",
-                                                XA_WINDOW).empty();
-    };
-    const auto trayOwned = [] {
-        const auto x = Connect();
-        return x.get() && XGetSelectionOwner(x.get(), XInternAtom(x.get(), "_NET_SYSTEM_TRAY_S0", False)) != None;
-    };
-    if (StartAndWait({"openbox", "--sm-disable"}, "openbox", windowManaged) && options.tray)
+    if (StartAndWait({"openbox", "--sm-disable"}, "openbox", [] {
+            const auto x = Connect();
+            return !ReadWindowProperty(x.get(), DefaultRootWindow(x.get()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
+        }) && options.tray)
         StartAndWait({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
                       "--SetDockType", "true", "--transparent", "false"},
-                     "trayer", trayOwned);
+                     "trayer", [] {
+                         const auto x = Connect();
+                         return XGetSelectionOwner(x.get(), XInternAtom(x.get(), "_NET_SYSTEM_TRAY_S0", False)) != None;
+                     });
 }
 
 XSession::~XSession()

@@ -36,16 +36,12 @@ struct Started {  // stops the process however the test leaves
     pid_t pid = -1;
     ~Started() { StopProcess(pid); }
 };
-struct Outcome {
-    int status = -1;  // -1 when it did not start or exit
-    std::string out, err;
-};
+struct Outcome { int status = -1; std::string out, err; };  // status -1: it did not start or exit
 Outcome RunProgram(const std::vector<std::string>& argv);
 std::vector<std::string> Lines(const std::string& text);
 std::string ReadFile(const std::filesystem::path& path);
 void Step(const char* what);  // progress on standard error
-/// Waits until `file` holds at least `size` bytes, and a little longer for
-/// anything beyond them, which would be a fault too; its content.
+/// Waits until `file` holds `size` bytes, and a little longer for any more (a fault too); its content.
 std::string WaitForOutput(const std::filesystem::path& file, std::size_t size);
 
 // Windows and keyboard of the display in DISPLAY.
@@ -54,12 +50,8 @@ std::vector<std::string> KestrunWindows();  // its tray icon, its windows, its m
 std::string ActiveWindow();  // empty when none
 bool Active(const std::string& pattern);
 bool MainWindowMapped();
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
+struct Geometry { int x = 0, y = 0, width = 0, height = 0; };
 Geometry WindowGeometry(const std::string& window);
-/// Whether a window hangs below another one than the root: embedded in the tray.
-bool IsEmbedded(const std::string& window);
 void ClickCentre(const std::string& window, int button = 1, int count = 1);
 void Xdo(std::vector<std::string> arguments);  // xdotool with these arguments
 bool WaitForWindowOf(pid_t pid, int timeout = 10);
@@ -89,10 +81,8 @@ struct XSessionOptions {
     bool tray = false;  // trayer at the top right, owning the system tray
 };
 
-/// A private X session: its own Xvfb (-displayfd), openbox, trayer when
-/// asked, and private HOME and XDG folders, all set in this process's
-/// environment. Everything started through it, and every recorder script
-/// kestrun starts, is stopped by process id when it goes.
+/// A private X session: its own Xvfb, openbox, trayer when asked, private HOME and XDG folders, all
+/// set in this process's environment. What it or a recorder script started is stopped when it goes.
 class XSession {
 public:
     explicit XSession(XSessionOptions options = {});
@@ -110,11 +100,9 @@ public:
     pid_t StartRecorder(const std::filesystem::path& output, int timeout = 10);
     /// The same with a Qt window, which writes its whole text on each change.
     pid_t StartQtRecorder(const std::filesystem::path& output);
-    /// A script that runs `before` (a shell command), then becomes such an
-    /// xterm: a program for task documents to start.
+    /// A script for task documents to start: runs `before` (a shell command), then becomes such an xterm.
     std::filesystem::path RecorderScript(const std::filesystem::path& output, const std::string& before = "true");
-    /// Copies the built kestrun and its keyboard guardian into a folder of
-    /// their own beside `document` (Kestrun.xml); the executable.
+    /// The built kestrun and its guardian copied beside `document` (Kestrun.xml); the executable.
     std::filesystem::path InstallKestrun(const std::string& document);
 
 private:
