@@ -1,13 +1,15 @@
-// The built kestrun on a private X server, driven like a user with xdotool:
-// a program and its three tasks made through the main window and the task
-// editor, by keyboard and by mouse, then launched, and what the started
-// program received checked.
+// The built kestrun on a private X server with openbox and an XEmbed tray,
+// driven like a user with xdotool, from its icon to its end.
 
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 
@@ -19,136 +21,201 @@ using namespace std::chrono_literals;
 
 const std::string kEditorCaption = "^Kestrun$";
 
-/// A window whose client area the design gives in twips: points in it are
-/// computed from its size on the screen, so no scale is assumed.
-class TwipWindow {
-public:
-    TwipWindow(std::string window, int clientWidthTwips, int clientHeightTwips) : window_(std::move(window))
-    {
-        const Geometry geometry = WindowGeometry(window_);
-        twipsPerPixel_ = static_cast<double>(clientWidthTwips) / geometry.width;
-        // Whatever is above the client area: the main window's menu bar.
-        top_ = geometry.height - Pixels(clientHeightTwips);
-    }
-
-    /// Clicks a control halfway down, in its middle or `dx` pixels from its left edge.
-    void Click(int left, int top, int width, int height, int dx = -1) const
-    {
-        const int x = dx < 0 ? Pixels(left + width / 2) : Pixels(left) + dx;
-        Xdo({"mousemove", "--window", window_, std::to_string(x), std::to_string(top_ + Pixels(top + height / 2)),
-             "click", "1"});
-    }
-
-private:
-    int Pixels(int twips) const { return static_cast<int>(std::lround(twips / twipsPerPixel_)); }
-
-    std::string window_;
-    double twipsPerPixel_ = 15;
-    int top_ = 0;
-};
-
-// Keys one after the other: "shift+Tab F4".
-void Keys(const std::string& keys)
+// The numbers a program prints after each label: "= 1, 2" after " = ", "3" after "Width:".
+std::vector<int> NumbersAfter(const std::vector<std::string>& argv, const std::vector<std::string>& labels)
 {
-    std::vector<std::string> arguments = {"key", "--delay", "60"};
-    std::istringstream names(keys);
-    for (std::string name; names >> name;)
-        arguments.push_back(name);
-    Xdo(arguments);
+    const std::string text = RunProgram(argv).out;
+    std::vector<int> values;
+    for (const std::string& label : labels)
+        if (const auto at = text.find(label); at != std::string::npos) {
+            for (std::istringstream in(text.substr(at + label.size())); in >> values.emplace_back(); in.ignore(1)) {
+            }
+            values.pop_back();  // where reading stopped
+        }
+    return values;
+}
+
+// A position stored on quitting, in twips; -1 when none is.
+long Stored(const fs::path& settings, const std::string& name)
+{
+    const std::string text = ReadFile(settings), key = "\"frmMain " + name + "\"=dword:";
+    const auto at = text.find(key);
+    return at == std::string::npos ? -1L : std::strtol(text.c_str() + at + key.size(), nullptr, 16);
+}
+
+// Clicks a control of a window whose client area the design gives in twips,
+// halfway down, in its middle or `dx` pixels from its left edge; the scale
+// comes from the window's size on the screen. Above the client area: the
+// main window's menu bar.
+void ClickTwips(const std::string& window, std::pair<int, int> client, int left, int top, int width, int height,
+                int dx = -1)
+{
+    const Geometry geometry = WindowGeometry(window);
+    const double perPixel = static_cast<double>(client.first) / geometry.width;
+    const auto pixels = [&](int twips) { return static_cast<int>(std::lround(twips / perPixel)); };
+    const int x = dx < 0 ? pixels(left + width / 2) : pixels(left) + dx;
+    const int y = geometry.height - pixels(client.second) + pixels(top + height / 2);
+    Xdo({"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"});
+}
+
+void Keys(std::vector<std::string> keys)
+{
+    keys.insert(keys.begin(), {"key", "--delay", "60"});
+    Xdo(keys);
 }
 
 void Type(const std::string& text) { Xdo({"type", "--delay", "30", text}); }
 
-enum class Kind { File, Wait, Keystrokes };
-
-// In the open task editor: the type's option, its field, the text, then Enter for OK.
-::testing::AssertionResult FillTask(Kind kind, const std::string& text)
+// In the open task editor: the type's option (0 Open File, 1 Wait, 2 Keystrokes),
+// its field, the text, then Enter for OK.
+::testing::AssertionResult FillTask(int kind, const std::string& text)
 {
-    const TwipWindow editor(WindowsNamed(kEditorCaption).front(), 4695, 2415);
+    const std::string editor = WindowsNamed(kEditorCaption).front();
     // Option buttons react to their indicator and caption: click near the left.
-    const int optionLeft = kind == Kind::File ? 480 : kind == Kind::Wait ? 1800 : 2880;
-    editor.Click(120 + optionLeft, 120 + 240, 975, 255, 6);
-    editor.Click(120 + 120, 720 + 240, kind == Kind::Wait ? 1575 : 4215, 285);
+    ClickTwips(editor, {4695, 2415}, 120 + (kind == 0 ? 480 : kind == 1 ? 1800 : 2880), 360, 975, 255, 6);
+    ClickTwips(editor, {4695, 2415}, 240, 960, kind == 1 ? 1575 : 4215, 285);
     Type(text);
-    Keys("Return");
+    Keys({"Return"});
     if (!WaitUntil([] { return WindowsNamed(kEditorCaption).empty() && Active(kMainCaption); }))
         return ::testing::AssertionFailure() << "the task editor did not close on Enter (" << text << ")";
     return ::testing::AssertionSuccess();
 }
 
-TEST(EditorEndToEnd, AProgramMadeWithKeysAndMouseRunsAsTyped)
+TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySigterm)
 {
     XSession session({.tray = true});
     ASSERT_TRUE(session.ok()) << session.failure;
-    const fs::path typed = session.folder() / "typed.txt";
-    const fs::path recorder = session.RecorderScript(typed);
-    const fs::path kestrun = session.InstallKestrun(TemplateDocument(Program("Idle", {})));
+    const fs::path typed = session.folder() / "typed.txt", typedLong = session.folder() / "long.txt";
+    const fs::path settings = session.folder() / "config" / "Quillon Works" / "Kestrun.reg";
+    const std::string recorder = session.RecorderScript(typed);
+    // Typing that takes seconds, for a signal to come meanwhile; then a task that shows whether the run went on.
+    std::string text;
+    for (int k = 0; k < 1000; ++k)
+        text += "абвгдежзийклмнопрстуфхцчшщъыьэюя αβγδεζηθικλμνξοπρστυφχψω ";
+    const fs::path kestrun = session.InstallKestrun(TemplateDocument(
+        Program("Long", {{"Open File", session.RecorderScript(typedLong)}, {"Keystrokes", text}, {"Wait", "600"},
+                          {"Open File", session.RecorderScript(session.folder() / "after.txt")}})));
     Started app{StartProcess({kestrun})};
-    const std::string icon = XSession::WaitForTrayIcon();
+
+    Step("hidden: only the icon, embedded in the tray");
+    const std::string icon = WaitForTrayIcon();
     ASSERT_FALSE(icon.empty()) << "no tray icon appeared";
-    const std::string mainWindow = XSession::OpenMainWindowFromIcon(icon);
-    ASSERT_FALSE(mainWindow.empty()) << "the main window did not open in front";
-    const TwipWindow main(mainWindow, 6615, 6345);
+    EXPECT_FALSE(MainWindowMapped());
+
+    Step("the first showing is centred by the outer size, frame and menu bar included");
+    const std::string main = OpenMainWindowFromIcon(icon);
+    ASSERT_FALSE(main.empty()) << "the double click did not open the window in front";
+    std::vector<int> frame;  // left, right, top, bottom
+    ASSERT_TRUE(WaitUntil([&] { return (frame = NumbersAfter({"xprop", "-id", main, "_NET_FRAME_EXTENTS"}, {" = "})).size() == 4; }))
+        << "the window manager gave the window no frame";
+    const std::vector<int> work = NumbersAfter({"xprop", "-root", "_NET_WORKAREA"}, {" = "});
+    ASSERT_GE(work.size(), 4u);
+    const auto inner =
+        NumbersAfter({"xwininfo", "-id", main}, {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"});
+    const int outerLeft = inner[0] - frame[0], outerTop = inner[1] - frame[2];
+    // A pixel either way for the rounding to twips and back.
+    EXPECT_NEAR(outerLeft, (work[2] - inner[2] - frame[0] - frame[1]) / 2.0, 1.0);
+    EXPECT_NEAR(outerTop, (work[3] - inner[3] - frame[2] - frame[3]) / 2.0, 1.0);
 
     Step("Esc over the open program list closes only the list");
     const auto windowsOfKestrun = [](std::size_t count) {
         return WaitUntil([count] { return KestrunWindows().size() == count; }, 10s);
     };
     // From "Launch It !" back to the selector, and its list open: icon, window, list.
-    Keys("shift+Tab shift+Tab shift+Tab shift+Tab F4");
+    Keys({"shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab", "F4"});
     ASSERT_TRUE(windowsOfKestrun(3)) << "the program list did not open";
-    Keys("Escape");
+    Keys({"Escape"});
     ASSERT_TRUE(windowsOfKestrun(2)) << "the program list did not close";
     EXPECT_TRUE(MainWindowMapped()) << "Esc over the open list hid the window";
 
     Step("Programs \"New...\" (next in the tab order), a name, then Space opens the task editor");
-    Keys("Tab space");
+    Keys({"Tab", "space"});
     ASSERT_TRUE(WaitUntil([] { return Active("^New Program$"); })) << "no input box for the program's name";
     Type("Record");
-    Keys("Return");
+    Keys({"Return"});
     ASSERT_TRUE(WaitUntil([] { return WindowsNamed("^New Program$").empty() && Active(kMainCaption); }));
-    Keys("space");
+    Keys({"space"});
     ASSERT_TRUE(WaitUntil([] { return Active(kEditorCaption); })) << "Space did not open the task editor";
     const std::string editor = WindowsNamed(kEditorCaption).front();
 
     Step("OK with an empty path is refused; after the message Enter is the editor's OK again");
     const auto refusalShown = [] { return WindowsNamed(kEditorCaption).size() == 2; };
     for (int refusal = 0; refusal < 2; ++refusal) {
-        Keys("Return");
+        Keys({"Return"});
         ASSERT_TRUE(WaitUntil(refusalShown)) << "no refusal " << refusal;
         WaitUntil([&] { return ActiveWindow() != editor; }, 5s);
-        Keys("Return");
+        Keys({"Return"});
         ASSERT_TRUE(WaitUntil([&] { return !refusalShown() && ActiveWindow() == editor; }))
             << "the editor did not get the keyboard back";
     }
 
     Step("three tasks, the later two from Tasks \"New...\"");
-    ASSERT_TRUE(FillTask(Kind::File, recorder.string()));
-    const std::pair<Kind, std::string> later[] = {{Kind::Wait, "4"}, {Kind::Keystrokes, "From +editor {+}1~"}};
-    for (const auto& [kind, text] : later) {
-        main.Click(120 + 240, 1800 + 3120, 1095, 375);
+    ASSERT_TRUE(FillTask(0, recorder));
+    for (const auto& [kind, text] : {std::pair{1, "4"}, {2, "From +editor {+}1~"}}) {
+        ClickTwips(main, {6615, 6345}, 360, 4920, 1095, 375);
         ASSERT_TRUE(WaitUntil([] { return Active(kEditorCaption); })) << "the task editor did not open in front";
         ASSERT_TRUE(FillTask(kind, text));
     }
 
-    Step("\"Launch It !\": the window goes, the document is saved, the tasks run");
-    main.Click(4560, 360, 1575, 975);
+    Step("Enter is \"Launch It !\": the window goes, the document is saved, the tasks run in the program started");
+    Keys({"Return"});
     EXPECT_EQ(WaitForOutput(typed, 15), "From Editor +1\n");
     EXPECT_FALSE(MainWindowMapped());
-    // Without the indentation between its elements.
     const std::string saved = std::regex_replace(ReadFile(kestrun.parent_path() / "Kestrun.xml"), std::regex(">\\s+<"), "><");
-    const std::string tasks[] = {
-        "<name>Record</name>",
-        "<type>Open File</type><value>" + recorder.string() + "</value><enabled>True</enabled>",
-        "<type>Wait</type><value>4</value><enabled>True</enabled>",
-        "<type>Keystrokes</type><value>From +editor {+}1~</value><enabled>True</enabled>",
-    };
-    std::size_t from = 0;
-    for (const std::string& part : tasks) {
-        const std::size_t at = saved.find(part, from);
-        EXPECT_NE(at, std::string::npos) << part << " missing in order from the saved document:\n" << saved;
-        from = at == std::string::npos ? from : at;
+    EXPECT_NE(saved.find(Program("Record", {{"Open File", recorder}, {"Wait", "4"}, {"Keystrokes", "From +editor {+}1~"}})),
+              std::string::npos)
+        << saved;
+    const auto recorders = Lines(ReadFile(session.folder() / "recorders"));
+    ASSERT_EQ(recorders.size(), 1u);
+    EXPECT_TRUE(WaitUntil([&] { return IsActive(std::stoi(recorders.front())); }, 10s));
+
+    Step("an XEmbed tray shows the icon every button: only the double click opens, the menu comes on release");
+    ClickCentre(icon);
+    EXPECT_FALSE(WaitUntil(MainWindowMapped, 2s)) << "a single click opened the window";
+    const auto menuOpen = [] { return KestrunWindows().size() >= 2; };
+    Xdo({"mousedown", "3"});
+    EXPECT_FALSE(WaitUntil(menuOpen, 2s)) << "the menu opened on the press";
+    Xdo({"mouseup", "3"});
+    EXPECT_TRUE(WaitUntil(menuOpen, 10s)) << "no menu on the release";
+    Xdo({"key", "Escape"});
+    EXPECT_TRUE(WaitUntil([] { return KestrunWindows().size() == 1; }, 10s));
+    EXPECT_FALSE(MainWindowMapped());
+
+    Step("\"Quit Kestrun\", the menu's last entry, stores the outer position");
+    // A key pressed before the menu holds the keyboard is lost: try again then.
+    int status = -1;
+    bool ended = false;
+    for (int attempt = 0; attempt < 4 && !ended; ++attempt) {
+        ClickCentre(icon, 3);
+        if (!WaitUntil(menuOpen, 8s))
+            continue;
+        std::this_thread::sleep_for(300ms);
+        Xdo({"key", "Up", "Return"});
+        ended = WaitUntil([&] { return Ended(app.pid, status); }, 20s);
     }
+    ASSERT_TRUE(ended) << "kestrun did not quit from its tray menu";
+    app.pid = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << status;
+    EXPECT_TRUE(KestrunWindows().empty()) << "the tray icon is still there";
+    EXPECT_NEAR(Stored(settings, "Left") / 15.0, outerLeft, 0.5) << ReadFile(settings);
+    EXPECT_NEAR(Stored(settings, "Top") / 15.0, outerTop, 0.5) << ReadFile(settings);
+
+    Step("SIGTERM while typing: the keyboard as it was, the run stopped, an ordinary quit");
+    fs::remove(settings);
+    const auto keymapBefore = KeyRows();
+    Started running{StartProcess({kestrun, "--run", "Long"})};
+    ASSERT_TRUE(WaitUntil([&] { return !ReadFile(typedLong).empty() && KeyRows() != keymapBefore; }, 60s))
+        << "typing did not start";
+    kill(running.pid, SIGTERM);
+    ASSERT_TRUE(WaitUntil([&] { return Ended(running.pid, status); }, 20s)) << "kestrun did not quit";
+    running.pid = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << status;
+    EXPECT_EQ(KeysDown(), "");
+    EXPECT_EQ(KeyRows(), keymapBefore) << "the keyboard mapping was not restored";
+    EXPECT_LT(ReadFile(typedLong).size(), text.size()) << "typing did not stop";
+    EXPECT_FALSE(WaitUntil([&] { return Lines(ReadFile(session.folder() / "recorders")).size() > 2; }, 2s))
+        << "the run went on after the signal";
+    EXPECT_GE(Stored(settings, "Left"), 0) << "quitting stored no position";
 }
 
 }  // namespace

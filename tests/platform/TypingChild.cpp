@@ -3,9 +3,9 @@
 // for the tests that end it midway. Usage: typing_child <guardian executable>.
 // Exits 0 when all was typed, 3 when typing stopped on a termination signal.
 
+#include "keys/NotationTyping.h"
 #include "platform/TerminationSignals.h"
 #include "platform/linux/KeyboardGuard.h"
-#include "keys/NotationTyping.h"
 #include "platform/linux/XTestKeySender.h"
 
 #include <X11/Xlib.h>
@@ -14,37 +14,28 @@
 
 #include <chrono>
 #include <exception>
-#include <filesystem>
-#include <string>
 #include <thread>
 
 int main(int argc, char* argv[])
 {
     using namespace kestrun;
-    if (argc != 2)
-        return 2;
     CatchTerminationSignals();
     Display* display = XOpenDisplay(nullptr);
-    if (!display)
+    if (argc != 2 || !display)
         return 2;
-    const std::string text = "абвгдежзийклмнопрстуфхцчшщъыьэюя αβγδεζηθικλμνξοπρστυφχψω kestrun ";
-    const std::filesystem::path guardian = argv[1];
+    const std::string guardian = argv[1];
     const KeyCode shift = XKeysymToKeycode(display, XK_Shift_R);
     XTestFakeKeyEvent(display, shift, True, CurrentTime);
     XSync(display, False);
     int status = 0;
     {
-        XTestKeySender sender(
-            [&guardian](const std::string& displayName) { return StartKeyboardGuard(displayName, guardian); },
-            &TerminationRequested);
+        XTestKeySender sender([&](const std::string& name) { return StartKeyboardGuard(name, guardian); },
+                              &TerminationRequested);
         // Short Keystrokes tasks one after another, at about the pace a
-        // receiving window reads them, for well beyond the moments the tests
-        // end typing at.
+        // receiving window reads them, well beyond the moments tests end it at.
         try {
-            for (int task = 0; task < 300; ++task) {
-                SendKeys(sender, text, false);
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
+            for (int task = 0; task < 300; ++task, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+                SendKeys(sender, "абвгдежзийклмнопрстуфхцчшщъыьэюя αβγδεζηθικλμνξοπρστυφχψω kestrun ", false);
         } catch (const std::exception&) {
             status = TerminationRequested() ? 3 : 1;
         }

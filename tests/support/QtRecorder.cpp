@@ -1,9 +1,8 @@
-// A Qt window that records what is typed into it: every change of its text is
-// written whole to the file named by its argument. It stands for the
-// toolkit applications Kestrun types into.
+// A Qt window that records what is typed into it, for the toolkit
+// applications Kestrun types into: every change of its text is written whole
+// to the file named by its argument.
 
 #include <QApplication>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QSaveFile>
 
@@ -11,17 +10,12 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
-    if (argc < 2)
-        return 2;
-    const QString path = QString::fromLocal8Bit(argv[1]);
+    const QString path = QString::fromLocal8Bit(argc > 1 ? argv[1] : "recorded.txt");
     QPlainTextEdit editor;
-    editor.setWindowTitle("Qt recorder");
     QObject::connect(&editor, &QPlainTextEdit::textChanged, [&] {
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(editor.toPlainText().toUtf8());
+        if (file.open(QIODevice::WriteOnly) && file.write(editor.toPlainText().toUtf8()) >= 0)
             file.commit();
-        }
     });
     editor.show();
     return application.exec();

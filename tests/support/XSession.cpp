@@ -1,6 +1,7 @@
 #include "tests/support/XSession.h"
 
 #include "platform/linux/EwmhWindowActivator.h"
+#include "platform/linux/KeySettle.h"
 #include "platform/linux/X11Property.h"
 
 #include <X11/XKBlib.h>
@@ -27,20 +28,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& argv, int out, int err)
+pid_t Spawn(std::vector<std::string> argv, int out, int err)
 {
-    std::vector<std::string> copies = argv;
     std::vector<char*> args;
-    for (auto& arg : copies)
+    for (auto& arg : argv)
         args.push_back(arg.data());
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (out >= 0)
+    if (out >= 0) {
         posix_spawn_file_actions_adddup2(&actions, out, 1);
-    if (err >= 0)
         posix_spawn_file_actions_adddup2(&actions, err, 2);
+    }
     pid_t pid = -1;
     const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -48,28 +48,17 @@ pid_t Spawn(const std::vector<std::string>& argv, int out, int err)
 }
 
 // A connection to the display in DISPLAY for as long as it lives.
-struct Connection {
-    Display* const display = XOpenDisplay(nullptr);
-    ~Connection()
-    {
-        if (display)
-            XCloseDisplay(display);
-    }
-};
+std::unique_ptr<Display, int (*)(Display*)> Connect() { return {XOpenDisplay(nullptr), XCloseDisplay}; }
 
-bool TrayOwned()
+// Whether a window hangs below another one than the root: embedded in the tray.
+bool IsEmbedded(const std::string& window)
 {
-    const Connection x;
-    return x.display && XGetSelectionOwner(x.display, XInternAtom(x.display, "_NET_SYSTEM_TRAY_S0", False)) != None;
+    const std::string tree = RunProgram({"xwininfo", "-tree", "-id", window}).out;
+    const auto parent = tree.find("Parent window id:");
+    return parent != std::string::npos && tree.substr(parent, tree.find('\n', parent) - parent).find("(the root") == std::string::npos;
 }
 
-bool WindowManaged()
-{
-    const Connection x;
-    return x.display &&
-           !ReadWindowProperty(x.display, DefaultRootWindow(x.display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
-}
-
+// Non-canonical, no signals, no echo: every byte typed reaches cat as is.
 const std::string kXtermCommand = "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"";
 
 }  // namespace
@@ -111,8 +100,8 @@ std::vector<std::string> Lines(const std::string& text)
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);)
-        if (!line.empty())
-            lines.push_back(line);
+        lines.push_back(line);
+    std::erase(lines, "");
     return lines;
 }
 
@@ -125,8 +114,7 @@ std::string ReadFile(const fs::path& path)
 void Step(const char* what)
 {
     static const auto start = std::chrono::steady_clock::now();
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    std::fprintf(stderr, "[%6.1fs] %s\n", elapsed.count(), what);
+    std::fprintf(stderr, "[%6.1fs] %s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), what);
 }
 
 std::string WaitForOutput(const fs::path& file, std::size_t size)
@@ -136,20 +124,12 @@ std::string WaitForOutput(const fs::path& file, std::size_t size)
     return ReadFile(file);
 }
 
-std::vector<std::string> WindowsNamed(const std::string& pattern)
-{
-    return Lines(RunProgram({"xdotool", "search", "--onlyvisible", "--name", pattern}).out);
-}
-
-std::vector<std::string> KestrunWindows()
-{
-    return Lines(RunProgram({"xdotool", "search", "--onlyvisible", "--class", "Kestrun"}).out);
-}
-
+std::vector<std::string> WindowsNamed(const std::string& pattern) { return Lines(RunProgram({"xdotool", "search", "--onlyvisible", "--name", pattern}).out); }
+std::vector<std::string> KestrunWindows() { return Lines(RunProgram({"xdotool", "search", "--onlyvisible", "--class", "Kestrun"}).out); }
 std::string ActiveWindow()
 {
     const auto active = Lines(RunProgram({"xdotool", "getactivewindow"}).out);
-    return active.empty() ? std::string() : active.front();
+    return active.empty() ? "" : active.front();
 }
 
 bool Active(const std::string& pattern)
@@ -169,17 +149,6 @@ Geometry WindowGeometry(const std::string& window)
     return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
 }
 
-bool IsEmbedded(const std::string& window)
-{
-    const Connection x;
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    const bool queried = x.display && XQueryTree(x.display, std::stoul(window), &root, &parent, &children, &count);
-    if (children)
-        XFree(children);
-    return queried && parent != root;
-}
-
 void ClickCentre(const std::string& window, int button, int count)
 {
     // The X server takes the pointer events in order: no need for --sync,
@@ -189,36 +158,58 @@ void ClickCentre(const std::string& window, int button, int count)
          std::to_string(count), "--delay", "120", std::to_string(button)});
 }
 
-void Xdo(const std::vector<std::string>& arguments)
+void Xdo(std::vector<std::string> arguments)
 {
-    std::vector<std::string> argv{"xdotool"};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    RunProgram(argv);
+    arguments.insert(arguments.begin(), "xdotool");
+    RunProgram(arguments);
 }
 
 bool WaitForWindowOf(pid_t pid, int timeout)
 {
-    const Connection x;
-    return x.display && WaitUntil([&] { return FindFamilyWindow(x.display, pid).has_value(); },
+    const auto x = Connect();
+    return x.get() && WaitUntil([&] { return FindFamilyWindow(x.get(), pid).has_value(); },
                                   std::chrono::seconds(timeout));
 }
 
 bool IsActive(pid_t pid)
 {
-    const Connection x;
-    const auto window = x.display ? FindFamilyWindow(x.display, pid) : std::nullopt;
-    return window && kestrun::ActiveWindow(x.display) == *window;
+    const auto x = Connect();
+    const auto window = x.get() ? FindFamilyWindow(x.get(), pid) : std::nullopt;
+    return window && kestrun::ActiveWindow(x.get()) == *window;
+}
+
+std::string WaitForTrayIcon()
+{
+    std::string icon;
+    const bool embedded = WaitUntil([&] {
+        const auto windows = KestrunWindows();
+        icon = windows.size() == 1 ? windows.front() : std::string();
+        return !icon.empty() && IsEmbedded(icon);
+    });
+    return embedded ? icon : std::string();
+}
+
+std::string OpenMainWindowFromIcon(const std::string& icon)
+{
+    ClickCentre(icon, 1, 2);
+    std::string main;
+    const bool active = WaitUntil([&] {
+        const auto found = WindowsNamed(kMainCaption);
+        main = found.empty() ? "" : found.front();
+        return !main.empty() && ActiveWindow() == main;
+    });
+    return active ? main : std::string();
 }
 
 std::map<unsigned char, std::vector<unsigned long>> KeyRows()
 {
-    const Connection x;
+    const auto x = Connect();
     std::map<unsigned char, std::vector<unsigned long>> rows;
     int low = 0, high = 0, width = 0;
-    if (!x.display)
+    if (!x.get())
         return rows;
-    XDisplayKeycodes(x.display, &low, &high);
-    KeySym* syms = XGetKeyboardMapping(x.display, static_cast<KeyCode>(low), high - low + 1, &width);
+    XDisplayKeycodes(x.get(), &low, &high);
+    KeySym* syms = XGetKeyboardMapping(x.get(), static_cast<KeyCode>(low), high - low + 1, &width);
     for (int code = low; code <= high; ++code)
         rows[static_cast<unsigned char>(code)].assign(syms + (code - low) * width, syms + (code - low + 1) * width);
     XFree(syms);
@@ -227,18 +218,41 @@ std::map<unsigned char, std::vector<unsigned long>> KeyRows()
 
 std::string KeysDown()
 {
-    const Connection x;
-    if (!x.display)
+    const auto x = Connect();
+    if (!x.get())
         return "no display";
     std::string down;
     char keys[32];
-    XQueryKeymap(x.display, keys);
+    XQueryKeymap(x.get(), keys);
     for (int code = 0; code < 256; ++code)
         if (keys[code / 8] & (1 << (code % 8)))
             down += "key " + std::to_string(code) + " ";
     XkbStateRec state{};
-    XkbGetState(x.display, XkbUseCoreKbd, &state);
+    XkbGetState(x.get(), XkbUseCoreKbd, &state);
     return state.mods ? down + "modifiers " + std::to_string(state.mods) : down;
+}
+
+std::string XkbKeys() { return RunProgram({"xkbcomp", "-xkb", std::getenv("DISPLAY"), "-"}).out; }
+
+void SetKeySyms(unsigned char code, std::vector<unsigned long> syms)
+{
+    if (const auto x = Connect())
+        XChangeKeyboardMapping(x.get(), code, static_cast<int>(syms.size()), syms.data(), 1);
+}
+
+bool PingActiveWindow(std::chrono::milliseconds timeout)
+{
+    const auto x = Connect();
+    return x.get() && KeySettle(x.get()).Ping(timeout);
+}
+
+std::shared_ptr<void> GrabKeys(const std::vector<unsigned char>& codes)
+{
+    auto x = Connect();
+    for (unsigned char code : codes)
+        XGrabKey(x.get(), code, AnyModifier, DefaultRootWindow(x.get()), False, GrabModeAsync, GrabModeAsync);
+    XSync(x.get(), False);
+    return x;
 }
 
 std::string TemplateDocument(const std::string& programs)
@@ -267,10 +281,10 @@ XSession::XSession(XSessionOptions options)
         setenv(name, (home / sub).c_str(), 1);
     }
     fs::permissions(home / "runtime", fs::perms::owner_all);
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    // Kestrun types through a Wayland compositor when one answers.
-    unsetenv("WAYLAND_DISPLAY");
-    unsetenv("XAUTHORITY");
+    // No bus, no Wayland compositor (kestrun would type through it), no
+    // credentials of the machine's display.
+    for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "XAUTHORITY"})
+        unsetenv(name);
     setenv("LC_ALL", "C.UTF-8", 1);
     // Qt programs on the X server, whatever platform the widget tests run on.
     setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -278,10 +292,36 @@ XSession::XSession(XSessionOptions options)
     // without a NUL, which the strict string check takes for an overflow.
     if (const char* asan = std::getenv("ASAN_OPTIONS"))
         setenv("ASAN_OPTIONS", (std::string(asan) + ":strict_string_checks=0").c_str(), 1);
-    if (StartServer() && StartAndWait({"openbox", "--sm-disable"}, "openbox", WindowManaged) && options.tray)
+
+    int fds[2];
+    if (pipe2(fds, 0) != 0) {
+        failure = "cannot make a pipe";
+        return;
+    }
+    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    const pid_t server = Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                                "-nolisten", "tcp", "-noreset"});
+    close(fds[1]);
+    std::string number;
+    pollfd poller{fds[0], POLLIN, 0};
+    for (char c = 0; server > 0 && poll(&poller, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
+        number += c;
+    close(fds[0]);
+    if (number.empty()) {
+        failure = "Xvfb did not report its display (is the xvfb package installed?)";
+        return;
+    }
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    if (StartAndWait({"openbox", "--sm-disable"}, "openbox", [] {
+            const auto x = Connect();
+            return !ReadWindowProperty(x.get(), DefaultRootWindow(x.get()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
+        }) && options.tray)
         StartAndWait({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
                       "--SetDockType", "true", "--transparent", "false"},
-                     "trayer", TrayOwned);
+                     "trayer", [] {
+                         const auto x = Connect();
+                         return XGetSelectionOwner(x.get(), XInternAtom(x.get(), "_NET_SYSTEM_TRAY_S0", False)) != None;
+                     });
 }
 
 XSession::~XSession()
@@ -301,43 +341,15 @@ pid_t XSession::Start(const std::vector<std::string>& argv)
     return pid;
 }
 
-bool XSession::StartServer()
-{
-    int fds[2];
-    if (pipe2(fds, 0) != 0) {
-        failure = "cannot make a pipe";
-        return false;
-    }
-    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-    const pid_t server = Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                                "-nolisten", "tcp", "-noreset"});
-    close(fds[1]);
-    std::string number;
-    pollfd poller{fds[0], POLLIN, 0};
-    char c = 0;
-    while (server > 0 && poll(&poller, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    close(fds[0]);
-    if (number.empty()) {
-        failure = "Xvfb did not report its display (is the xvfb package installed?)";
-        return false;
-    }
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-    return true;
-}
-
 bool XSession::StartAndWait(const std::vector<std::string>& argv, const char* what, bool (*ready)())
 {
-    if (Start(argv) < 0 || !WaitUntil(ready, std::chrono::seconds(10))) {
+    if (Start(argv) < 0 || !WaitUntil(ready, std::chrono::seconds(10)))
         failure = std::string(what) + " did not start (is it installed?)";
-        return false;
-    }
-    return true;
+    return ok();
 }
 
 pid_t XSession::StartRecorder(const fs::path& output, int timeout)
 {
-    // Non-canonical, no signals, no echo: every byte typed reaches cat as is.
     const pid_t pid = Start({"xterm", "-e", "/bin/sh", "-c", kXtermCommand, output.string()});
     const bool ready = pid > 0 && WaitForWindowOf(pid, timeout) &&
                        WaitUntil([&] { return fs::exists(output); }, std::chrono::seconds(timeout));
@@ -363,35 +375,12 @@ fs::path XSession::RecorderScript(const fs::path& output, const std::string& bef
 fs::path XSession::InstallKestrun(const std::string& document)
 {
     // Kestrun reads the Kestrun.xml beside it; its guardian lives beside it.
-    const fs::path app = folder_ / "app";
+    const fs::path app = folder_ / "app", built = KESTRUN_EXECUTABLE;
     fs::create_directories(app);
-    for (const fs::path& built : {fs::path(KESTRUN_EXECUTABLE), fs::path(KESTRUN_EXECUTABLE).parent_path() / "kestrun-keyguard"})
-        fs::copy_file(built, app / built.filename(), fs::copy_options::overwrite_existing);
+    for (const fs::path& file : {built, built.parent_path() / "kestrun-keyguard"})
+        fs::copy_file(file, app / file.filename(), fs::copy_options::overwrite_existing);
     folder_.Write("app/Kestrun.xml", document);
     return app / "kestrun";
-}
-
-std::string XSession::WaitForTrayIcon()
-{
-    std::string icon;
-    const bool embedded = WaitUntil([&] {
-        const auto windows = KestrunWindows();
-        icon = windows.size() == 1 ? windows.front() : std::string();
-        return !icon.empty() && IsEmbedded(icon);
-    });
-    return embedded ? icon : std::string();
-}
-
-std::string XSession::OpenMainWindowFromIcon(const std::string& icon)
-{
-    ClickCentre(icon, 1, 2);
-    std::string main;
-    const bool active = WaitUntil([&] {
-        const auto found = WindowsNamed(kMainCaption);
-        main = found.empty() ? "" : found.front();
-        return !main.empty() && ActiveWindow() == main;
-    });
-    return active ? main : std::string();
 }
 
 }  // namespace kestrun::test

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,80 +23,56 @@ template <typename Condition>
 bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(30))
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
+    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
     return true;
 }
 
-/// Starts a process (standard input /dev/null); -1 when it cannot start.
-/// Descriptors opened without close-on-exec stay open in it.
 pid_t StartProcess(const std::vector<std::string>& argv);
-/// Ends a process started here: SIGTERM, then SIGKILL, and reaps it.
-void StopProcess(pid_t pid);
-/// Whether a child process has ended, reaping it.
-bool Ended(pid_t pid, int& status);
-
-/// Stops a process started here when the test leaves, however it leaves.
-struct Started {
+void StopProcess(pid_t pid);  // SIGTERM, then SIGKILL, and reaps it
+bool Ended(pid_t pid, int& status);  // reaps it
+struct Started {  // stops the process however the test leaves
     pid_t pid = -1;
     ~Started() { StopProcess(pid); }
 };
-
-struct Outcome {
-    int status = -1;  // the exit status; -1 when it did not start or exit
-    std::string out, err;
-};
-/// Runs a program to its end.
+struct Outcome { int status = -1; std::string out, err; };  // status -1: it did not start or exit
 Outcome RunProgram(const std::vector<std::string>& argv);
-
 std::vector<std::string> Lines(const std::string& text);
 std::string ReadFile(const std::filesystem::path& path);
-/// Progress on standard error, to see where a failed run stopped.
-void Step(const char* what);
-
-/// Waits until `file` holds at least `size` bytes (a minute at most), and
-/// a little longer for anything beyond them, which would be a fault too; its
-/// content.
+void Step(const char* what);  // progress on standard error
+/// Waits until `file` holds `size` bytes, and a little longer for any more (a fault too); its content.
 std::string WaitForOutput(const std::filesystem::path& file, std::size_t size);
 
 // Windows and keyboard of the display in DISPLAY.
-
-/// Mapped windows whose title matches a regular expression.
-std::vector<std::string> WindowsNamed(const std::string& pattern);
-/// Mapped windows of kestrun: its tray icon, its windows, its menus.
-std::vector<std::string> KestrunWindows();
-/// The window the window manager has made active; empty when none.
-std::string ActiveWindow();
-/// Whether exactly one window matches `pattern` and it is the active one.
+std::vector<std::string> WindowsNamed(const std::string& pattern);  // mapped, title a regular expression
+std::vector<std::string> KestrunWindows();  // its tray icon, its windows, its menus
+std::string ActiveWindow();  // empty when none
 bool Active(const std::string& pattern);
 bool MainWindowMapped();
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
+struct Geometry { int x = 0, y = 0, width = 0, height = 0; };
 Geometry WindowGeometry(const std::string& window);
-/// Whether a window hangs below another one than the root: embedded in the tray.
-bool IsEmbedded(const std::string& window);
-/// Moves the pointer to the centre of `window` and clicks `button` `count` times.
 void ClickCentre(const std::string& window, int button = 1, int count = 1);
-/// xdotool with these arguments (keys, typing, pointer).
-void Xdo(const std::vector<std::string>& arguments);
-
-/// Waits until a process or one it started has a managed window.
+void Xdo(std::vector<std::string> arguments);  // xdotool with these arguments
 bool WaitForWindowOf(pid_t pid, int timeout = 10);
-/// Whether that window is the active one.
 bool IsActive(pid_t pid);
-/// The core keyboard mapping, key code by key code.
+/// Waits for kestrun's only window to be its icon, embedded in the tray; the icon, or empty.
+std::string WaitForTrayIcon();
+/// Double-clicks the icon and waits until the main window is active; it, or empty.
+std::string OpenMainWindowFromIcon(const std::string& icon);
+
 std::map<unsigned char, std::vector<unsigned long>> KeyRows();
 /// The key codes that are down and the modifier state; empty when none.
 std::string KeysDown();
+/// The whole XKB keymap as text: every key's groups, key types, keysyms and actions.
+std::string XkbKeys();
+/// Gives key `code` these keysyms, as a user's own key mapping would.
+void SetKeySyms(unsigned char code, std::vector<unsigned long> syms);
+bool PingActiveWindow(std::chrono::milliseconds timeout);
+/// A client that grabs these codes on the root window, with any modifiers, while it lives.
+std::shared_ptr<void> GrabKeys(const std::vector<unsigned char>& codes);
 
-/// The caption of kestrun's main window.
 inline const std::string kMainCaption = "Kestrun by Quillon Works Software";
-
-/// A task document holding the template program, then `programs`.
 std::string TemplateDocument(const std::string& programs = "");
 /// A <program> element; each task is its type and value, enabled.
 std::string Program(const std::string& name, const std::vector<std::pair<std::string, std::string>>& tasks);
@@ -104,11 +81,8 @@ struct XSessionOptions {
     bool tray = false;  // trayer at the top right, owning the system tray
 };
 
-/// A private X session: its own Xvfb on a free display (-displayfd), openbox,
-/// trayer when asked, and a private HOME and XDG folders, all set in this
-/// process's environment (DISPLAY included). Everything started through it,
-/// and every recorder script kestrun starts, is stopped by process id when it
-/// goes.
+/// A private X session: its own Xvfb, openbox, trayer when asked, private HOME and XDG folders, all
+/// set in this process's environment. What it or a recorder script started is stopped when it goes.
 class XSession {
 public:
     explicit XSession(XSessionOptions options = {});
@@ -116,35 +90,22 @@ public:
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
 
-    /// False (with the reason in `failure`) when the session could not start.
     bool ok() const { return failure.empty(); }
     std::string failure;
     const TempFolder& folder() const { return folder_; }
 
-    /// Starts a process stopped with the session; -1 when it cannot start.
     pid_t Start(const std::vector<std::string>& argv);
-
     /// Starts an xterm whose terminal copies every byte typed into `output`
     /// and waits until its window is managed; its process id, or -1.
     pid_t StartRecorder(const std::filesystem::path& output, int timeout = 10);
     /// The same with a Qt window, which writes its whole text on each change.
     pid_t StartQtRecorder(const std::filesystem::path& output);
-    /// A script that runs `before` (a shell command), then becomes such an
-    /// xterm: a program for task documents to start. Its path.
+    /// A script for task documents to start: runs `before` (a shell command), then becomes such an xterm.
     std::filesystem::path RecorderScript(const std::filesystem::path& output, const std::string& before = "true");
-
-    /// Copies the built kestrun and its keyboard guardian into a folder of
-    /// their own beside `document` (Kestrun.xml); the executable.
+    /// The built kestrun and its guardian copied beside `document` (Kestrun.xml); the executable.
     std::filesystem::path InstallKestrun(const std::string& document);
-    /// Waits for kestrun's only window to be its icon, embedded in the tray;
-    /// the icon's window, or empty.
-    static std::string WaitForTrayIcon();
-    /// Double-clicks the icon and waits until the main window is mapped and
-    /// active; the main window, or empty.
-    static std::string OpenMainWindowFromIcon(const std::string& icon);
 
 private:
-    bool StartServer();
     bool StartAndWait(const std::vector<std::string>& argv, const char* what, bool (*ready)());
 
     TempFolder folder_;
