@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace kestrun::test {
 namespace {
@@ -32,12 +30,7 @@ protected:
     }
 
     std::optional<AppFiles> Locate() { return LocateAppFiles({temp / "bin", temp / "share", temp / "data"}, reporter); }
-
-    std::string OnlyReport()
-    {
-        EXPECT_EQ(reporter.reports.size(), 1u);
-        return reporter.reports.empty() ? "" : reporter.reports[0].text;
-    }
+    std::string Report() const { return reporter.reports.size() == 1 ? reporter.reports[0].text : "not one report"; }
 
     TempFolder temp;
     RecordingReporter reporter;
@@ -65,56 +58,47 @@ TEST_F(AppFilesTest, FirstStartCopiesTheExampleAndLaterStartsNeverDoAgain)
 
     fs::remove(temp / kUserDocument);
     const std::optional<AppFiles> files = Locate();
-    EXPECT_FALSE(fs::exists(temp / kUserDocument));
-    TaskDocument document(files->documentFolder, reporter, files->schemaFile);
-    EXPECT_FALSE(document.Load());
-    EXPECT_EQ(OnlyReport(), "Error: -2146697210\n[Kestrun.xml] File Not Found");
+    EXPECT_FALSE(TaskDocument(files->documentFolder, reporter, files->schemaFile).Load());
+    EXPECT_EQ(Report(), "Error: -2146697210\n[Kestrun.xml] File Not Found");
 }
 
-TEST_F(AppFilesTest, UnwritableDataFolderIsReportedAndChangesNothing)
+TEST_F(AppFilesTest, AFailedFirstCopyIsReportedAndChangesNothing)
 {
     temp.Write("data", "a file where the folder should be");
     EXPECT_FALSE(Locate());
-    EXPECT_EQ(OnlyReport().rfind("Error: 75\n[Kestrun.xml] Kestrun cannot create your programs file " +
-                                     (temp / kUserDocument).string() + ":\n",
-                                 0),
+    EXPECT_EQ(Report().rfind("Error: 75\n[Kestrun.xml] Kestrun cannot create your programs file " +
+                                  (temp / kUserDocument).string() + ":\n",
+                              0),
               0u);
     EXPECT_EQ(temp.Read("data"), "a file where the folder should be");
-}
 
-TEST_F(AppFilesTest, MissingExampleIsReportedAndChangesNothing)
-{
+    reporter.reports.clear();
+    fs::remove(temp / "data");
     fs::remove(temp / "share/Kestrun.xml");
     EXPECT_FALSE(Locate());
-    EXPECT_EQ(OnlyReport(), "Error: -2146697210\n[Kestrun.xml] File Not Found\nThere is none beside Kestrun, and "
-                            "its example " + (temp / "share/Kestrun.xml").string() + " is missing.");
+    EXPECT_EQ(Report(), "Error: -2146697210\n[Kestrun.xml] File Not Found\nThere is none beside Kestrun, and its "
+                        "example " + (temp / "share/Kestrun.xml").string() + " is missing.");
     EXPECT_FALSE(fs::exists(temp / "data/Kestrun"));  // so the next start copies it
 }
 
 // The schema and the help page: beside the executable first, then the
-// shared files; the executable's folder when neither has them.
+// installed ones; the executable's folder when neither has them.
 TEST_F(AppFilesTest, SchemaAndHelpPageAreFoundBesideTheExecutableFirst)
 {
-    const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{"bin", "share"}, "bin"}, {{}, "bin"}, {{"share"}, "share"}};
-    for (const auto& [holders, expected] : cases) {
-        SCOPED_TRACE(expected);
-        for (const char* folder : {"bin/", "share/"})
-            for (const char* name : {"Kestrun.xsd", "KeystrokesHelp.htm"})
-                fs::remove(temp / (folder + std::string(name)));
-        for (const std::string& folder : holders)
-            for (const char* name : {"/Kestrun.xsd", "/KeystrokesHelp.htm"})
-                temp.Write(folder + name, "x");
+    const auto foundIn = [this](const char* folder) {
         const std::optional<AppFiles> files = Locate();
-        EXPECT_EQ(files->schemaFile, temp / expected / "Kestrun.xsd");
-        EXPECT_EQ(files->helpFolder, temp / expected);
-    }
-    // The document names the schema found: the installed one.
+        return files->schemaFile == temp / folder / "Kestrun.xsd" && files->helpFolder == temp / folder;
+    };
+    EXPECT_TRUE(foundIn("bin"));
+    temp.Write("share/Kestrun.xsd", "x"), temp.Write("share/KeystrokesHelp.htm", "x");
+    EXPECT_TRUE(foundIn("share"));
+    temp.Write("bin/Kestrun.xsd", "x"), temp.Write("bin/KeystrokesHelp.htm", "x");
+    EXPECT_TRUE(foundIn("bin"));
     const std::optional<AppFiles> files = Locate();
     TaskDocument document(files->documentFolder, reporter, files->schemaFile);
     ASSERT_TRUE(document.Load());
     EXPECT_EQ(std::string(document.Dom().document_element().attribute("xsi:noNamespaceSchemaLocation").value()),
-              (temp / "share/Kestrun.xsd").string());
+              (temp / "bin/Kestrun.xsd").string());
 }
 
 }  // namespace

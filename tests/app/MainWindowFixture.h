@@ -25,24 +25,24 @@
 
 namespace kestrun::test {
 
+using Texts = std::vector<std::string>;
+
 inline QApplication& Application()
 {
     static int argc = 1;
-    static char name[] = "kestrun_tests";
-    static char* argv[] = {name, nullptr};
+    static char* argv[] = {const_cast<char*>("kestrun_tests"), nullptr};
     static QApplication* application = new QApplication(argc, argv);
     return *application;
 }
 
-/// One program of a test document: its name and its tasks.
 struct ProgramSpec {
     std::string name;
     std::vector<TaskRow> tasks;
 };
 
-/// The main window over a Kestrun.xml (the template first, then the programs
-/// given) in a temporary folder, with scripted dialogs, fake run services, a
-/// recording tray and settings and autostart files of its own.
+/// The main window over a Kestrun.xml in a temporary folder, with scripted
+/// dialogs, fake run services, a recording tray and settings and autostart
+/// files of its own.
 class MainWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -52,79 +52,57 @@ protected:
         gTray = &tray;
         gDocumentDirty = gEditingTask = false;
     }
+    void TearDown() override { window.reset(), gTray = nullptr, gSettings = nullptr; }
 
-    void TearDown() override
+    /// Writes the template and the programs given and loads a new window over
+    /// them; `controls` makes them as the first showing would, without showing.
+    void Load(const std::vector<ProgramSpec>& programs, bool controls = true)
     {
         window.reset();
-        gTray = nullptr;
-        gSettings = nullptr;
-        gDocumentDirty = gEditingTask = false;
-    }
-
-    void WriteDocument(const std::vector<ProgramSpec>& programs)
-    {
-        std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<programs xmlns:xsi=\"http://www.w3.org/"
-                           "2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\"><program><name>"
-                           "Kestrun Template</name><tasks><task index=\"1\"><type>Open File</type><value/><enabled>"
-                           "True</enabled></task></tasks></program>";
+        std::string text = "<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation="
+                           "\"Kestrun.xsd\"><program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Open "
+                           "File</type><value/><enabled>True</enabled></task></tasks></program>";
         for (const ProgramSpec& program : programs) {
             text += "<program><name>" + program.name + "</name><tasks>";
-            int index = 1;
+            int index = 0;
             for (const TaskRow& task : program.tasks)
-                text += "<task index=\"" + std::to_string(index++) + "\"><type>" + task.type + "</type><value>" +
+                text += "<task index=\"" + std::to_string(++index) + "\"><type>" + task.type + "</type><value>" +
                         task.value + "</value><enabled>" + task.enabled + "</enabled></task>";
             text += "</tasks></program>";
         }
-        folder.Write("Kestrun.xml", text + "</programs>\n");
-    }
-
-    /// Writes the document and loads the window over it; `controls` makes
-    /// them as the first showing would, without showing the window.
-    void Load(const std::vector<ProgramSpec>& programs, bool controls = true)
-    {
-        WriteDocument(programs);
+        folder.Write("Kestrun.xml", text + "</programs>");
         window = std::make_unique<frmMain>(MainWindowContext{
             folder.path(), reporter, realDialogs ? *realDialogs : static_cast<Dialogs&>(dialogs),
             [this] { return services.Services(); }, [this] { return trayAvailable; }, {}, {}, &autostart});
-        const bool loaded = window->Form_Load();
-        ASSERT_TRUE(reporter.Silent()) << reporter.reports.front().text;
-        ASSERT_TRUE(loaded);
+        ASSERT_TRUE(window->Form_Load()) << (reporter.Silent() ? "" : reporter.reports[0].text);
         if (controls)
             window->EnsureControls();
     }
 
     frmMain& w() { return *window; }
-
-    /// Shows the window, as the tray's double click does.
-    void Show()
-    {
-        window->ShowForm();
-        QApplication::processEvents();
-    }
+    void Show() { window->ShowForm(), QApplication::processEvents(); }
 
     /// A press in the Value column of a row (from 1), or below the rows (0).
     void PressRow(int row, Qt::MouseButton button = Qt::LeftButton)
     {
         TaskListView& list = *window->lstTasks;
-        const int y =
-            row ? list.visualItemRect(list.topLevelItem(row - 1)).center().y() : list.viewport()->height() - 3;
+        const int y = row ? list.visualItemRect(list.topLevelItem(row - 1)).center().y() : list.viewport()->height() - 3;
         QTest::mousePress(list.viewport(), button, {}, QPoint(list.columnViewportPosition(1) + 10, y));
     }
 
-    /// Types over the program selector's field.
     void TypeProgram(const char* text)
     {
         window->cboPrograms->lineEdit()->selectAll();
-        QTest::keyClicks(window->cboPrograms->lineEdit(), QString::fromUtf8(text));
+        QTest::keyClicks(window->cboPrograms->lineEdit(), text);
     }
 
-    std::vector<std::string> ProgramEntries() const
+    /// The selector's entries, which are the document's programs.
+    Texts ProgramEntries() const
     {
-        std::vector<std::string> entries;
+        Texts entries;
         for (int i = 0; i < window->cboPrograms->count(); ++i)
             entries.push_back(window->cboPrograms->itemText(i).toStdString());
-        EXPECT_EQ(entries, gTaskDocument->ProgramNames()) << "the selector lists the document's programs";
-        return entries;
+        return entries == gTaskDocument->ProgramNames() ? entries : Texts{"not the document's programs"};
     }
 
     /// The enabled ones of the program and task buttons, as words.
@@ -136,48 +114,39 @@ protected:
             {window->cmdDeleteTask, "deleteTask"}, {window->cmdMoveUp, "up"}, {window->cmdMoveDown, "down"}};
         std::string enabled;
         for (const auto& [button, name] : buttons)
-            if (button->isEnabled())
-                enabled += (enabled.empty() ? "" : " ") + std::string(name);
+            enabled += button->isEnabled() ? (enabled.empty() ? "" : " ") + std::string(name) : "";
         return enabled;
     }
 
-    static std::vector<std::string> Lines(const std::vector<TaskRow>& rows)
+    /// The rows the task list shows, and those the document lists for a program.
+    static Texts Lines(const std::vector<TaskRow>& rows)
     {
-        std::vector<std::string> lines;
+        Texts lines;
         for (const TaskRow& row : rows)
             lines.push_back(row.type + "|" + row.value + "|" + row.enabled);
         return lines;
     }
-    /// The rows the task list shows, and those the document lists for a program.
-    std::vector<std::string> Listed() const { return Lines(window->lstTasks->Rows()); }
-    std::vector<std::string> Stored(const std::string& program) const
-    {
-        return Lines(gTaskDocument->FillTaskList(program));
-    }
+    Texts Listed() const { return Lines(window->lstTasks->Rows()); }
+    Texts Stored(const std::string& program) const { return Lines(gTaskDocument->FillTaskList(program)); }
 
-    /// The texts of the message boxes shown so far.
-    std::vector<std::string> Messages() const
+    Texts Messages() const
     {
-        std::vector<std::string> texts;
+        Texts texts;
         for (const auto& shown : dialogs.shown)
-            if (shown.kind == "message")
-                texts.push_back(shown.text);
+            shown.kind == "message" ? texts.push_back(shown.text) : void();
         return texts;
     }
 
     /// A control of the open task editor.
     template <typename Widget = QAbstractButton>
-    Widget& In(const char* name)
+    Widget& In(const std::string& name)
     {
-        QWidget* editor = window->TaskEditor();
-        Widget* child = editor ? editor->findChild<Widget*>(QString::fromLatin1(name)) : nullptr;
-        if (!child)
-            throw std::runtime_error(std::string("no task editor control ") + name);
-        return *child;
+        Widget* child = window->TaskEditor() ? window->TaskEditor()->findChild<Widget*>(QString::fromStdString(name)) : nullptr;
+        return child ? *child : throw std::runtime_error("no task editor control " + name);
     }
-    QLineEdit& Field(const char* name) { return In<QLineEdit>(name); }
-    std::string Text(const char* name) { return Field(name).text().toStdString(); }
-    void Click(const char* name) { In(name).click(); }
+    QLineEdit& Field(const std::string& name) { return In<QLineEdit>(name); }
+    std::string Text(const std::string& name) { return Field(name).text().toStdString(); }
+    void Click(const std::string& name) { In(name).click(); }
 
     TempFolder folder;
     RecordingReporter reporter;
@@ -188,14 +157,12 @@ protected:
     CSysTray tray{area};
     XdgAutostart autostart{folder / "config" / "autostart" / "kestrun.desktop", "/usr/bin/kestrun"};
     bool trayAvailable = true;
-    /// When set, the window asks through these instead of the scripted ones.
-    Dialogs* realDialogs = nullptr;
+    Dialogs* realDialogs = nullptr;  // when set, asked instead of the scripted ones
     std::unique_ptr<frmMain> window;
 };
 
-inline const ProgramSpec kThreeTasks{"Three",
-                                     {{"Open File", "/usr/bin/xterm", "True"},
-                                      {"Wait", "5", "False"},
-                                      {"Keystrokes", "ls~", "True"}}};
+inline const ProgramSpec kThreeTasks{
+    "Three", {{"Open File", "/usr/bin/xterm", "True"}, {"Wait", "5", "False"}, {"Keystrokes", "ls~", "True"}}};
+inline const Texts kThreeRows = {"Open File|/usr/bin/xterm|True", "Wait|5 seconds|False", "Keystrokes|ls~|True"};
 
 }  // namespace kestrun::test

@@ -1,123 +1,133 @@
-// Programs New..., Edit..., Delete and the selector.
+// Programs New..., Edit..., Delete, the selector, and runs asked for by later
+// starts of Kestrun.
 #include "tests/app/MainWindowFixture.h"
+
+#include <functional>
+#include <tuple>
+#include <utility>
 
 namespace kestrun::test {
 namespace {
 
-using Names = std::vector<std::string>;
-
 TEST_F(MainWindowFixture, NewProgramIsAddedAsTypedAndSelected)
 {
-    const struct {
-        std::vector<ProgramSpec> programs;
-        std::string name;
-        Names entries;
-    } cases[] = {
-        {{}, "Mail", {"Mail"}},
-        {{kThreeTasks}, "", {"Three"}},  // OK on an empty field changes nothing
-        {{kThreeTasks}, "  ", {"Three", "  "}},
-        {{kThreeTasks}, "Bob's \"tools\" <&>", {"Three", "Bob's \"tools\" <&>"}},
-        // A duplicate shows an empty list, though the first one has tasks.
-        {{kThreeTasks}, "Three", {"Three", "Three"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Load(c.programs);
+    // OK on an empty field changes nothing; a duplicate shows an empty list,
+    // though the first one has tasks.
+    const std::tuple<bool, std::string, Texts> cases[] = {{false, "Mail", {"Mail"}},
+                                                          {true, "", {"Three"}},
+                                                          {true, "Bob's \"tools\" <&>", {"Three", "Bob's \"tools\" <&>"}},
+                                                          {true, "Three", {"Three", "Three"}}};
+    for (const auto& [three, name, entries] : cases) {
+        SCOPED_TRACE(name);
+        gDocumentDirty = false;
+        dialogs.shown.clear();
+        Load(three ? std::vector{kThreeTasks} : std::vector<ProgramSpec>{});
         Show();
-        dialogs.inputs = {std::nullopt, c.name};
+        dialogs.inputs = {std::nullopt, name};
         w().cmdAddProgram->click();  // cancelled: nothing changes
-        EXPECT_EQ(ProgramEntries(), c.programs.empty() ? Names() : Names{"Three"});
+        EXPECT_EQ(ProgramEntries(), three ? Texts{"Three"} : Texts());
         EXPECT_FALSE(gDocumentDirty);
         w().cmdAddProgram->click();
-        ASSERT_EQ(dialogs.shown.size(), 2u);
-        EXPECT_EQ(dialogs.shown[1].text, "Enter New Program Name:");
-        EXPECT_EQ(dialogs.shown[1].title, "New Program");
-        EXPECT_EQ(ProgramEntries(), c.entries);
-        const bool added = !c.name.empty();
-        EXPECT_EQ(gDocumentDirty, added);
-        EXPECT_EQ(w().cboPrograms->currentIndex(), int(c.entries.size()) - 1);
-        EXPECT_EQ(w().lstTasks->RowCount(), added ? 0 : 3);
+        EXPECT_EQ(dialogs.shown[1].text + "|" + dialogs.shown[1].title, "Enter New Program Name:|New Program");
+        const bool added = !name.empty();
+        EXPECT_EQ(ProgramEntries(), entries);
+        EXPECT_EQ(w().cboPrograms->currentIndex(), int(entries.size()) - 1);
+        EXPECT_EQ(Listed(), added ? Texts() : kThreeRows);
         EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-        EXPECT_TRUE(!added || w().focusWidget() == w().cmdAddTask);
-        dialogs.shown.clear();
-        window.reset();
-        gDocumentDirty = false;
+        EXPECT_TRUE(gDocumentDirty == added && (!added || w().focusWidget() == w().cmdAddTask));
     }
 }
 
-TEST_F(MainWindowFixture, EditProgramRenamesInPlace)
+TEST_F(MainWindowFixture, EditRenamesInPlaceSelectingListsTheTasksAndDeleteAsksFirst)
 {
-    Load({kThreeTasks, {"Second", {}}});
+    Load({kThreeTasks,
+          {"Second", {}},
+          {"Third", {{"Wait", "1", "True"}, {"Keystrokes", "5 seconds", "True"}, {"wait", "5", "True"}}}});
     Show();
     w().cboPrograms->setCurrentIndex(1);
-    dialogs.inputs = {std::string("It's renamed")};
-    w().cmdEditProgram->click();
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "Enter New Program Name:");
-    EXPECT_EQ(dialogs.shown[0].title, "Edit Program");
-    EXPECT_EQ(ProgramEntries(), (Names{"Three", "It's renamed"}));
-    EXPECT_EQ(w().cboPrograms->currentIndex(), 1);
-    EXPECT_TRUE(gDocumentDirty);
-    EXPECT_EQ(w().focusWidget(), w().cmdLaunch);
-}
-
-TEST_F(MainWindowFixture, EditProgramCancelledChangesNothingButTheSameNameCounts)
-{
-    Load({kThreeTasks});
-    Show();
     w().cmdAddProgram->setFocus();
-    dialogs.inputs = {std::nullopt, std::string("Three")};
+    dialogs.inputs = {std::nullopt, std::string("It's renamed")};
     w().cmdEditProgram->click();
     EXPECT_FALSE(gDocumentDirty);
     EXPECT_EQ(w().focusWidget(), w().cmdLaunch) << "the focus moves even after Cancel";
     w().cmdEditProgram->click();
-    EXPECT_TRUE(gDocumentDirty);
-    EXPECT_EQ(ProgramEntries(), Names{"Three"});
-    EXPECT_EQ(w().lstTasks->RowCount(), 3);
-}
+    EXPECT_EQ(dialogs.shown[1].text + "|" + dialogs.shown[1].title, "Enter New Program Name:|Edit Program");
+    EXPECT_EQ(ProgramEntries(), (Texts{"Three", "It's renamed", "Third"}));
+    EXPECT_TRUE(w().cboPrograms->currentIndex() == 1 && gDocumentDirty);
 
-TEST_F(MainWindowFixture, DeleteProgramAsksFirst)
-{
-    Load({kThreeTasks, {"Second", {}}, {"Third", {{"Wait", "1", "True"}}}});
-    Show();
-    w().cboPrograms->setCurrentIndex(2);
-    dialogs.answers = {MessageAnswer::No};
+    gDocumentDirty = false;
+    dialogs.shown.clear();
+    w().cboPrograms->setCurrentIndex(2);  // seconds on waits only
+    EXPECT_EQ(Listed(), (Texts{"Wait|1 seconds|True", "Keystrokes|5 seconds|True", "wait|5|True"}));
+    dialogs.answers = {MessageAnswer::No, MessageAnswer::Yes};
     w().cmdDeleteProgram->click();
-    ASSERT_EQ(Messages(), Names{"Are you sure you want to delete 'Third'?"});
+    ASSERT_EQ(Messages(), Texts{"Are you sure you want to delete 'Third'?"});
     EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::YesNo);
-    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Question);
-    EXPECT_EQ(ProgramEntries(), (Names{"Three", "Second", "Third"}));
+    EXPECT_EQ(ProgramEntries(), (Texts{"Three", "It's renamed", "Third"}));
     EXPECT_FALSE(gDocumentDirty);
 
-    // Yes: the first program left is selected.
-    dialogs.answers = {MessageAnswer::Yes};
-    w().cmdDeleteProgram->click();
-    EXPECT_EQ(ProgramEntries(), (Names{"Three", "Second"}));
-    EXPECT_EQ(w().SelectedProgramName(), "Three");
-    EXPECT_EQ(w().lstTasks->RowCount(), 3);
-    EXPECT_EQ(w().focusWidget(), w().cmdLaunch);
-    EXPECT_TRUE(gDocumentDirty);
+    w().cmdDeleteProgram->click();  // Yes: the first program left is selected
+    EXPECT_EQ(ProgramEntries(), (Texts{"Three", "It's renamed"}));
+    EXPECT_EQ(Listed(), kThreeRows);
+    EXPECT_TRUE(w().focusWidget() == w().cmdLaunch && gDocumentDirty);
 
-    // The last one gone, no program command is left.
     dialogs.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
     w().cmdDeleteProgram->click();
     w().cmdDeleteProgram->click();
-    EXPECT_EQ(w().cboPrograms->count(), 0);
-    EXPECT_EQ(w().cboPrograms->currentIndex(), -1);
-    EXPECT_EQ(w().lstTasks->RowCount(), 0);
-    EXPECT_EQ(EnabledButtons(), "");
-    EXPECT_EQ(w().focusWidget(), w().cmdAddProgram);
+    EXPECT_EQ(EnabledButtons(), "") << "no program command is left";
+    EXPECT_TRUE(w().cboPrograms->currentIndex() == -1 && Listed().empty() && w().focusWidget() == w().cmdAddProgram);
 }
 
-TEST_F(MainWindowFixture, SelectingAProgramListsItsTasksWithSecondsOnWaitsOnly)
+// A later start of Kestrun asks for a program by its exact name; the first of
+// the name runs.
+TEST_F(MainWindowFixture, ARequestRunsTheFirstProgramOfTheName)
 {
-    Load({kThreeTasks, {"Other", {{"Keystrokes", "5 seconds", "True"}, {"wait", "5", "True"}, {"Wait", "1", "True"}}}});
-    Show();
-    w().cboPrograms->setCurrentIndex(1);
-    EXPECT_EQ(Listed(), (Names{"Keystrokes|5 seconds|True", "wait|5|True", "Wait|1 seconds|True"}));
-    w().cboPrograms->setCurrentIndex(0);
-    EXPECT_EQ(Listed(), (Names{"Open File|/usr/bin/xterm|True", "Wait|5 seconds|False", "Keystrokes|ls~|True"}));
-    EXPECT_EQ(w().focusWidget(), w().cmdLaunch);
+    Load({{"Alpha", {{"Keystrokes", "alpha", "True"}}},
+          {"Twin", {{"Keystrokes", "first", "True"}}},
+          {"Twin", {{"Keystrokes", "second", "True"}}}},
+         false);  // a Kestrun whose window was never shown
+    for (const std::string name : {"alpha", "Alpha ", "", "Kestrun Template"})
+        EXPECT_FALSE(w().HasProgram(name) || w().RequestRun(name)) << name;
+    ASSERT_TRUE(w().RequestRun("Twin"));
+    EXPECT_EQ(w().SelectedIndex(), 1);
+    EXPECT_EQ(services.log.at(1), "keys first");
+    EXPECT_FALSE(w().isVisible());
+
+    w().Unload();
+    EXPECT_FALSE(w().RequestRun("Alpha") || !w().ProgramNames().empty());
+}
+
+// Dialogs that let a later start's request come in while a message is shown.
+struct RequestDuringMessage : ScriptedDialogs {
+    MessageAnswer Message(const std::string& text, MessageButtons buttons, MessageIcon icon,
+                          const std::string& title) override
+    {
+        if (during)
+            std::exchange(during, nullptr)();
+        return ScriptedDialogs::Message(text, buttons, icon, title);
+    }
+    std::function<void()> during;
+};
+
+TEST_F(MainWindowFixture, ARequestDuringARunWaitsForItsEnd)
+{
+    RequestDuringMessage boxes;
+    boxes.answers = {MessageAnswer::Yes};
+    realDialogs = &boxes;
+    services.missing = {"/gone"};
+    Load({{"Alpha", {{"Open File", "/gone", "True"}, {"Keystrokes", "alpha", "True"}}},
+          {"Beta", {{"Keystrokes", "beta", "True"}}}});
+    std::size_t loggedWhenAsked = 0;
+    boxes.during = [&] {
+        EXPECT_TRUE(w().RequestRun("Beta"));
+        loggedWhenAsked = services.log.size();
+    };
+    w().cmdLaunch->click();
+    EXPECT_EQ(services.log.size(), loggedWhenAsked + 2) << "Alpha ran on, Beta did not start within it";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(services.log, (Texts{"exists /gone", "activate 0", "keys alpha", "activate 0", "keys beta"}));
+    EXPECT_EQ(w().SelectedProgramName(), "Beta");
+    window.reset();  // before the dialogs it uses
 }
 
 }  // namespace

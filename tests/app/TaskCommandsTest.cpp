@@ -3,12 +3,10 @@
 
 #include <QMenu>
 
+#include <tuple>
+
 namespace kestrun::test {
 namespace {
-
-using Rows = std::vector<std::string>;
-
-const Rows kThreeRows = {"Open File|/usr/bin/xterm|True", "Wait|5 seconds|False", "Keystrokes|ls~|True"};
 
 class TaskCommands : public MainWindowFixture {
 protected:
@@ -22,53 +20,36 @@ protected:
 
 TEST_F(TaskCommands, AClickedRowEnablesTheRowCommandsByItsPosition)
 {
-    const struct {
-        int rows, row;
-        const char* enabled;
-    } cases[] = {
-        {3, 1, "edit delete addTask editTask deleteTask down"},
-        {3, 2, "edit delete addTask editTask deleteTask up down"},
-        {3, 3, "edit delete addTask editTask deleteTask up"},
-        {1, 1, "edit delete addTask editTask deleteTask"},
-        {2, 2, "edit delete addTask editTask deleteTask up"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.row) + " of " + std::to_string(c.rows));
-        window.reset();
-        Load({{"P", std::vector<TaskRow>(kThreeTasks.tasks.begin(), kThreeTasks.tasks.begin() + c.rows)}});
+    const std::tuple<int, int, const char*> cases[] = {{3, 1, "edit delete addTask editTask deleteTask down"},
+                                                        {3, 2, "edit delete addTask editTask deleteTask up down"},
+                                                        {3, 3, "edit delete addTask editTask deleteTask up"},
+                                                        {1, 1, "edit delete addTask editTask deleteTask"}};
+    for (const auto& [rows, row, enabled] : cases) {
+        Load({{"P", std::vector<TaskRow>(kThreeTasks.tasks.begin(), kThreeTasks.tasks.begin() + rows)}});
         Show();
-        PressRow(c.row);
-        EXPECT_EQ(w().lstTasks->SelectedRow(), c.row);
-        EXPECT_EQ(EnabledButtons(), c.enabled);
+        PressRow(row);
+        EXPECT_EQ(w().lstTasks->SelectedRow(), row);
+        EXPECT_EQ(EnabledButtons(), enabled) << row << " of " << rows;
     }
     EXPECT_FALSE(gDocumentDirty);
 }
 
-TEST_F(TaskCommands, RowCommandsWithNoRowSelectedDoNothing)
+TEST_F(TaskCommands, RowCommandsWithNoRowSelectedOrStaleMovesDoNothing)
 {
     PressRow(2);
     PressRow(0, Qt::RightButton);  // below the rows
-    EXPECT_EQ(w().lstTasks->SelectedRow(), 0);
-    EXPECT_FALSE(w().mnuPopUpList->isVisible());
-    // The buttons still show the last click, but act on no missing row.
-    EXPECT_EQ(EnabledButtons(), "edit delete addTask editTask deleteTask up down");
+    EXPECT_TRUE(w().lstTasks->SelectedRow() == 0 && !w().mnuPopUpList->isVisible());
+    EXPECT_EQ(EnabledButtons(), "edit delete addTask editTask deleteTask up down") << "still the last click";
     for (QPushButton* button : {w().cmdDeleteTask, w().cmdMoveUp, w().cmdMoveDown, w().cmdEditTask})
         button->click();
-    EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(w().TaskEditor(), nullptr);
-    EXPECT_FALSE(gDocumentDirty);
-    EXPECT_EQ(Stored("Three"), kThreeRows);
-}
+    EXPECT_TRUE(dialogs.shown.empty() && !w().TaskEditor());
 
-TEST_F(TaskCommands, StaleMoveButtonsNeverPassTheEnds)
-{
-    PressRow(2);                  // both moves enabled
-    PressRow(1, Qt::RightButton);  // selects row 1 without updating the buttons
-    w().mnuPopUpList->hide();
-    w().cmdMoveUp->click();
+    // A right press selects without updating the buttons: moves never pass the ends.
+    PressRow(2);
+    PressRow(1, Qt::RightButton);
+    w().mnuPopUpList->hide(), w().cmdMoveUp->click();
     PressRow(3, Qt::RightButton);
-    w().mnuPopUpList->hide();
-    w().cmdMoveDown->click();
+    w().mnuPopUpList->hide(), w().cmdMoveDown->click();
     EXPECT_FALSE(gDocumentDirty);
     EXPECT_EQ(Stored("Three"), kThreeRows);
 }
@@ -78,33 +59,26 @@ TEST_F(TaskCommands, DeleteAsksWithTheListedValue)
     PressRow(2);
     dialogs.answers = {MessageAnswer::No, MessageAnswer::Yes};
     w().cmdDeleteTask->click();
-    ASSERT_EQ(Messages(), Rows{"Are you sure you want to delete 'Wait: 5 seconds'?"});
-    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Question);
+    ASSERT_EQ(Messages(), Texts{"Are you sure you want to delete 'Wait: 5 seconds'?"});
     EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::YesNo);
-    EXPECT_EQ(Listed(), kThreeRows);
-    EXPECT_FALSE(gDocumentDirty);
-
+    EXPECT_TRUE(Listed() == kThreeRows && !gDocumentDirty);
     w().cmdDeleteTask->click();
-    const Rows remaining{kThreeRows[0], kThreeRows[2]};
-    EXPECT_EQ(Listed(), remaining);
-    EXPECT_EQ(Stored("Three"), remaining);
+    EXPECT_EQ(Listed(), (Texts{kThreeRows[0], kThreeRows[2]}));
+    EXPECT_EQ(Stored("Three"), Listed());
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-    EXPECT_EQ(w().focusWidget(), w().cmdLaunch);
-    EXPECT_TRUE(gDocumentDirty);
+    EXPECT_TRUE(w().focusWidget() == w().cmdLaunch && gDocumentDirty);
 }
 
 TEST_F(TaskCommands, MovesSwapWithTheNeighbourAndLeaveNoRowChosen)
 {
     PressRow(1);
     w().cmdMoveDown->click();
-    EXPECT_EQ(Listed(), (Rows{kThreeRows[1], kThreeRows[0], kThreeRows[2]}));
+    EXPECT_EQ(Listed(), (Texts{kThreeRows[1], kThreeRows[0], kThreeRows[2]}));
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-    EXPECT_EQ(w().focusWidget(), w().cmdLaunch);
     EXPECT_TRUE(gDocumentDirty);
-
     PressRow(3);
     w().cmdMoveUp->click();
-    EXPECT_EQ(Stored("Three"), (Rows{kThreeRows[1], kThreeRows[2], kThreeRows[0]}));
+    EXPECT_EQ(Stored("Three"), (Texts{kThreeRows[1], kThreeRows[2], kThreeRows[0]}));
     EXPECT_EQ(Listed(), Stored("Three"));
 }
 
@@ -112,13 +86,11 @@ TEST_F(TaskCommands, EnabledPopUpTogglesTheRowItOpensOn)
 {
     PressRow(1);
     PressRow(2, Qt::RightButton);
-    EXPECT_TRUE(w().mnuPopUpList->isVisible());
-    EXPECT_FALSE(w().mnuEnabled->isChecked());
-    EXPECT_EQ(EnabledButtons(), "edit delete addTask editTask deleteTask down") << "a right press updates none";
+    EXPECT_TRUE(w().mnuPopUpList->isVisible() && !w().mnuEnabled->isChecked());
     w().mnuEnabled->trigger();
     w().mnuPopUpList->hide();
     EXPECT_EQ(Listed()[1], "Wait|5 seconds|True");
-    EXPECT_EQ(Stored("Three")[1], "Wait|5 seconds|True");
+    EXPECT_EQ(Stored("Three"), Listed());
     EXPECT_NE(gTaskDocument->Serialize().find("<value>5</value>"), std::string::npos) << "no suffix in the document";
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
     EXPECT_TRUE(gDocumentDirty);
@@ -126,7 +98,6 @@ TEST_F(TaskCommands, EnabledPopUpTogglesTheRowItOpensOn)
     PressRow(1, Qt::RightButton);
     EXPECT_TRUE(w().mnuEnabled->isChecked());
     w().mnuEnabled->trigger();
-    w().mnuPopUpList->hide();
     EXPECT_EQ(Stored("Three")[0], "Open File|/usr/bin/xterm|False");
 }
 

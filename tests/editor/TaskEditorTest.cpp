@@ -1,5 +1,5 @@
 // The task editor as Tasks "New..." and "Edit..." open it over the main window.
-#include "editor/MValidation.h"
+#include "app/QtDialogs.h"
 #include "tests/app/MainWindowFixture.h"
 
 #include <QClipboard>
@@ -7,12 +7,10 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <tuple>
+
 namespace kestrun::test {
 namespace {
-
-using Rows = std::vector<std::string>;
-
-const Rows kThreeRows = {"Open File|/usr/bin/xterm|True", "Wait|5 seconds|False", "Keystrokes|ls~|True"};
 
 class TaskEditor : public MainWindowFixture {
 protected:
@@ -24,123 +22,94 @@ protected:
     }
 
     void OpenNew() { w().cmdAddTask->click(); }
-    void OpenEdit(int row)
-    {
-        PressRow(row);
-        w().cmdEditTask->click();
-    }
+    void OpenEdit(int row) { PressRow(row), w().cmdEditTask->click(); }
     bool Open() const { return window->TaskEditor() != nullptr; }
-    bool Checked(const char* option) { return In<QRadioButton>(option).isChecked(); }
-    bool Shown(const char* frame) { return In<QGroupBox>(frame).isVisible(); }
-    void Enter(const char* option, const char* field, const std::string& text)
+    /// The types whose option is chosen and whose frame shows.
+    std::string Chosen()
     {
-        Click(option);
-        Field(field).setText(QString::fromStdString(text));
+        std::string chosen;
+        for (const std::string type : {"File", "Wait", "Keystrokes"})
+            chosen += In<QRadioButton>("opt" + type).isChecked() && In<QGroupBox>("fra" + type).isVisible() ? type : "";
+        return chosen;
+    }
+    void Enter(const std::string& type, const std::string& text)
+    {
+        Click("opt" + type);
+        Field("txt" + type).setText(QString::fromStdString(text));
     }
 };
 
 TEST_F(TaskEditor, NewAddsTheTaskEnabledAtTheEndOfTheSelectedProgram)
 {
-    const struct {
-        const char *option, *field;
-        std::string text, row;
-    } cases[] = {
-        {"optFile", "txtFile", "/home/me/notes with spaces.txt", "Open File|/home/me/notes with spaces.txt|True"},
-        {"optWait", "txtWait", "2", "Wait|2 seconds|True"},
-        {"optWait", "txtWait", "1", "Wait|1 seconds|True"},
-        {"optWait", "txtWait", "12 s", "Wait|12 s seconds|True"},  // pasted, stored as typed
-        {"optKeystrokes", "txtKeystrokes", " ^s{ENTER}  ", "Keystrokes| ^s{ENTER}  |True"},
-    };
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"File", "/home/me/notes with spaces.txt", "Open File|/home/me/notes with spaces.txt|True"},
+        {"Wait", "2", "Wait|2 seconds|True"},
+        {"Wait", "12 s", "Wait|12 s seconds|True"},  // pasted, stored as typed
+        {"Keystrokes", " ^s{ENTER}  ", "Keystrokes| ^s{ENTER}  |True"}};
     w().cboPrograms->setCurrentIndex(1);
-    Rows expected;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+    Texts expected;
+    for (const auto& [type, text, row] : cases) {
         gDocumentDirty = false;
         OpenNew();
-        Enter(c.option, c.field, c.text);
-        Click("cmdOK");
-        expected.push_back(c.row);
-        EXPECT_FALSE(Open());
-        EXPECT_TRUE(Messages().empty());
-        EXPECT_EQ(Stored("Empty"), expected);
+        Enter(type, text);
+        QTest::keyClick(&Field("txt" + std::string(type)), Qt::Key_Return);  // OK is the default button
+        expected.push_back(row);
+        EXPECT_TRUE(!Open() && gDocumentDirty);
         EXPECT_EQ(Listed(), expected);
         EXPECT_EQ(EnabledButtons(), "edit delete addTask") << "the list is rebuilt with no row chosen";
-        EXPECT_TRUE(gDocumentDirty);
     }
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(Stored("Empty"), expected);
     EXPECT_EQ(Stored("Three"), kThreeRows);
 }
 
 TEST_F(TaskEditor, RefusesEmptyOrUselessFieldsAndStaysOpenUnchanged)
 {
-    const struct {
-        const char *option, *field;
-        std::string text, message;
-    } cases[] = {
-        {"optFile", "txtFile", "", "No file specified."},
-        {"optWait", "txtWait", "", "No time specified."},
-        {"optWait", "txtWait", "0", "No time specified."},
-        {"optWait", "txtWait", "000", "No time specified."},
-        // pasted texts, which the key filter never sees
-        {"optWait", "txtWait", "0.5", "No time specified."},
-        {"optWait", "txtWait", "-3", "No time specified."},
-        {"optWait", "txtWait", "soon", "No time specified."},
-        {"optKeystrokes", "txtKeystrokes", "", "No keystrokes specified."},
-        {"optKeystrokes", "txtKeystrokes", "abc{NOKEY}",
-         "These keystrokes cannot be typed.\r\nCharacter 4: {NOKEY} is not a key name."},
-        {"optKeystrokes", "txtKeystrokes", "^",
-         "These keystrokes cannot be typed.\r\nCharacter 1: a modifier (+, ^ or %) has no key after it."},
-    };
+    const std::tuple<std::string, std::string, const char*> cases[] = {
+        {"File", "", "No file specified."},
+        {"Wait", "0", "No time specified."},
+        {"Wait", "soon", "No time specified."},  // pasted, which the key filter never sees
+        {"Keystrokes", "", "No keystrokes specified."},
+        {"Keystrokes", "abc{NOKEY}", "These keystrokes cannot be typed.\r\nCharacter 4: {NOKEY} is not a key name."}};
     for (const bool editing : {false, true}) {
-        for (const auto& c : cases) {
-            SCOPED_TRACE(c.text + (editing ? " (edit)" : " (new)"));
+        for (const auto& [type, text, message] : cases) {
+            SCOPED_TRACE(text + (editing ? " (edit)" : " (new)"));
             dialogs.shown.clear();
             editing ? OpenEdit(1) : OpenNew();
-            Enter(c.option, c.field, c.text);
+            Enter(type, text);
             Click("cmdOK");
-            ASSERT_EQ(Messages(), Rows{c.message});
-            EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::None);
-            EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::Ok);
-            EXPECT_EQ(dialogs.shown[0].title, "");
-            ASSERT_TRUE(Open());
-            EXPECT_EQ(Text(c.field), c.text);
-            EXPECT_EQ(gEditingTask, editing);
-            EXPECT_FALSE(gDocumentDirty);
-            EXPECT_EQ(Stored("Three"), kThreeRows);
+            EXPECT_EQ(Messages(), Texts{message});
+            EXPECT_EQ(Text("txt" + type), text) << "still open, the text kept";
+            EXPECT_TRUE(gEditingTask == editing && !gDocumentDirty);
             Click("cmdCancel");
         }
     }
+    EXPECT_EQ(Stored("Three"), kThreeRows);
 }
 
 // Edit opens on the row's type and value; New (row 0), even after a cancelled
-// edit with its row still chosen, empty on Open File.
+// edit with its row still chosen, empty on Open File. Escape, the close box
+// and Cancel change nothing.
 TEST_F(TaskEditor, OpensModelessOnTheTypeAndFieldOfTheTask)
 {
-    const struct {
-        int row;
-        const char *option, *field, *text;
-    } cases[] = {
-        {1, "optFile", "txtFile", "/usr/bin/xterm"},
-        {2, "optWait", "txtWait", "5"},
-        {3, "optKeystrokes", "txtKeystrokes", "ls~"},
-        {0, "optFile", "txtFile", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.row);
-        c.row ? OpenEdit(c.row) : OpenNew();
+    const std::tuple<int, std::string, std::string> cases[] = {
+        {1, "File", "/usr/bin/xterm"}, {2, "Wait", "5"}, {3, "Keystrokes", "ls~"}, {0, "File", ""}};
+    for (const auto& [row, type, text] : cases) {
+        row ? OpenEdit(row) : OpenNew();
         const QWidget& editor = *w().TaskEditor();
-        EXPECT_EQ(editor.windowTitle(), "Kestrun");
-        EXPECT_FALSE(editor.isModal());
-        EXPECT_EQ(gEditingTask, c.row != 0);
-        EXPECT_TRUE(Checked(c.option));
-        const std::string frame = std::string("fra") + (c.field + 3);
-        for (const char* other : {"fraFile", "fraWait", "fraKeystrokes"})
-            EXPECT_EQ(Shown(other), frame == other) << other;
-        EXPECT_EQ(Text("txtFile") + Text("txtWait") + Text("txtKeystrokes"), c.text);
-        EXPECT_EQ(editor.focusWidget(), &Field(c.field));
-        EXPECT_TRUE(In<QPushButton>("cmdOK").isDefault());
-        Click("cmdCancel");
-        EXPECT_FALSE(gEditingTask);
+        EXPECT_EQ(editor.windowTitle().toStdString() + "|" + Chosen() + "|" + Text("txtFile") + Text("txtWait") +
+                      Text("txtKeystrokes"),
+                  "Kestrun|" + type + "|" + text);
+        EXPECT_TRUE(!editor.isModal() && gEditingTask == (row != 0));
+        EXPECT_EQ(editor.focusWidget(), &Field("txt" + type));
+        OpenNew();  // a second one only brings this one forward
+        EXPECT_EQ(w().TaskEditor(), &editor);
+        QTest::keyClicks(&Field("txt" + type), "x");
+        row == 1 ? QTest::keyClick(&Field("txtFile"), Qt::Key_Escape)
+                 : row == 2 ? void(w().TaskEditor()->close()) : Click("cmdCancel");
+        EXPECT_FALSE(gEditingTask || Open() || gDocumentDirty);
     }
+    EXPECT_EQ(Stored("Three"), kThreeRows);
 }
 
 TEST_F(TaskEditor, EditRewritesTheRowKeepingItsEnabledState)
@@ -148,140 +117,70 @@ TEST_F(TaskEditor, EditRewritesTheRowKeepingItsEnabledState)
     OpenEdit(2);
     Field("txtWait").setText("7 s");  // pasted: its number is kept
     Click("cmdOK");
-    EXPECT_EQ(Stored("Three")[1], "Wait|7 seconds|False");
     EXPECT_EQ(Listed()[1], "Wait|7 seconds|False");
-    EXPECT_TRUE(gDocumentDirty);
-    EXPECT_FALSE(gEditingTask);
+    EXPECT_TRUE(gDocumentDirty && !gEditingTask);
 
     OpenEdit(2);
-    Click("optKeystrokes");
-    EXPECT_FALSE(Shown("fraWait"));
-    EXPECT_EQ(w().TaskEditor()->focusWidget(), &Field("txtKeystrokes"));
-    Field("txtKeystrokes").setText("%{F4}");
+    Enter("Keystrokes", "%{F4}");
+    EXPECT_EQ(Chosen(), "Keystrokes");
     Click("cmdOK");
-    EXPECT_EQ(Stored("Three"), (Rows{kThreeRows[0], "Keystrokes|%{F4}|False", kThreeRows[2]}));
-}
+    EXPECT_EQ(Stored("Three"), (Texts{kThreeRows[0], "Keystrokes|%{F4}|False", kThreeRows[2]}));
 
-TEST_F(TaskEditor, ATaskOfAnUnknownTypeChoosesNothingUntilTheUserDoes)
-{
-    window.reset();
+    // A type Kestrun does not know chooses nothing until the user does.
     Load({{"Odd", {{"wait", "5", "True"}}}});
     Show();
     OpenEdit(1);
-    EXPECT_FALSE(Checked("optFile") || Checked("optWait") || Checked("optKeystrokes"));
-    EXPECT_FALSE(Shown("fraFile") || Shown("fraWait") || Shown("fraKeystrokes"));
+    EXPECT_EQ(Chosen(), "");
     Click("cmdOK");
-    EXPECT_EQ(Messages(), Rows{"No task type specified."});
-    EXPECT_TRUE(Open());
-    Enter("optWait", "txtWait", "5");
+    EXPECT_EQ(Messages(), Texts{"No task type specified."});
+    Enter("Wait", "5");
     Click("cmdOK");
-    EXPECT_EQ(Stored("Odd"), Rows{"Wait|5 seconds|True"});
+    EXPECT_EQ(Stored("Odd"), Texts{"Wait|5 seconds|True"});
 }
 
-TEST_F(TaskEditor, EnterPressesOkAndEscapeAndTheCloseBoxCancel)
-{
-    OpenNew();
-    Click("optKeystrokes");
-    QTest::keyClicks(&Field("txtKeystrokes"), "abc");
-    QTest::keyClick(&Field("txtKeystrokes"), Qt::Key_Return);
-    EXPECT_FALSE(Open());
-    EXPECT_EQ(Stored("Three").back(), "Keystrokes|abc|True");
-
-    for (const bool closeBox : {false, true}) {
-        gDocumentDirty = false;
-        OpenEdit(1);
-        QTest::keyClicks(&Field("txtFile"), "x");
-        if (closeBox)
-            w().TaskEditor()->close();
-        else
-            QTest::keyClick(&Field("txtFile"), Qt::Key_Escape);
-        EXPECT_FALSE(Open());
-        EXPECT_FALSE(gEditingTask);
-        EXPECT_FALSE(gDocumentDirty);
-        EXPECT_EQ(Stored("Three")[0], kThreeRows[0]);
-    }
-}
-
-TEST_F(TaskEditor, ASecondNewOrEditOnlyBringsTheOpenEditorForward)
-{
-    OpenNew();
-    QWidget* first = w().TaskEditor();
-    Field("txtFile").setText("/typed/so/far");
-    OpenNew();
-    EXPECT_EQ(w().TaskEditor(), first);
-    EXPECT_EQ(Text("txtFile"), "/typed/so/far");
-
-    // Edit while open: edit mode from now on, the fields kept, the chosen row
-    // rewritten with them on OK.
-    OpenEdit(2);
-    EXPECT_EQ(w().TaskEditor(), first);
-    EXPECT_TRUE(gEditingTask);
-    EXPECT_EQ(Text("txtFile"), "/typed/so/far");
-    EXPECT_EQ(Text("txtWait"), "");
-    Click("cmdOK");
-    EXPECT_EQ(Stored("Three"), (Rows{kThreeRows[0], "Open File|/typed/so/far|False", kThreeRows[2]}));
-}
-
+// OK acts on the program and row chosen in the main window at that moment,
+// and says so when there is none.
 TEST_F(TaskEditor, OkActsOnTheMainWindowsSelectionAtThatMoment)
 {
     OpenNew();
     Field("txtFile").setText("/bin/true");
     w().cboPrograms->setCurrentIndex(1);
     Click("cmdOK");
-    EXPECT_EQ(Stored("Empty"), Rows{"Open File|/bin/true|True"});
-    EXPECT_EQ(Stored("Three"), kThreeRows);
+    EXPECT_EQ(Stored("Empty"), Texts{"Open File|/bin/true|True"});
 
     w().cboPrograms->setCurrentIndex(0);
     OpenEdit(1);
     PressRow(3);
     Field("txtFile").setText("/bin/false");
     Click("cmdOK");
-    EXPECT_EQ(Stored("Three"), (Rows{kThreeRows[0], kThreeRows[1], "Open File|/bin/false|True"}));
-}
+    EXPECT_EQ(Stored("Three"), (Texts{kThreeRows[0], kThreeRows[1], "Open File|/bin/false|True"}));
 
-TEST_F(TaskEditor, OkWithNothingChosenInTheMainWindowSaysSoAndChangesNothing)
-{
-    const struct {
-        bool editing, programGone;
-        std::string message;
-    } cases[] = {
-        {false, true, "Please select a program."},
-        {true, true, "Please select a program."},
-        {true, false, "Please select a task."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
+    gDocumentDirty = false;
+    const std::tuple<bool, bool, const char*> cases[] = {
+        {false, true, "Please select a program."}, {true, true, "Please select a program."},
+        {true, false, "Please select a task."}};
+    for (const auto& [editing, programGone, message] : cases) {
         dialogs.shown.clear();
         w().cboPrograms->setCurrentIndex(1);
         w().cboPrograms->setCurrentIndex(0);
-        c.editing ? OpenEdit(1) : OpenNew();
+        editing ? OpenEdit(1) : OpenNew();
         Field("txtFile").setText("/bin/true");
-        if (c.programGone)
-            TypeProgram("Nowhere");
-        else
-            PressRow(0);
+        programGone ? TypeProgram("Nowhere") : PressRow(0);
         Click("cmdOK");
-        EXPECT_EQ(Messages(), Rows{c.message});
-        EXPECT_TRUE(Open());
-        EXPECT_EQ(gEditingTask, c.editing);
-        EXPECT_FALSE(gDocumentDirty);
-        EXPECT_EQ(Stored("Three"), kThreeRows);
+        EXPECT_EQ(Messages(), Texts{message});
+        EXPECT_TRUE(gEditingTask == editing && !gDocumentDirty);
         Click("cmdCancel");
     }
 }
 
-TEST_F(TaskEditor, BrowseOffersApplicationsFirstAndHelpOpensThePageOrSaysWhyNot)
+TEST_F(TaskEditor, BrowseHelpAndThePositionKeptAcrossOpenings)
 {
     OpenNew();
     Field("txtFile").setText("/old/path");
     dialogs.files = {std::nullopt, "/opt/tools/Setup.EXE"};
     Click("cmdBrowse");
+    EXPECT_EQ(FilterText(dialogs.lastFilters), "Applications (*.exe);;All Files (*)");
     EXPECT_EQ(Text("txtFile"), "/old/path") << "cancelled";
-    ASSERT_EQ(dialogs.lastFilters.size(), 2u);
-    EXPECT_EQ(dialogs.lastFilters[0].label, "Applications");
-    EXPECT_EQ(dialogs.lastFilters[0].patterns, Rows{"*.exe"});
-    EXPECT_EQ(dialogs.lastFilters[1].label, "All Files");
-    EXPECT_EQ(dialogs.shown.back().title, "");
     Click("cmdBrowse");
     EXPECT_EQ(Text("txtFile"), "/opt/tools/Setup.EXE");
 
@@ -290,51 +189,31 @@ TEST_F(TaskEditor, BrowseOffersApplicationsFirstAndHelpOpensThePageOrSaysWhyNot)
     Click("cmdKeyHelp");
     services.unopenable = {page};
     Click("cmdKeyHelp");
-    EXPECT_EQ(services.log, (Rows{"open " + page, "open " + page}));
-    ASSERT_EQ(Messages(), Rows{"An Error has occurred trying to open the [KeystrokesHelp.htm] file.\r\n"
-                               "Make sure this file is named correctly and in the same folder as [Kestrun.exe]"});
-    EXPECT_EQ(dialogs.shown.back().icon, MessageIcon::Critical);
-    EXPECT_TRUE(Open());
-}
+    EXPECT_EQ(services.log, (Texts{"open " + page, "open " + page}));
+    EXPECT_EQ(Messages(), Texts{"An Error has occurred trying to open the [KeystrokesHelp.htm] file.\r\n"
+                                "Make sure this file is named correctly and in the same folder as [Kestrun.exe]"});
 
-TEST_F(TaskEditor, ThePositionIsKeptAcrossOpeningsAndAQuitClosesTheEditorUnwritten)
-{
-    OpenNew();
+    // The position is kept across openings; a quit closes the editor unwritten.
     const QPoint origin = w().TaskEditor()->screen()->geometry().topLeft();
     w().TaskEditor()->move(origin + QPoint(40, 20));
     Click("cmdCancel");
     EXPECT_EQ(settings.GetSetting("Position", "frmAddTask Left"), "600");
-    EXPECT_EQ(settings.GetSetting("Position", "frmAddTask Top"), "300");
     OpenEdit(3);
     EXPECT_EQ(w().TaskEditor()->pos() - origin, QPoint(40, 20));
-
     Field("txtKeystrokes").setText("never stored");
-    dialogs.answers = {MessageAnswer::No};
-    w().close();  // answered No: both windows stay
-    ASSERT_TRUE(Open());
     w().cmdExit->click();
     EXPECT_FALSE(Open());
-    EXPECT_FALSE(gEditingTask);
     EXPECT_EQ(Stored("Three"), kThreeRows);
 }
 
 TEST_F(TaskEditor, TheWaitFieldTakesTypedDigitsOnlyButPastesUnfilteredForOkToCheck)
 {
-    for (const int c : {int('0'), int('5'), int('9'), 8 /* Backspace */})
-        EXPECT_EQ(FilterNumericKey(c), c);
-    for (const int c : {int('a'), int('Z'), int('-'), int('.'), int(' '), int('\r'), 22 /* Ctrl+V */, 127, 0, 0x0660})
-        EXPECT_EQ(FilterNumericKey(c), 0) << c;
-
     OpenNew();
     Click("optWait");
     QLineEdit& wait = Field("txtWait");
     QTest::keyClicks(&wait, "1a-2. 3x");
-    EXPECT_EQ(Text("txtWait"), "123");
     QTest::keyClick(&wait, Qt::Key_Backspace);
-    QTest::keyClick(&wait, Qt::Key_Left);
-    QTest::keyClick(&wait, Qt::Key_Delete);
-    EXPECT_EQ(Text("txtWait"), "1");
-
+    EXPECT_EQ(Text("txtWait"), "12");
     wait.clear();
     QApplication::clipboard()->setText("0 or so");
     QTest::keyClick(&wait, Qt::Key_V, Qt::ControlModifier);
@@ -342,7 +221,7 @@ TEST_F(TaskEditor, TheWaitFieldTakesTypedDigitsOnlyButPastesUnfilteredForOkToChe
     QTest::keyClick(&wait, Qt::Key_Insert, Qt::ShiftModifier);
     EXPECT_EQ(Text("txtWait"), "0 or so");
     Click("cmdOK");
-    EXPECT_EQ(Messages(), Rows{"No time specified."});
+    EXPECT_EQ(Messages(), Texts{"No time specified."});
 }
 
 }  // namespace

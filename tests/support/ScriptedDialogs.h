@@ -25,26 +25,19 @@ public:
                           const std::string& title) override
     {
         shown.push_back({"message", text, title, buttons, icon});
-        if (answers.empty())
-            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
-        MessageAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return Next(answers, buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel);
     }
-
-    std::optional<std::string> Input(const std::string& prompt, const std::string& title,
-                                     const std::string& /*initialText*/) override
+    std::optional<std::string> Input(const std::string& prompt, const std::string& title, const std::string&) override
     {
         shown.push_back({"input", prompt, title});
-        return Next(inputs);
+        return Next(inputs, {});
     }
-
     std::optional<std::string> OpenFile(const std::string& title, const std::vector<FileFilter>& filters,
-                                        const std::string& /*initialPath*/) override
+                                        const std::string&) override
     {
         shown.push_back({"file", title, title});
         lastFilters = filters;
-        return Next(files);
+        return Next(files, {});
     }
 
     std::deque<MessageAnswer> answers;
@@ -54,13 +47,12 @@ public:
     std::vector<FileFilter> lastFilters;
 
 private:
-    static std::optional<std::string> Next(std::deque<std::optional<std::string>>& queue)
+    template <typename T>
+    static T Next(std::deque<T>& queue, T none)
     {
-        if (queue.empty())
-            return std::nullopt;
-        auto next = queue.front();
-        queue.pop_front();
-        return next;
+        if (!queue.empty())
+            none = queue.front(), queue.pop_front();
+        return none;
     }
 };
 
