@@ -31,7 +31,6 @@ bool Eventually(const std::function<bool()>& condition)
     return condition();
 }
 
-// What a started program wrote into a file of the folder, once it is there.
 std::string Written(const TempFolder& folder, const std::string& name)
 {
     Eventually([&] { return !folder.Read(name).empty(); });
@@ -45,7 +44,6 @@ fs::path WriteScript(const TempFolder& folder, const std::string& name, const st
     return path;
 }
 
-// Only "*" and "?" are patterns, and only ordinary files match.
 TEST(PosixFileExistenceTest, OnlyOrdinaryFilesMatch)
 {
     TempFolder folder;
@@ -180,8 +178,6 @@ std::vector<std::string> CommandOfEntry(const fs::path& entry)
     return command;
 }
 
-// Checking writes a valid entry that starts exactly the executable, whatever
-// its path; unchecking removes it, also when it is gone already.
 TEST(XdgAutostartTest, EntryStartsTheExecutableWhateverItsPath)
 {
     TempFolder folder;
