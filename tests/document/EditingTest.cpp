@@ -156,9 +156,8 @@ TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
     }
 }
 
-// Rows show the stored texts, " seconds" after a "Wait" value only; the
-// listing renumbers the tasks' indexes to the row numbers, giving a task
-// without one an index in first place, and leaves the dirty flag alone.
+// " seconds" after a "Wait" value only; the listing renumbers the indexes to the row numbers,
+// giving a task without one an index in first place, and leaves the dirty flag alone.
 TEST_F(ListingTest, RowsShowTheStoredTextsAndNumberTheTasks)
 {
     Load(DocumentXml(Program("A", Task("Wait", "5", "True", "7") + Task("wait", "5", "True", "3") +

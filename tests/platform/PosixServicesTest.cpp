@@ -47,10 +47,8 @@ fs::path WriteScript(const TempFolder& folder, const std::string& name, const st
 TEST(PosixFileExistenceTest, OnlyOrdinaryFilesMatch)
 {
     TempFolder folder;
-    folder.Write("a.txt", "a");
-    folder.Write(".hidden", "h");
-    folder.Write("x[1].txt", "x");
-    folder.Write("banana", "b");
+    for (const char* name : {"a.txt", ".hidden", "x[1].txt", "banana"})
+        folder.Write(name, name);
     fs::create_directory(folder / "dir.txt.d");
     folder.Write("dir.txt.d/inner.log", "i");
     fs::create_symlink(folder / "a.txt", folder / "link-to-file");
@@ -192,8 +190,7 @@ TEST(XdgAutostartTest, EntryStartsTheExecutableWhateverItsPath)
         EXPECT_EQ(CommandOfEntry(autostart.Entry()), std::vector<std::string>{executable.string()});
         autostart.SetEnabled(false);
         autostart.SetEnabled(false);
-        EXPECT_FALSE(autostart.Enabled());
-        EXPECT_FALSE(fs::exists(autostart.Entry()));
+        EXPECT_FALSE(autostart.Enabled() || fs::exists(autostart.Entry()));
     }
 }
 

@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <optional>
 
 namespace kestrun::test {
@@ -86,9 +85,8 @@ TEST_F(RegSettingsTest, ForeignValuesReadAsTextOrTheDefault)
     }
 }
 
-// Missing keys and values give the default; "*" and "" both name the unnamed
-// value, "" as section is Kestrun's key itself, and names ignore letter case
-// but keep their first spelling.
+// Missing keys and values give the default; "*" and "" both name the unnamed value, "" as section
+// is Kestrun's key itself, and names ignore letter case but keep their first spelling.
 TEST_F(RegSettingsTest, NamesFindTheirValues)
 {
     EXPECT_EQ(settings.GetSetting("Position", "frmMain Left"), "");
