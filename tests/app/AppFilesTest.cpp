@@ -18,8 +18,7 @@ const std::string kExample =
     "<enabled>True</enabled></task></tasks></program><program><name>Example</name><tasks/></program></programs>";
 const std::string kUserDocument = "data/Kestrun/Kestrun.xml";
 
-// An installed copy: the executable in bin/, the shipped files in share/,
-// the user's data folder in data/.
+// An installed copy: the executable in bin/, shipped files in share/, the user's data in data/.
 class AppFilesTest : public ::testing::Test {
 protected:
     AppFilesTest()
@@ -81,8 +80,6 @@ TEST_F(AppFilesTest, AFailedFirstCopyIsReportedAndChangesNothing)
     EXPECT_FALSE(fs::exists(temp / "data/Kestrun"));  // so the next start copies it
 }
 
-// The schema and the help page: beside the executable first, then the
-// installed ones; the executable's folder when neither has them.
 TEST_F(AppFilesTest, SchemaAndHelpPageAreFoundBesideTheExecutableFirst)
 {
     const auto foundIn = [this](const char* folder) {

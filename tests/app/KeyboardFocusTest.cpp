@@ -7,9 +7,7 @@
 namespace kestrun::test {
 namespace {
 
-// The editor's own dialogs (Browse cancelled, the help page missing, OK
-// refused at Enter) belong to it and give it the keyboard back: Enter after
-// them is the editor's OK again, never "Launch It !".
+// The editor's own dialogs give it the keyboard back: Enter after them is its OK, never "Launch It !".
 TEST_F(MainWindowFixture, TheEditorsMessagesBelongToItAndGiveItTheKeyboardBack)
 {
     static QtDialogs qtDialogs;  // outlives the window
@@ -40,8 +38,7 @@ TEST_F(MainWindowFixture, TheEditorsMessagesBelongToItAndGiveItTheKeyboardBack)
     EXPECT_EQ(services.log.size(), 1u) << "nothing ran";
 }
 
-// Typed text naming no listed program selects none, and nothing acts on the
-// program listed before; the listed program's own name selects it again.
+// Typed text naming no listed program selects none, and nothing acts on the program listed before.
 TEST_F(MainWindowFixture, TypedTextThatNamesNoEntrySelectsNone)
 {
     Load({kThreeTasks, {"Second", {{"Wait", "1", "True"}}}});

@@ -40,9 +40,7 @@ struct ProgramSpec {
     std::vector<TaskRow> tasks;
 };
 
-/// The main window over a Kestrun.xml in a temporary folder, with scripted
-/// dialogs, fake run services, a recording tray and settings and autostart
-/// files of its own.
+/// The main window over its own Kestrun.xml, dialogs, run services, tray, settings and autostart.
 class MainWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -96,7 +94,6 @@ protected:
         QTest::keyClicks(window->cboPrograms->lineEdit(), text);
     }
 
-    /// The selector's entries, which are the document's programs.
     Texts ProgramEntries() const
     {
         Texts entries;
@@ -105,7 +102,6 @@ protected:
         return entries == gTaskDocument->ProgramNames() ? entries : Texts{"not the document's programs"};
     }
 
-    /// The enabled ones of the program and task buttons, as words.
     std::string EnabledButtons() const
     {
         const std::pair<QPushButton*, const char*> buttons[] = {
@@ -118,7 +114,6 @@ protected:
         return enabled;
     }
 
-    /// The rows the task list shows, and those the document lists for a program.
     static Texts Lines(const std::vector<TaskRow>& rows)
     {
         Texts lines;
@@ -137,7 +132,6 @@ protected:
         return texts;
     }
 
-    /// A control of the open task editor.
     template <typename Widget = QAbstractButton>
     Widget& In(const std::string& name)
     {

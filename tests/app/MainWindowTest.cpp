@@ -1,5 +1,4 @@
-// The main window as a frame: captions, start-up, tray, hiding, quitting and
-// "Launch It !".
+// The main window as a frame: captions, start-up, tray, hiding, quitting and "Launch It !".
 #include "tests/app/MainWindowFixture.h"
 
 #include <QGroupBox>
@@ -98,8 +97,6 @@ TEST_F(MainWindowFixture, TrayShowsAndHideHidesSavingOnlyWhenDirty)
     EXPECT_EQ(area.calls, Texts{"add Kestrun"}) << "the icon stays";
 }
 
-// Only the close box asks; a quit saves a changed document, stores the
-// position and removes the icon, once.
 TEST_F(MainWindowFixture, QuittingAsksOnlyAtTheCloseBoxAndSavesStoresAndRemovesTheIcon)
 {
     enum How { CloseBoxNo, CloseBoxYes, QuitButton, TrayWhileHidden };

@@ -1,5 +1,4 @@
-// Programs New..., Edit..., Delete, the selector, and runs asked for by later
-// starts of Kestrun.
+// Programs New..., Edit..., Delete, the selector, and runs asked for by later starts of Kestrun.
 #include "tests/app/MainWindowFixture.h"
 
 #include <functional>
@@ -11,12 +10,9 @@ namespace {
 
 TEST_F(MainWindowFixture, NewProgramIsAddedAsTypedAndSelected)
 {
-    // OK on an empty field changes nothing; a duplicate shows an empty list,
-    // though the first one has tasks.
-    const std::tuple<bool, std::string, Texts> cases[] = {{false, "Mail", {"Mail"}},
-                                                          {true, "", {"Three"}},
-                                                          {true, "Bob's \"tools\" <&>", {"Three", "Bob's \"tools\" <&>"}},
-                                                          {true, "Three", {"Three", "Three"}}};
+    // OK on an empty field changes nothing; a duplicate shows an empty list, though the first has tasks.
+    const std::tuple<bool, std::string, Texts> cases[] = {{false, "Mail", {"Mail"}}, {true, "", {"Three"}},
+        {true, "Bob's \"tools\" <&>", {"Three", "Bob's \"tools\" <&>"}}, {true, "Three", {"Three", "Three"}}};
     for (const auto& [three, name, entries] : cases) {
         SCOPED_TRACE(name);
         gDocumentDirty = false;
@@ -40,8 +36,7 @@ TEST_F(MainWindowFixture, NewProgramIsAddedAsTypedAndSelected)
 
 TEST_F(MainWindowFixture, EditRenamesInPlaceSelectingListsTheTasksAndDeleteAsksFirst)
 {
-    Load({kThreeTasks,
-          {"Second", {}},
+    Load({kThreeTasks, {"Second", {}},
           {"Third", {{"Wait", "1", "True"}, {"Keystrokes", "5 seconds", "True"}, {"wait", "5", "True"}}}});
     Show();
     w().cboPrograms->setCurrentIndex(1);
@@ -78,14 +73,10 @@ TEST_F(MainWindowFixture, EditRenamesInPlaceSelectingListsTheTasksAndDeleteAsksF
     EXPECT_TRUE(w().cboPrograms->currentIndex() == -1 && Listed().empty() && w().focusWidget() == w().cmdAddProgram);
 }
 
-// A later start of Kestrun asks for a program by its exact name; the first of
-// the name runs.
 TEST_F(MainWindowFixture, ARequestRunsTheFirstProgramOfTheName)
 {
-    Load({{"Alpha", {{"Keystrokes", "alpha", "True"}}},
-          {"Twin", {{"Keystrokes", "first", "True"}}},
-          {"Twin", {{"Keystrokes", "second", "True"}}}},
-         false);  // a Kestrun whose window was never shown
+    Load({{"Alpha", {{"Keystrokes", "alpha", "True"}}}, {"Twin", {{"Keystrokes", "first", "True"}}},
+          {"Twin", {{"Keystrokes", "second", "True"}}}}, false);  // a Kestrun whose window was never shown
     for (const std::string name : {"alpha", "Alpha ", "", "Kestrun Template"})
         EXPECT_FALSE(w().HasProgram(name) || w().RequestRun(name)) << name;
     ASSERT_TRUE(w().RequestRun("Twin"));

@@ -20,10 +20,9 @@ protected:
 
 TEST_F(TaskCommands, AClickedRowEnablesTheRowCommandsByItsPosition)
 {
-    const std::tuple<int, int, const char*> cases[] = {{3, 1, "edit delete addTask editTask deleteTask down"},
-                                                        {3, 2, "edit delete addTask editTask deleteTask up down"},
-                                                        {3, 3, "edit delete addTask editTask deleteTask up"},
-                                                        {1, 1, "edit delete addTask editTask deleteTask"}};
+    const std::tuple<int, int, const char*> cases[] = {
+        {3, 1, "edit delete addTask editTask deleteTask down"}, {3, 2, "edit delete addTask editTask deleteTask up down"},
+        {3, 3, "edit delete addTask editTask deleteTask up"}, {1, 1, "edit delete addTask editTask deleteTask"}};
     for (const auto& [rows, row, enabled] : cases) {
         Load({{"P", std::vector<TaskRow>(kThreeTasks.tasks.begin(), kThreeTasks.tasks.begin() + rows)}});
         Show();

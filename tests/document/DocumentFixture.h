@@ -27,18 +27,6 @@ inline std::string Program(const std::string& name, const std::string& tasks = "
     return "<program><name>" + name + "</name><tasks>" + tasks + "</tasks></program>";
 }
 
-/// A program from its tasks' fields (type, value, enabled, index).
-struct TaskSpec {
-    std::string type, value, enabled = "True", index = "1";
-};
-inline std::string ProgramXml(const std::string& name, std::initializer_list<TaskSpec> tasks)
-{
-    std::string xml;
-    for (const TaskSpec& t : tasks)
-        xml += Task(t.type, t.value, t.enabled, t.index);
-    return Program(name, xml);
-}
-
 inline const std::string kTemplate = Program("Kestrun Template", Task("Open File", ""));
 
 /// A whole document: the schema location, the template (unless left out),
@@ -73,7 +61,6 @@ protected:
         document = Reload(reporter);
     }
 
-    /// A store that loads what is on disk now.
     std::unique_ptr<TaskDocument> Reload(RecordingReporter& to)
     {
         auto loaded = std::make_unique<TaskDocument>(folder.path(), to);

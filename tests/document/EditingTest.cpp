@@ -45,8 +45,6 @@ TEST_F(EditingTest, ProgramsOfOneNameListTogetherAndEditsReachTheFirst)
     EXPECT_TRUE(reporter.Silent());
 }
 
-// Names are data, never part of a path: quotes, brackets and path syntax in
-// a name reach exactly that program through every operation.
 TEST_F(EditingTest, NamesWithPathSyntaxGoThroughEveryOperation)
 {
     for (const std::string name : {"it's \"both\"", "a] | //programs", "$name"}) {
@@ -102,8 +100,7 @@ TEST_F(EditingTest, TasksAreAddressedByTheNumbersOfTheLastListing)
     EXPECT_TRUE(reporter.Silent());
 }
 
-// Moving swaps a task with its neighbour, over comments between them, and
-// never past the ends; edits leave the dirty flag to their callers.
+// A move never passes the ends; edits leave the dirty flag to their callers.
 TEST_F(EditingTest, MovingSwapsATaskWithItsNeighbourOnly)
 {
     Load(DocumentXml(Program("A", Task("Wait", "1", "True", "1") + "<!-- c -->" + Task("Wait", "2", "True", "2") +
@@ -124,9 +121,7 @@ TEST_F(EditingTest, MovingSwapsATaskWithItsNeighbourOnly)
     EXPECT_FALSE(gDocumentDirty);
 }
 
-// Whatever an operation needs and does not find ends in the "Corrupted"
-// report and leaves the document as it was; a listing keeps the rows read
-// before the malformed task.
+// Whatever an operation needs and does not find ends in the "Corrupted" report and changes nothing.
 TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
 {
     const auto list = [](TaskDocument& d) { EXPECT_EQ(RowsOf(d, "A"), Lines{"Wait|1 seconds|True"}); };
@@ -161,9 +156,8 @@ TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
     }
 }
 
-// Rows show the stored texts, " seconds" after a "Wait" value only; the
-// listing renumbers the tasks' indexes to the row numbers, giving a task
-// without one an index in first place, and leaves the dirty flag alone.
+// " seconds" after a "Wait" value only; the listing renumbers the indexes to the row numbers,
+// giving a task without one an index in first place, and leaves the dirty flag alone.
 TEST_F(ListingTest, RowsShowTheStoredTextsAndNumberTheTasks)
 {
     Load(DocumentXml(Program("A", Task("Wait", "5", "True", "7") + Task("wait", "5", "True", "3") +
@@ -181,9 +175,6 @@ TEST_F(ListingTest, RowsShowTheStoredTextsAndNumberTheTasks)
     EXPECT_TRUE(reporter.Silent());
 }
 
-// Programs may stand in several containers, even inside other programs; they
-// are found in document order, before and after edits, and new programs go to
-// the first container.
 TEST_F(ListingTest, ProgramsMayStandInSeveralContainersAndKeepDocumentOrder)
 {
     Load("<root xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"x\">"

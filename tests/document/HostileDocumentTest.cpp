@@ -33,8 +33,6 @@ struct Refused {
     std::function<void(const fs::path&)> make = nullptr;
 };
 
-// Every refused document ends in one report, "Error: <number>" and what is
-// wrong and where; a file is left byte for byte as it was.
 TEST_F(HostileDocumentTest, EachIsRefusedWithOneReportAndLeftAsItWas)
 {
     const std::string parse = "[Kestrun.xml] File Error -\n";
@@ -105,10 +103,8 @@ std::string Utf16(const std::string& utf8)
     return utf16;
 }
 
-// What XML allows loads with each character as meant (references as written;
-// bytes in the declared encoding or, without a declaration, in Windows-1252,
-// the code page of the classic single-byte save), and is saved as UTF-8 that
-// loads to the same.
+// Bytes in the declared encoding or, without a declaration, in Windows-1252, the code
+// page of the classic single-byte save; saved as UTF-8 that loads to the same.
 TEST_F(HostileDocumentTest, EachAllowedDocumentKeepsItsCharactersThroughSaveAndLoad)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {

@@ -49,8 +49,6 @@ TEST_F(LoadSaveTest, SchemaLocationIsRewrittenInMemoryAndSaved)
     Reload();
 }
 
-// Values are typed or opened exactly as written, so no character, blank,
-// markup or comment may change on the way through a save.
 TEST_F(LoadSaveTest, SaveAndLoadKeepEveryTextExactly)
 {
     const std::string name = "R\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5\xE6\x9C\xAC";
@@ -116,8 +114,7 @@ TEST_F(LoadSaveTest, FailedSaveIsReportedAndChangesNothingOnDisk)
     }
 }
 
-// A small file system of its own shows a full disk (needs the right to mount,
-// as root in CI has).
+// A small file system of its own shows a full disk (mounting needs root).
 TEST_F(LoadSaveTest, FullDiskIsReportedInWordsAndChangesNothing)
 {
     const fs::path small = folder / "small";
@@ -142,8 +139,6 @@ TEST_F(LoadSaveTest, FullDiskIsReportedInWordsAndChangesNothing)
     EXPECT_EQ(FileCount(small), 1u);
 }
 
-// The file is replaced by a new one: its permissions, and a link pointing to
-// it, are kept, and no temporary file is left behind.
 TEST_F(LoadSaveTest, ReplacementKeepsPermissionsAndLinksAndLeavesNoLeftovers)
 {
     TempFolder real;
@@ -160,8 +155,7 @@ TEST_F(LoadSaveTest, ReplacementKeepsPermissionsAndLinksAndLeavesNoLeftovers)
     EXPECT_EQ(FileCount(real.path()), 1u);
 }
 
-// A start removes the temporaries of saves that were killed, but not those
-// of a save still running (which holds its lock) nor anything else.
+// A start removes temporaries of killed saves, not of one still running (it holds its lock).
 TEST_F(LoadSaveTest, LoadRemovesOnlyTemporariesOfDeadSaves)
 {
     const std::string dead = ".Kestrun.xml.kestrun-save-0123456789ab";

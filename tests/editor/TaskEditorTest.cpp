@@ -24,7 +24,6 @@ protected:
     void OpenNew() { w().cmdAddTask->click(); }
     void OpenEdit(int row) { PressRow(row), w().cmdEditTask->click(); }
     bool Open() const { return window->TaskEditor() != nullptr; }
-    /// The types whose option is chosen and whose frame shows.
     std::string Chosen()
     {
         std::string chosen;
@@ -87,9 +86,7 @@ TEST_F(TaskEditor, RefusesEmptyOrUselessFieldsAndStaysOpenUnchanged)
     EXPECT_EQ(Stored("Three"), kThreeRows);
 }
 
-// Edit opens on the row's type and value; New (row 0), even after a cancelled
-// edit with its row still chosen, empty on Open File. Escape, the close box
-// and Cancel change nothing.
+// New (row 0) opens empty on Open File, even after a cancelled edit with its row still chosen.
 TEST_F(TaskEditor, OpensModelessOnTheTypeAndFieldOfTheTask)
 {
     const std::tuple<int, std::string, std::string> cases[] = {
@@ -138,8 +135,6 @@ TEST_F(TaskEditor, EditRewritesTheRowKeepingItsEnabledState)
     EXPECT_EQ(Stored("Odd"), Texts{"Wait|5 seconds|True"});
 }
 
-// OK acts on the program and row chosen in the main window at that moment,
-// and says so when there is none.
 TEST_F(TaskEditor, OkActsOnTheMainWindowsSelectionAtThatMoment)
 {
     OpenNew();

@@ -1,31 +1,22 @@
-// Loads arbitrary bytes as a task document, then lists and edits whatever
-// loaded, driven by the rest of the input. Beyond the sanitizers it checks
-// that the path shortcuts always agree with a search of the whole document
-// and that saving and loading again gives back the same text.
+// Loads arbitrary bytes as a task document, then lists and edits whatever loaded, driven by the
+// rest of the input. Beyond the sanitizers it checks that the path shortcuts always agree with a
+// search of the whole document and that saving and loading again gives back the same text.
 
 #include "tests/fuzz/FuzzCheck.h"
 #include "document/TaskDocument.h"
+#include "tests/support/RecordingReporter.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
-
-namespace {
-
-struct StopReporter : kestrun::FatalErrorReporter {
-    void Report(std::int32_t, const std::string&) override { failed = true; }
-    bool failed = false;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzedDataProvider input(data, size);
-    StopReporter reporter;
+    kestrun::test::RecordingReporter reporter;
     kestrun::TaskDocument document("/kestrun-fuzz", reporter);
     if (!document.LoadFromText(input.ConsumeRandomLengthString(size)))
         return 0;
     static const char* const kTypes[] = {"Open File", "Wait", "Keystrokes", "wait"};
-    for (int step = 0; step < 16 && input.remaining_bytes() > 0 && !reporter.failed; ++step) {
+    for (int step = 0; step < 16 && input.remaining_bytes() > 0 && reporter.Silent(); ++step) {
         const std::vector<std::string> names = document.ProgramNames();
         const std::string name = !names.empty() && input.ConsumeBool()
                                      ? names[input.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)]
@@ -44,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         CHECK(document.PathsConsistent());
     }
-    if (reporter.failed)
+    if (!reporter.Silent())
         return 0;
     const std::string saved = document.Serialize();
-    StopReporter again;
+    kestrun::test::RecordingReporter again;
     kestrun::TaskDocument reloaded("/kestrun-fuzz", again);
     CHECK(reloaded.LoadFromText(saved) && reloaded.Serialize() == saved);
     return 0;

@@ -1,8 +1,6 @@
-// Reads arbitrary bytes as a key sequence in the send-keys notation. Beyond
-// the sanitizers it checks:
-// - a rejected text yields no key at all and says where it went wrong,
-// - an accepted text yields only keys that can be typed, within the limit,
-// - the canonical form of the keys reads back as the same keys.
+// Reads arbitrary bytes as a key sequence in the send-keys notation. Beyond the sanitizers it checks:
+// a rejected text yields no key and says where it went wrong; an accepted one only typeable keys,
+// within the limit, whose canonical form reads back as the same keys.
 
 #include "tests/fuzz/FuzzCheck.h"
 #include "keys/KeyNotation.h"

@@ -1,7 +1,5 @@
-// Reads arbitrary bytes as a settings file. Beyond the sanitizers it checks:
-// - an accepted text writes back to a text that reads as the same keys and
-//   values,
-// - that text is a fixed point: written again, it is the same text.
+// Reads arbitrary bytes as a settings file. Beyond the sanitizers it checks that an accepted text
+// writes back to a text that reads as the same keys and values, and written again stays the same.
 
 #include "tests/fuzz/FuzzCheck.h"
 #include "platform/RegistryFileFormat.h"

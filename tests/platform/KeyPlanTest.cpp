@@ -16,9 +16,8 @@ struct Case {
     int slotOfThird = -1;  // the slot that types the third need, when it matters
 };
 
-// Plans the text on `codes` key codes of `levels` levels each, replays the
-// plan on a model of the slots and checks that every need finds its keysym on
-// a slot of the right kind when its turn comes.
+// Plans the text on `codes` key codes of `levels` levels each, replays the plan on a model of the
+// slots and checks that every need finds its keysym on a slot of the right kind when its turn comes.
 void PlanAndReplay(const Case& c)
 {
     SCOPED_TRACE(c.text + " on " + c.held);

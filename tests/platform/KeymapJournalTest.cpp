@@ -12,19 +12,13 @@
 namespace kestrun::test {
 namespace {
 
-const std::string kJournalText = "kestrun-keymap-journal 1\n"
-                                 "writer 1234 987654321\n"
-                                 "guardian 1240 987654399\n"
-                                 "code 200 2 0 0 1000436 1000436\n"
-                                 "code 201 4 1008ff12 0 1008ff12 0 3b1 391 3b2 392\n"
-                                 "code 200 2 0 0 20ac 20ac\n"
-                                 "end\n";
+const std::string kJournalText = "kestrun-keymap-journal 1\nwriter 1234 987654321\nguardian 1240 987654399\n"
+                                 "code 200 2 0 0 1000436 1000436\ncode 201 4 1008ff12 0 1008ff12 0 3b1 391 3b2 392\n"
+                                 "code 200 2 0 0 20ac 20ac\nend\n";
 
-const KeymapJournal kJournal = {{1234, 987654321},
-                                {1240, 987654399},
-                                {{200, {0, 0}, {0x1000436, 0x1000436}},
-                                 {201, {0x1008ff12, 0, 0x1008ff12, 0}, {0x3b1, 0x391, 0x3b2, 0x392}},
-                                 {200, {0, 0}, {0x20ac, 0x20ac}}}};
+const KeymapJournal kJournal = {{1234, 987654321}, {1240, 987654399},
+    {{200, {0, 0}, {0x1000436, 0x1000436}}, {201, {0x1008ff12, 0, 0x1008ff12, 0}, {0x3b1, 0x391, 0x3b2, 0x392}},
+     {200, {0, 0}, {0x20ac, 0x20ac}}}};
 
 // The journal is read back whole or not at all: a cut or altered file must
 // never give back keys that were not borrowed.

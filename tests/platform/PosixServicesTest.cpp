@@ -31,7 +31,6 @@ bool Eventually(const std::function<bool()>& condition)
     return condition();
 }
 
-// What a started program wrote into a file of the folder, once it is there.
 std::string Written(const TempFolder& folder, const std::string& name)
 {
     Eventually([&] { return !folder.Read(name).empty(); });
@@ -45,14 +44,11 @@ fs::path WriteScript(const TempFolder& folder, const std::string& name, const st
     return path;
 }
 
-// Only "*" and "?" are patterns, and only ordinary files match.
 TEST(PosixFileExistenceTest, OnlyOrdinaryFilesMatch)
 {
     TempFolder folder;
-    folder.Write("a.txt", "a");
-    folder.Write(".hidden", "h");
-    folder.Write("x[1].txt", "x");
-    folder.Write("banana", "b");
+    for (const char* name : {"a.txt", ".hidden", "x[1].txt", "banana"})
+        folder.Write(name, name);
     fs::create_directory(folder / "dir.txt.d");
     folder.Write("dir.txt.d/inner.log", "i");
     fs::create_symlink(folder / "a.txt", folder / "link-to-file");
@@ -180,8 +176,6 @@ std::vector<std::string> CommandOfEntry(const fs::path& entry)
     return command;
 }
 
-// Checking writes a valid entry that starts exactly the executable, whatever
-// its path; unchecking removes it, also when it is gone already.
 TEST(XdgAutostartTest, EntryStartsTheExecutableWhateverItsPath)
 {
     TempFolder folder;
@@ -196,8 +190,7 @@ TEST(XdgAutostartTest, EntryStartsTheExecutableWhateverItsPath)
         EXPECT_EQ(CommandOfEntry(autostart.Entry()), std::vector<std::string>{executable.string()});
         autostart.SetEnabled(false);
         autostart.SetEnabled(false);
-        EXPECT_FALSE(autostart.Enabled());
-        EXPECT_FALSE(fs::exists(autostart.Entry()));
+        EXPECT_FALSE(autostart.Enabled() || fs::exists(autostart.Entry()));
     }
 }
 

@@ -60,8 +60,7 @@ public:
     std::set<std::string> missing, failingExistence, executables, unstartable, unopenable;
     std::int32_t nextTaskId = 100;
     std::vector<std::string> log;
-    /// The calls of WaitForWindow, kept out of the log.
-    std::vector<std::pair<std::int32_t, std::chrono::milliseconds>> waits;
+    std::vector<std::pair<std::int32_t, std::chrono::milliseconds>> waits;  // kept out of the log
 };
 
 }  // namespace kestrun::test

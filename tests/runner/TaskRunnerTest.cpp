@@ -20,7 +20,6 @@ class TaskRunnerTest : public ::testing::Test {
 protected:
     void TearDown() override { gDocumentDirty = false; }
 
-    /// What one run did to the window, then to the services.
     Log Run(std::vector<TaskRow> rows)
     {
         host.log.clear(), fake.log.clear();
@@ -30,7 +29,6 @@ protected:
         return host.log;
     }
 
-    /// The message boxes shown, as "text|title|icon|buttons".
     Log Shown()
     {
         static const char* const icons[] = {"none", "information", "exclamation", "critical", "question"};
@@ -59,8 +57,7 @@ TEST_F(TaskRunnerTest, WithoutAProgramToRunItSaysSoAndDoesNothingElse)
     EXPECT_EQ(Shown(), (Log{"Please create a program first.||information|Ok", "Please select a program.||information|Ok"}));
 }
 
-// The window hides first and pending changes are saved; then only enabled
-// rows of the three types run, "True"/"False" in any case or a number.
+// The window hides before the save; "True"/"False" count in any case, or as a number.
 TEST_F(TaskRunnerTest, HidesSavesPendingChangesAndRunsOnlyEnabledKnownRows)
 {
     EXPECT_EQ(Run({}), Log{"hide"});
@@ -74,9 +71,8 @@ TEST_F(TaskRunnerTest, HidesSavesPendingChangesAndRunsOnlyEnabledKnownRows)
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-// Keystrokes go to the program started last in the run, waiting for its first
-// window; a program that cannot start, a failed existence test or failed keys
-// change nothing of that, silently.
+// Waiting for its first window; a program that cannot start, a failed existence test or failed
+// keys change nothing of that, silently.
 TEST_F(TaskRunnerTest, KeystrokesGoToTheProgramStartedLast)
 {
     fake.executables = {"/bin/tool"};

@@ -15,10 +15,7 @@ public:
         std::string text;
     };
 
-    void Report(std::int32_t number, const std::string& text) override
-    {
-        reports.push_back({number, text});
-    }
+    void Report(std::int32_t number, const std::string& text) override { reports.push_back({number, text}); }
 
     bool Silent() const { return reports.empty(); }
 

@@ -41,8 +41,7 @@ public:
     }
 
     std::deque<MessageAnswer> answers;
-    std::deque<std::optional<std::string>> inputs;
-    std::deque<std::optional<std::string>> files;
+    std::deque<std::optional<std::string>> inputs, files;
     std::vector<Shown> shown;
     std::vector<FileFilter> lastFilters;
 

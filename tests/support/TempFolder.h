@@ -6,8 +6,7 @@
 
 namespace kestrun::test {
 
-/// A fresh folder under the system's temporary folder, removed with its
-/// content when the object goes.
+/// A fresh folder under the system's temporary folder, removed with its content.
 class TempFolder {
 public:
     TempFolder();
@@ -18,9 +17,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
 
-    /// Writes a file in the folder and returns its path.
     std::filesystem::path Write(std::string_view name, std::string_view content) const;
-    /// The whole content of a file in the folder.
     std::string Read(std::string_view name) const;
 
 private:

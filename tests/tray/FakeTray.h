@@ -10,8 +10,7 @@
 
 namespace kestrun::test {
 
-/// A notification area that records each call: "add <tip>", "modify <tip>",
-/// "delete".
+/// A notification area that records each call: "add <tip>", "modify <tip>", "delete".
 struct FakeNotifyArea : NotifyArea {
     void NotifyIcon(NotifyMessage message, const NotifyIconData& record) override
     {
