@@ -1,6 +1,5 @@
-// A Qt window that records what is typed into it, for the toolkit
-// applications Kestrun types into: every change of its text is written whole
-// to the file named by its argument.
+// A Qt window, as applications Kestrun types into: it writes its whole text to the file named by its
+// argument on each change.
 
 #include <QApplication>
 #include <QPlainTextEdit>
