@@ -35,18 +35,16 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
     const std::string listed = "0 Greet\nSecond\n|";
 
     Step("installed: the first start makes the user's document from the example, a later one never replaces it");
-    {
-        const fs::path root = session.folder() / "root", user = session.folder() / "data" / "Kestrun" / "Kestrun.xml";
-        const Outcome installed =
-            RunProgram({"env", "DESTDIR=" + root.string(), KESTRUN_CMAKE, "--install", KESTRUN_BUILD_DIR, "--prefix", "/usr"});
-        ASSERT_EQ(installed.status, 0) << installed.err;
-        EXPECT_EQ(RunProgram({root / "usr" / "bin" / "kestrun", "--list"}).status, 0);
-        EXPECT_EQ(ReadFile(user), ReadFile(KESTRUN_EXAMPLE_DOCUMENT));
-        session.folder().Write("data/Kestrun/Kestrun.xml", "<programs>");
-        const std::string broken = Result(RunProgram({root / "usr" / "bin" / "kestrun", "--list"}));
-        EXPECT_TRUE(broken.starts_with("2 |") && broken.find("Error: ") != std::string::npos) << broken;
-        EXPECT_EQ(ReadFile(user), "<programs>");
-    }
+    const fs::path root = session.folder() / "root", user = session.folder() / "data" / "Kestrun" / "Kestrun.xml";
+    const Outcome installed =
+        RunProgram({"env", "DESTDIR=" + root.string(), KESTRUN_CMAKE, "--install", KESTRUN_BUILD_DIR, "--prefix", "/usr"});
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(RunProgram({root / "usr" / "bin" / "kestrun", "--list"}).status, 0);
+    EXPECT_EQ(ReadFile(user), ReadFile(KESTRUN_EXAMPLE_DOCUMENT));
+    session.folder().Write("data/Kestrun/Kestrun.xml", "<programs>");
+    const std::string broken = Result(RunProgram({root / "usr" / "bin" / "kestrun", "--list"}));
+    EXPECT_TRUE(broken.starts_with("2 |") && broken.find("Error: ") != std::string::npos) << broken;
+    EXPECT_EQ(ReadFile(user), "<programs>");
 
     Step("each option and each failure: its status and message, and no window");
     const std::pair<std::vector<std::string>, std::string> cases[] = {

@@ -6,6 +6,7 @@
 #include "platform/PlatformError.h"
 #include "platform/PlatformServices.h"
 #include "platform/linux/EwmhWindowActivator.h"
+#include "platform/linux/KeySettle.h"
 #include "platform/linux/KeyboardGuard.h"
 #include "platform/linux/KeymapJournal.h"
 #include "platform/linux/PosixProgramStarter.h"
@@ -69,7 +70,6 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProg
         SendKeys(sender, text.substr(0, 60) + "~", true);  // finds its characters in place
         EXPECT_EQ(typedNext(61), text.substr(0, 60) + "\n");
         EXPECT_EQ(sender.MappingChanges(), 1);
-        // Quiet typing gives the codes back by itself.
         EXPECT_TRUE(WaitUntil([&] { return sender.MappingChanges() == 2; }, 15s));
         EXPECT_EQ(XkbKeys(), xkbBefore) << "key types or symbols differ after the restore";
         EXPECT_EQ(KeysDown(), "");
@@ -108,13 +108,14 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProg
     }
 
     Step("a Qt window answers the ping once it has read every key, and gets every character");
-    EXPECT_FALSE(PingActiveWindow(500ms)) << "xterm answered a ping";
     {
+        const std::unique_ptr<Display, int (*)(Display*)> x(XOpenDisplay(nullptr), XCloseDisplay);
+        EXPECT_FALSE(KeySettle(x.get()).Ping(500ms)) << "xterm answered a ping";
         const auto qtOutput = session.folder() / "qt.txt";
-        const pid_t qt = session.StartQtRecorder(qtOutput);
-        ASSERT_GT(qt, 0) << "the Qt recorder did not start";
+        const pid_t qt = session.Start({KESTRUN_QT_RECORDER, qtOutput});
+        ASSERT_TRUE(EwmhWindowActivator().WaitForWindow(qt, 10s)) << "the Qt recorder did not start";
         EwmhWindowActivator().Activate(qt);
-        EXPECT_TRUE(PingActiveWindow(5s));
+        EXPECT_TRUE(KeySettle(x.get()).Ping(5s));
         XTestKeySender sender;
         SendKeys(sender, text, true);
         EXPECT_EQ(WaitForOutput(qtOutput, text.size()), text);

@@ -7,7 +7,6 @@
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
     const QString path = QString::fromLocal8Bit(argc > 1 ? argv[1] : "recorded.txt");
     QPlainTextEdit editor;

@@ -1,7 +1,6 @@
 #include "tests/support/XSession.h"
 
 #include "platform/linux/EwmhWindowActivator.h"
-#include "platform/linux/KeySettle.h"
 #include "platform/linux/X11Property.h"
 
 #include <X11/XKBlib.h>
@@ -220,12 +219,6 @@ void SetKeySyms(unsigned char code, std::vector<unsigned long> syms)
         XChangeKeyboardMapping(x.get(), code, static_cast<int>(syms.size()), syms.data(), 1);
 }
 
-bool PingActiveWindow(std::chrono::milliseconds timeout)
-{
-    const auto x = Connect();
-    return x.get() && KeySettle(x.get()).Ping(timeout);
-}
-
 std::string TemplateDocument(const std::string& programs)
 {
     return "<?xml version=\"1.0\"?>\n<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
@@ -324,12 +317,6 @@ pid_t XSession::StartRecorder(const fs::path& output, int timeout)
     const bool ready = pid > 0 && EwmhWindowActivator().WaitForWindow(pid, std::chrono::seconds(timeout)) &&
                        WaitUntil([&] { return fs::exists(output); }, std::chrono::seconds(timeout));
     return ready ? pid : -1;
-}
-
-pid_t XSession::StartQtRecorder(const fs::path& output)
-{
-    const pid_t pid = Start({KESTRUN_QT_RECORDER, output.string()});
-    return pid > 0 && EwmhWindowActivator().WaitForWindow(pid, std::chrono::seconds(10)) ? pid : -1;
 }
 
 fs::path XSession::RecorderScript(const fs::path& output, const std::string& before)

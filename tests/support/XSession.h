@@ -60,7 +60,6 @@ std::string KeysDown();
 /// The whole XKB keymap as text: every key's groups, key types, keysyms and actions.
 std::string XkbKeys();
 void SetKeySyms(unsigned char code, std::vector<unsigned long> syms);
-bool PingActiveWindow(std::chrono::milliseconds timeout);
 
 // ASCII, shifted characters, the notation's specials, accented letters, and
 // characters beyond Latin-1 (more distinct ones than spare key codes); what a terminal reads of it.
@@ -99,8 +98,6 @@ public:
     pid_t Start(const std::vector<std::string>& argv);
     /// Starts an xterm copying every byte typed into `output`, once it has a window; its process id, or -1.
     pid_t StartRecorder(const std::filesystem::path& output, int timeout = 10);
-    /// The same with a Qt window, which writes its whole text on each change.
-    pid_t StartQtRecorder(const std::filesystem::path& output);
     /// A script for task documents to start: runs `before` (a shell command), then becomes such an xterm.
     std::filesystem::path RecorderScript(const std::filesystem::path& output, const std::string& before = "true");
     /// The built kestrun and its guardian copied beside `document` (Kestrun.xml); the executable.
