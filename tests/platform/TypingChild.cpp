@@ -1,7 +1,5 @@
-// Types a long text through the key sender with a real keyboard guard,
-// holding the right Shift key all along (typing itself uses the left one),
-// for the tests that end it midway. Usage: typing_child <guardian executable>.
-// Exits 0 when all was typed, 3 when typing stopped on a termination signal.
+// Usage: typing_child <guardian>. Types a long text with a real keyboard guard, holding the right Shift
+// all along, for the tests that end it midway; exits 0 when all was typed, 3 when stopped by a signal.
 
 #include "keys/NotationTyping.h"
 #include "platform/TerminationSignals.h"
@@ -23,13 +21,12 @@ int main(int argc, char* argv[])
     Display* display = XOpenDisplay(nullptr);
     if (argc != 2 || !display)
         return 2;
-    const std::string guardian = argv[1];
     const KeyCode shift = XKeysymToKeycode(display, XK_Shift_R);
     XTestFakeKeyEvent(display, shift, True, CurrentTime);
     XSync(display, False);
     int status = 0;
     {
-        XTestKeySender sender([&](const std::string& name) { return StartKeyboardGuard(name, guardian); },
+        XTestKeySender sender([&](const std::string& name) { return StartKeyboardGuard(name, argv[1]); },
                               &TerminationRequested);
         // Short Keystrokes tasks one after another, at about the pace a
         // receiving window reads them, well beyond the moments tests end it at.

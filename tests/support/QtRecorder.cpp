@@ -1,6 +1,5 @@
-// A Qt window that records what is typed into it, for the toolkit
-// applications Kestrun types into: every change of its text is written whole
-// to the file named by its argument.
+// A Qt window, as applications Kestrun types into: it writes its whole text to the file named by its
+// argument on each change.
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -8,7 +7,6 @@
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
     const QString path = QString::fromLocal8Bit(argc > 1 ? argv[1] : "recorded.txt");
     QPlainTextEdit editor;

@@ -1,7 +1,6 @@
 #include "tests/support/XSession.h"
 
 #include "platform/linux/EwmhWindowActivator.h"
-#include "platform/linux/KeySettle.h"
 #include "platform/linux/X11Property.h"
 
 #include <X11/XKBlib.h>
@@ -47,7 +46,6 @@ pid_t Spawn(std::vector<std::string> argv, int out, int err)
     return error == 0 ? pid : -1;
 }
 
-// A connection to the display in DISPLAY for as long as it lives.
 std::unique_ptr<Display, int (*)(Display*)> Connect() { return {XOpenDisplay(nullptr), XCloseDisplay}; }
 
 // Whether a window hangs below another one than the root: embedded in the tray.
@@ -164,13 +162,6 @@ void Xdo(std::vector<std::string> arguments)
     RunProgram(arguments);
 }
 
-bool WaitForWindowOf(pid_t pid, int timeout)
-{
-    const auto x = Connect();
-    return x.get() && WaitUntil([&] { return FindFamilyWindow(x.get(), pid).has_value(); },
-                                  std::chrono::seconds(timeout));
-}
-
 bool IsActive(pid_t pid)
 {
     const auto x = Connect();
@@ -187,18 +178,6 @@ std::string WaitForTrayIcon()
         return !icon.empty() && IsEmbedded(icon);
     });
     return embedded ? icon : std::string();
-}
-
-std::string OpenMainWindowFromIcon(const std::string& icon)
-{
-    ClickCentre(icon, 1, 2);
-    std::string main;
-    const bool active = WaitUntil([&] {
-        const auto found = WindowsNamed(kMainCaption);
-        main = found.empty() ? "" : found.front();
-        return !main.empty() && ActiveWindow() == main;
-    });
-    return active ? main : std::string();
 }
 
 std::map<unsigned char, std::vector<unsigned long>> KeyRows()
@@ -238,21 +217,6 @@ void SetKeySyms(unsigned char code, std::vector<unsigned long> syms)
 {
     if (const auto x = Connect())
         XChangeKeyboardMapping(x.get(), code, static_cast<int>(syms.size()), syms.data(), 1);
-}
-
-bool PingActiveWindow(std::chrono::milliseconds timeout)
-{
-    const auto x = Connect();
-    return x.get() && KeySettle(x.get()).Ping(timeout);
-}
-
-std::shared_ptr<void> GrabKeys(const std::vector<unsigned char>& codes)
-{
-    auto x = Connect();
-    for (unsigned char code : codes)
-        XGrabKey(x.get(), code, AnyModifier, DefaultRootWindow(x.get()), False, GrabModeAsync, GrabModeAsync);
-    XSync(x.get(), False);
-    return x;
 }
 
 std::string TemplateDocument(const std::string& programs)
@@ -326,7 +290,6 @@ XSession::XSession(XSessionOptions options)
 
 XSession::~XSession()
 {
-    // Programs kestrun started through a recorder script.
     for (const std::string& pid : Lines(ReadFile(folder_ / "recorders")))
         StopProcess(std::stoi(pid));
     for (auto pid = started_.rbegin(); pid != started_.rend(); ++pid)
@@ -351,15 +314,9 @@ bool XSession::StartAndWait(const std::vector<std::string>& argv, const char* wh
 pid_t XSession::StartRecorder(const fs::path& output, int timeout)
 {
     const pid_t pid = Start({"xterm", "-e", "/bin/sh", "-c", kXtermCommand, output.string()});
-    const bool ready = pid > 0 && WaitForWindowOf(pid, timeout) &&
+    const bool ready = pid > 0 && EwmhWindowActivator().WaitForWindow(pid, std::chrono::seconds(timeout)) &&
                        WaitUntil([&] { return fs::exists(output); }, std::chrono::seconds(timeout));
     return ready ? pid : -1;
-}
-
-pid_t XSession::StartQtRecorder(const fs::path& output)
-{
-    const pid_t pid = Start({KESTRUN_QT_RECORDER, output.string()});
-    return pid > 0 && WaitForWindowOf(pid) ? pid : -1;
 }
 
 fs::path XSession::RecorderScript(const fs::path& output, const std::string& before)

@@ -1,7 +1,6 @@
 #pragma once
 
-// The one X session of every end-to-end test and benchmark, and what they
-// ask of it: processes, windows, the keyboard, the built kestrun.
+// The X session of the end-to-end tests and benchmarks, and what they ask of it.
 
 #include "tests/support/TempFolder.h"
 
@@ -10,15 +9,13 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace kestrun::test {
 
-/// Polls `condition` until it holds or `timeout` passes; generous by default
-/// because the machine may be busy with other builds.
+/// Polls `condition` until it holds or `timeout` passes (generous: the machine may be busy).
 template <typename Condition>
 bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(30))
 {
@@ -44,7 +41,6 @@ void Step(const char* what);  // progress on standard error
 /// Waits until `file` holds `size` bytes, and a little longer for any more (a fault too); its content.
 std::string WaitForOutput(const std::filesystem::path& file, std::size_t size);
 
-// Windows and keyboard of the display in DISPLAY.
 std::vector<std::string> WindowsNamed(const std::string& pattern);  // mapped, title a regular expression
 std::vector<std::string> KestrunWindows();  // its tray icon, its windows, its menus
 std::string ActiveWindow();  // empty when none
@@ -54,24 +50,31 @@ struct Geometry { int x = 0, y = 0, width = 0, height = 0; };
 Geometry WindowGeometry(const std::string& window);
 void ClickCentre(const std::string& window, int button = 1, int count = 1);
 void Xdo(std::vector<std::string> arguments);  // xdotool with these arguments
-bool WaitForWindowOf(pid_t pid, int timeout = 10);
 bool IsActive(pid_t pid);
 /// Waits for kestrun's only window to be its icon, embedded in the tray; the icon, or empty.
 std::string WaitForTrayIcon();
-/// Double-clicks the icon and waits until the main window is active; it, or empty.
-std::string OpenMainWindowFromIcon(const std::string& icon);
 
 std::map<unsigned char, std::vector<unsigned long>> KeyRows();
 /// The key codes that are down and the modifier state; empty when none.
 std::string KeysDown();
 /// The whole XKB keymap as text: every key's groups, key types, keysyms and actions.
 std::string XkbKeys();
-/// Gives key `code` these keysyms, as a user's own key mapping would.
 void SetKeySyms(unsigned char code, std::vector<unsigned long> syms);
-bool PingActiveWindow(std::chrono::milliseconds timeout);
-/// A client that grabs these codes on the root window, with any modifiers, while it lives.
-std::shared_ptr<void> GrabKeys(const std::vector<unsigned char>& codes);
 
+// ASCII, shifted characters, the notation's specials, accented letters, and
+// characters beyond Latin-1 (more distinct ones than spare key codes); what a terminal reads of it.
+inline const std::string kEveryKindText =
+    "Hello, World! 0123456789 `-=[];'\\,./ !@#$&*_|:\"<>?\n"
+    "{+}{^}{%}{~}{(}{)}{{}{}}{[}{]}+(abc)^(){TAB}x^(ab)~"
+    "äöüÄÖÜß éèêàçùÉ ñ¿¡«»°§µ €\n"
+    "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ жизнь 中文字 ✓→∞ 😀\n"
+    "{CAPSLOCK}aB{CAPSLOCK}cD{x 3}\n";
+inline const std::string kEveryKindTyped =
+    "Hello, World! 0123456789 `-=[];'\\,./ !@#$&*_|:\"<>?\n"
+    "+^%~(){}[]ABC\tx\x01\x02\n"
+    "äöüÄÖÜß éèêàçùÉ ñ¿¡«»°§µ €\n"
+    "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ жизнь 中文字 ✓→∞ 😀\n"
+    "aBcDxxx\n";
 inline const std::string kMainCaption = "Kestrun by Quillon Works Software";
 std::string TemplateDocument(const std::string& programs = "");
 /// A <program> element; each task is its type and value, enabled.
@@ -87,19 +90,14 @@ class XSession {
 public:
     explicit XSession(XSessionOptions options = {});
     ~XSession();
-    XSession(const XSession&) = delete;
-    XSession& operator=(const XSession&) = delete;
 
     bool ok() const { return failure.empty(); }
     std::string failure;
     const TempFolder& folder() const { return folder_; }
 
     pid_t Start(const std::vector<std::string>& argv);
-    /// Starts an xterm whose terminal copies every byte typed into `output`
-    /// and waits until its window is managed; its process id, or -1.
+    /// Starts an xterm copying every byte typed into `output`, once it has a window; its process id, or -1.
     pid_t StartRecorder(const std::filesystem::path& output, int timeout = 10);
-    /// The same with a Qt window, which writes its whole text on each change.
-    pid_t StartQtRecorder(const std::filesystem::path& output);
     /// A script for task documents to start: runs `before` (a shell command), then becomes such an xterm.
     std::filesystem::path RecorderScript(const std::filesystem::path& output, const std::string& before = "true");
     /// The built kestrun and its guardian copied beside `document` (Kestrun.xml); the executable.

@@ -1,5 +1,4 @@
-// Typing, activation and the tray on a private headless sway, with foot
-// windows that record every byte they are given.
+// Typing, activation and the tray on a private headless sway, typed into recording foot windows.
 
 #include "keys/NotationTyping.h"
 #include "platform/PlatformError.h"
@@ -51,27 +50,15 @@ TEST_F(WaylandEndToEndTest, TypesTheTextExactlyAndGivesTheUserHisKeymapBack)
     const fs::path output = session.folder() / "typed.txt";
     ASSERT_GT(session.StartRecorder(output), 0) << "foot did not start";
 
-    // ASCII, the notation's specials, accented letters, Greek, Cyrillic, CJK;
-    // then the same keyboard again after a text ending on a shifted key.
+    // Every kind of character, then the same keyboard again after a text ending on a shifted key.
     VirtualKeyboardSender sender;
-    SendKeys(sender,
-             "Hello, World! 0123456789 `-=[];'\\,./ !@#$&*_|:\"<>?\n"
-             "{+}{^}{%}{~}{(}{)}{{}{}}{[}{]}+(abc)^(){TAB}x^(ab)~"
-             "äöüÄÖÜß éèêàçùÉ ñ¿¡«»°§µ €\n"
-             "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ жизнь 中文字 ✓→∞ 😀\n"
-             "{CAPSLOCK}aB{CAPSLOCK}cD{x 3}Ö",
-             true);
+    SendKeys(sender, kEveryKindText + "Ö", true);
     SendKeys(sender, "ok~", true);
-    const std::string typed = "Hello, World! 0123456789 `-=[];'\\,./ !@#$&*_|:\"<>?\n"
-                              "+^%~(){}[]ABC\tx\x01\x02\n"
-                              "äöüÄÖÜß éèêàçùÉ ñ¿¡«»°§µ €\n"
-                              "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ жизнь 中文字 ✓→∞ 😀\n"
-                              "aBcDxxxÖok\n";
+    const std::string typed = kEveryKindTyped + "Öok\n";
     EXPECT_EQ(WaitForOutput(output, typed.size()), typed);
     EXPECT_TRUE(SeatKeymap() == userKeymap) << "the keymap was not given back";
 
-    // A malformed text types nothing and leaves the keymap alone; no key
-    // stays down to repeat while the keyboard lives.
+    // A malformed text types nothing, leaves the keymap alone and no key down to repeat.
     EXPECT_THROW(SendKeys(sender, "abc{NOSUCHKEY}", true), PlatformError);
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(ReadFile(output), typed);
@@ -113,8 +100,7 @@ TEST_F(WaylandEndToEndTest, AKilledTypistLeavesNoKeyDown)
     const pid_t recorder = session.StartRecorder(output);
     ASSERT_GT(recorder, 0);
 
-    // Shifted letters and a foreign one: a modifier and the extended keymap
-    // are in use whenever the kill comes.
+    // A modifier and the extended keymap are in use whenever the kill comes.
     const pid_t typist = fork();
     if (typist == 0) {
         try {
@@ -128,18 +114,14 @@ TEST_F(WaylandEndToEndTest, AKilledTypistLeavesNoKeyDown)
     waitpid(typist, nullptr, 0);
     ASSERT_EQ(waitpid(recorder, nullptr, WNOHANG), 0) << "the recorder could not keep up";
 
-    // A key left down would repeat in foot for as long as it stays down.
+    // A key left down would repeat in foot before and after, a modifier change what comes.
     std::this_thread::sleep_for(1s);
     const auto size = fs::file_size(output);
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(fs::file_size(output), size) << "a key repeats";
-
     TypeOnce("ok~");
-    EXPECT_EQ(WaitForOutput(output, size + 3).substr(size), "ok\n") << "a modifier stayed down";
+    EXPECT_EQ(WaitForOutput(output, size + 3).substr(size), "ok\n") << "a key or a modifier stayed down";
 }
 
-// The built kestrun where the session's user can run it, with a program that
-// starts a recorder, waits and types into it.
+// The built kestrun for the session's user, with a program that types into a recorder it starts.
 pid_t StartKestrun(WaylandSession& session, const std::vector<std::string>& arguments)
 {
     fs::create_directories(session.folder() / "kestrun");
@@ -169,8 +151,7 @@ TEST_F(WaylandEndToEndTest, KestrunRunsAProgramAndSitsInSwaybarsTray)
     ASSERT_TRUE(start != std::string::npos && end != std::string::npos) << items;
     EXPECT_FALSE(HasWindow(kestrun)) << "the window shows although there is a tray";
 
-    // What swaybar asks for on a right click pops the menu up, on a left
-    // click shows the window.
+    // What swaybar asks for on a right click pops the menu up, on a left one shows the window.
     for (const char* method : {"ContextMenu", "Activate"})
         session.Run({"dbus-send", "--session", "--print-reply", "--dest=" + items.substr(start + 8, end - start - 8),
                      "/StatusNotifierItem", std::string("org.kde.StatusNotifierItem.") + method, "int32:10", "int32:10"});

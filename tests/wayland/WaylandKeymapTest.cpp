@@ -11,11 +11,10 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <cctype>
+#include <tuple>
 
 namespace kestrun {
 namespace {
-
-using test::LayoutKeymap;
 
 char32_t Read(xkb_keysym_t sym) { return xkb_keysym_to_utf32(sym) ? xkb_keysym_to_utf32(sym) : sym; }
 
@@ -72,10 +71,7 @@ TEST(WaylandKeymapTest, EveryPlannedKeyReadsAsItsStroke)
     std::string cjk;
     for (char32_t c = U'\u4E00'; c < U'\u4E00' + 150; ++c)
         cjk += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
-    const struct {
-        const char* layout;
-        std::string text;
-    } cases[] = {
+    const std::pair<const char*, std::string> cases[] = {
         {"us", "Hello, World! `{~}!@#$&*_|:\"<>?{+}{^}{%}{(}{)}{{}{}}"},
         {"us", "^(ac)%{F5}+(xyz){TAB}~"},
         {"de", "äöüß @€ {{}{}} yz ZY"},
@@ -83,18 +79,18 @@ TEST(WaylandKeymapTest, EveryPlannedKeyReadsAsItsStroke)
         {"us", "äöü ΑΒΓ жизнь 中文 ✓→ 😀 +(ж)"},
         {"de", "ж" + cjk + "ж" + cjk},
     };
-    for (const auto& c : cases) {
-        const KeySequence sequence = ParseKeySequence(c.text);
-        const WaylandTypingPlan plan = WaylandKeymap(LayoutKeymap(c.layout)).Plan(sequence.strokes);
-        ASSERT_TRUE(sequence.ok() && plan.ok()) << c.text;
-        EXPECT_EQ(plan.keymaps.size(), 1u) << c.text;
-        EXPECT_EQ(Replay(plan), Expected(sequence.strokes)) << c.layout << ": " << c.text;
+    for (const auto& [layout, text] : cases) {
+        const KeySequence sequence = ParseKeySequence(text);
+        const WaylandTypingPlan plan = WaylandKeymap(test::LayoutKeymap(layout)).Plan(sequence.strokes);
+        ASSERT_TRUE(sequence.ok() && plan.ok()) << text;
+        EXPECT_EQ(plan.keymaps.size(), 1u) << text;
+        EXPECT_EQ(Replay(plan), Expected(sequence.strokes)) << layout << ": " << text;
     }
 }
 
 TEST(WaylandKeymapTest, MoreForeignCharactersThanPlacesChangeTheKeymapMidway)
 {
-    const WaylandKeymap layout(LayoutKeymap("us"));
+    const WaylandKeymap layout(test::LayoutKeymap("us"));
     std::vector<KeyStroke> strokes;
     for (std::size_t i = 0; i <= 2 * layout.FreeCodes(); ++i)
         strokes.push_back(KeyStroke::Character(U'\u4E00' + static_cast<char32_t>(i), i % 3 ? 0 : kShift));
@@ -115,16 +111,12 @@ TEST(CompositorIpcTest, FindsEveryProcessIdInAListing)
 
 TEST(ForeignToplevelsTest, AppIdsNameTheirPrograms)
 {
-    const struct {
-        const char* appId;
-        const char* program;
-        bool names;
-    } cases[] = {
+    const std::tuple<const char*, const char*, bool> cases[] = {
         {"foot", "foot", true},        {"Foot", "foot", true},       {"org.gnome.Gedit", "gedit", true},
         {"org.gnome.Gedit", "gnome", false}, {"footclient", "foot", false}, {"", "", false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(AppIdNames(c.appId, c.program), c.names) << c.appId << " / " << c.program;
+    for (const auto& [appId, program, names] : cases)
+        EXPECT_EQ(AppIdNames(appId, program), names) << appId << " / " << program;
 }
 
 }  // namespace

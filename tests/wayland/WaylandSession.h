@@ -1,16 +1,14 @@
 #pragma once
 
 #include "platform/wayland/WaylandConnection.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/XSession.h"
 
 #include <memory>
 
 namespace kestrun::test {
 
-/// A private headless sway with its own session bus (and swaybar's tray when
-/// asked), run by an unprivileged user since sway refuses to run as root.
-/// WAYLAND_DISPLAY and SWAYSOCK name it in this process while it lives.
+/// A private headless sway with its own bus (and swaybar's tray when asked), run by an unprivileged
+/// user since sway refuses root; WAYLAND_DISPLAY and SWAYSOCK name it here while it lives.
 class WaylandSession {
 public:
     explicit WaylandSession(bool tray = true);
@@ -26,8 +24,7 @@ public:
     std::string Run(const std::vector<std::string>& argv) const;
     /// A property of the StatusNotifierWatcher, as dbus-send prints it.
     std::string Watcher(const char* property) const;
-    /// Starts foot, named and with the app id `name`, copying every byte typed
-    /// into `output`, and waits until it has the focus; its process id or -1.
+    /// Starts foot (named and app id `name`) copying every byte typed into `output`, once focused; its pid or -1.
     pid_t StartRecorder(const std::filesystem::path& output, const std::string& name = "foot");
     void GiveToUser(const std::filesystem::path& path) const;
 
@@ -46,11 +43,9 @@ private:
 long FocusedProcess();
 bool HasWindow(long pid);
 
-/// The keymap xkbcommon makes for a layout.
 std::string LayoutKeymap(const char* layout);
 
-/// The user's own keyboard: a virtual one with the given layout, which has
-/// the seat's keymap until someone else types.
+/// The user's own keyboard: a virtual one with this layout, whose keymap the seat has until someone types.
 class UserKeyboard {
 public:
     explicit UserKeyboard(const char* layout);
@@ -58,7 +53,6 @@ public:
     const std::string keymap;
 
 private:
-    std::string Begin(bool tray);
     std::unique_ptr<WaylandConnection> connection_;
     wl_proxy* keyboard_ = nullptr;
 };
