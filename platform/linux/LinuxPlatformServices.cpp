@@ -22,9 +22,9 @@ PlatformServices MakePlatformServices()
     services.sleeper = std::make_unique<ThreadSleeper>();
     // A Wayland session types and activates through its compositor, even
     // when Qt itself runs through XWayland: XTest reaches X programs only.
-    if (WaylandKeyboardAvailable()) {
+    if (auto wayland = WaylandConnection::Open(); wayland && wayland->keyboards() && wayland->seat()) {
         services.windows = std::make_unique<WaylandWindowActivator>();
-        services.keys = std::make_unique<VirtualKeyboardSender>(&TerminationRequested);
+        services.keys = std::make_unique<VirtualKeyboardSender>(&TerminationRequested, std::move(wayland));
         return services;
     }
     services.windows = std::make_unique<EwmhWindowActivator>();

@@ -33,8 +33,9 @@ std::uint32_t Now()
 
 }  // namespace
 
-VirtualKeyboardSender::VirtualKeyboardSender(std::function<bool()> stopRequested)
-    : stopRequested_(std::move(stopRequested))
+VirtualKeyboardSender::VirtualKeyboardSender(std::function<bool()> stopRequested,
+                                             std::unique_ptr<WaylandConnection> connection)
+    : stopRequested_(std::move(stopRequested)), connection_(std::move(connection))
 {
     // The keyboard comes before the run starts and activates programs: when
     // a seat gets its first keyboard after the focus moved, the focused
@@ -62,7 +63,8 @@ std::string VirtualKeyboardSender::Connect()
     if (keyboard_)
         wl_proxy_destroy(keyboard_);
     keyboard_ = nullptr;
-    connection_ = WaylandConnection::Open();
+    if (!connection_ || wl_display_get_error(connection_->display()) != 0)
+        connection_ = WaylandConnection::Open();
     if (!connection_)
         throw PlatformError("No Wayland compositor answers.");
     if (!connection_->keyboards() || !connection_->seat()) {

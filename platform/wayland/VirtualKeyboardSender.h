@@ -25,8 +25,10 @@ class WaylandConnection;
 /// it down.
 class VirtualKeyboardSender : public KeySender {
 public:
-    /// Typing stops at the next key once `stopRequested` says so.
-    explicit VirtualKeyboardSender(std::function<bool()> stopRequested = nullptr);
+    /// Typing stops at the next key once `stopRequested` says so. The
+    /// sender connects through `connection` when given one, else on its own.
+    explicit VirtualKeyboardSender(std::function<bool()> stopRequested = nullptr,
+                                   std::unique_ptr<WaylandConnection> connection = nullptr);
     ~VirtualKeyboardSender() override;
 
     void SendKeys(const std::vector<KeyStroke>& strokes, bool wait) override;

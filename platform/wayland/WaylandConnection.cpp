@@ -24,12 +24,6 @@ void Ignore(Args...)
 
 }  // namespace
 
-bool WaylandKeyboardAvailable()
-{
-    const auto connection = WaylandConnection::Open();
-    return connection && connection->keyboards() && connection->seat();
-}
-
 std::unique_ptr<WaylandConnection> WaylandConnection::Open()
 {
     const char* name = std::getenv("WAYLAND_DISPLAY");

@@ -11,10 +11,6 @@ struct wl_seat;
 
 namespace kestrun {
 
-/// Whether Kestrun runs in a Wayland session (WAYLAND_DISPLAY names a
-/// compositor that answers) whose compositor offers a virtual keyboard.
-bool WaylandKeyboardAvailable();
-
 /// A client connection to the Wayland compositor of the session, with the
 /// globals Kestrun uses: the first seat, and where offered the virtual
 /// keyboard manager and the foreign toplevel manager.
