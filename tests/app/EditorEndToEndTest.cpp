@@ -176,7 +176,7 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     Xdo({"key", "Escape"});
     EXPECT_TRUE(WaitUntil([] { return KestrunWindows().size() == 1; }, 10s)) << "the menu stayed or the window showed";
 
-    Step("\"Quit Kestrun\", the menu's last entry, stores the outer position");
+    Step("\"Quit Kestrun\", the menu's last entry, stores the outer position and leaves only the settings file");
     // A key pressed before the menu holds the keyboard is lost: try again then.
     int status = -1;
     bool ended = false;
@@ -193,6 +193,8 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << status;
     EXPECT_NEAR(Stored(settings, "Left") / 15.0, outerLeft, 0.5) << ReadFile(settings);
     EXPECT_NEAR(Stored(settings, "Top") / 15.0, outerTop, 0.5) << ReadFile(settings);
+    EXPECT_EQ(std::distance(fs::directory_iterator(settings.parent_path()), fs::directory_iterator()), 1)
+        << "beside the settings file: a lock file or a temporary";
 
     Step("SIGTERM while typing: the keyboard as it was, the run stopped, an ordinary quit");
     fs::remove(settings);
