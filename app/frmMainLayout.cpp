@@ -3,14 +3,12 @@
 
 #include "app/TaskListView.h"
 #include "core/Globals.h"
+#include "editor/OuterPlacement.h"
 #include "editor/TaskEditorLauncher.h"
-#include "platform/WindowFrame.h"
-#include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
 #include "settings/TwipScale.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -68,18 +66,8 @@ void frmMain::EnsureControls()
 void frmMain::PlaceByOuterSize()
 {
     // The load handler placed the window before it had its menu bar, and
-    // before the window manager could say which frame it adds. A stored
-    // position comes out the same; a centred one now counts the whole window.
-    // Placed before its native window exists, the window's position is its
-    // frame's, whatever frame the window manager adds.
-    QtWindowGeometry geometry(*this);
-    FormPosition(geometry, false);
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    if (const std::optional<FrameExtents> frame = EstimateFrameExtents(winId())) {
-        geometry.SetExpectedFrame(QMargins(frame->left, frame->top, frame->right, frame->bottom));
-        FormPosition(geometry, false);
-    }
+    // before the window manager could say which frame it adds.
+    RestoreOuterPosition(*this);
 }
 
 frmMain::~frmMain()

@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/NumberText.h"
 #include "editor/NumericKeyFilter.h"
+#include "editor/OuterPlacement.h"
 #include "keys/KeyNotation.h"
 #include "platform/FileOpener.h"
 #include "runner/TaskRunner.h"
@@ -139,8 +140,7 @@ void frmAddTask::SetTabOrder()
 
 void frmAddTask::Load()
 {
-    QtWindowGeometry geometry(*this);
-    FormPosition(geometry, false);
+    RestoreOuterPosition(*this);
 
     if (!gEditingTask) {
         optFile_->setChecked(true);
