@@ -9,8 +9,10 @@
 #include "settings/TwipScale.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -110,6 +112,13 @@ void frmMain::CreateControls()
     cboPrograms = new QComboBox(fraPrograms);
     cboPrograms->setEditable(true);
     cboPrograms->setInsertPolicy(QComboBox::NoInsert);
+    // Qt selects the entry that typed text names once the field loses the
+    // keyboard (or its completion is taken): a click on Delete would then
+    // act on a program the user never picked. Only a pick from the list, or
+    // the application itself, selects an entry.
+    QObject::disconnect(cboPrograms->lineEdit(), &QLineEdit::editingFinished, cboPrograms, nullptr);
+    if (cboPrograms->completer())
+        QObject::disconnect(cboPrograms->completer(), nullptr, cboPrograms, nullptr);
     cboPrograms->move(twips.X(240), twips.X(360));  // its height follows its font
     cmdAddProgram = button(fraPrograms, "New...", 240, 840);
     cmdDeleteProgram = button(fraPrograms, "Delete", 1440, 840);
