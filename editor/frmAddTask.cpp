@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <exception>
 #include <iterator>
 #include <utility>
@@ -118,6 +119,8 @@ void frmAddTask::BuildControls()
     for (QGroupBox* frame : {fraFile_, fraWait_, fraKeystrokes_})
         frame->hide();
 
+    for (QRadioButton* option : {optFile_, optWait_, optKeystrokes_})
+        connect(option, &QRadioButton::toggled, this, [this] { SetOptionTabStop(); });
     connect(optFile_, &QRadioButton::toggled, this, [this](bool on) { if (on) SelectOption(TaskKind::File); });
     connect(optWait_, &QRadioButton::toggled, this, [this](bool on) { if (on) SelectOption(TaskKind::Wait); });
     connect(optKeystrokes_, &QRadioButton::toggled, this,
@@ -136,6 +139,18 @@ void frmAddTask::SetTabOrder()
                               optKeystrokes_, optWait_, optFile_, cmdKeyHelp_};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void frmAddTask::SetOptionTabStop()
+{
+    // The options are one stop of the tab order: Tab lands on the checked
+    // one, and the arrow keys move within them. With none checked, each is
+    // a stop of its own.
+    QRadioButton* const options[] = {optFile_, optWait_, optKeystrokes_};
+    const bool anyChecked = std::any_of(std::begin(options), std::end(options),
+                                        [](const QRadioButton* option) { return option->isChecked(); });
+    for (QRadioButton* option : options)
+        option->setFocusPolicy(!anyChecked || option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 void frmAddTask::Load()
