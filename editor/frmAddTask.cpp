@@ -246,9 +246,10 @@ void frmAddTask::TakeKeyboardBack()
 void frmAddTask::Browse()
 {
     const std::vector<FileFilter> filters = {
-        {"Applications", {"*.exe"}},
-        // "*.*" would hide every file without an extension here, most
-        // programs included.
+        // Here most programs have no extension: what counts is that the
+        // user may run the file.
+        {"Applications", {"*.exe"}, true},
+        // "*.*" would hide every file without an extension.
         {"All Files", {"*"}},
     };
     const std::optional<std::string> chosen = context_.dialogs.OpenFile({}, filters, {});

@@ -174,7 +174,8 @@ TEST_F(TaskEditor, BrowseHelpAndThePositionKeptAcrossOpenings)
     Field("txtFile").setText("/old/path");
     dialogs.files = {std::nullopt, "/opt/tools/Setup.EXE"};
     Click("cmdBrowse");
-    EXPECT_EQ(FilterText(dialogs.lastFilters), "Applications (*.exe);;All Files (*)");
+    EXPECT_EQ(FilterText(dialogs.lastFilters), "Applications (*);;All Files (*)");
+    EXPECT_TRUE(dialogs.lastFilters[0].programs) << "Applications: every program, not only *.exe";
     EXPECT_EQ(Text("txtFile"), "/old/path") << "cancelled";
     Click("cmdBrowse");
     EXPECT_EQ(Text("txtFile"), "/opt/tools/Setup.EXE");
