@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 
 #include <algorithm>
@@ -67,6 +70,41 @@ MessageAnswer Answer(int button, MessageButtons buttons)
     if (buttons == MessageButtons::YesNo)
         return MessageAnswer::No;
     return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+// What a title bar holds besides its text: the window's icon and its
+// buttons, with their spacing, in the usual themes.
+constexpr int kTitleBarControls = 150;
+// What a message box holds beside its text: the icon and the margins.
+constexpr int kIconAndMargins = 150;
+
+// The width Qt allows a message box at most (QMessageBox's own limit).
+int WidestMessageBox(const QScreen* screen)
+{
+    const int available = screen ? screen->availableGeometry().width() : 1024;
+    return available <= 1024 ? available : std::min(available - 480, 1000);
+}
+
+// A message box lays its text out in at most 500 pixels and wraps longer
+// lines: wide enough for its longest line instead, within what the screen
+// allows, and for its title, which the window manager cuts short otherwise.
+void FitWidth(QMessageBox& box)
+{
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!label || !grid)
+        return;
+    const bool wrapped = label->wordWrap();
+    label->setWordWrap(false);
+    const int unwrapped = label->sizeHint().width();
+    label->setWordWrap(wrapped);
+    const int limit = WidestMessageBox(box.screen()) - kIconAndMargins;
+    label->setMinimumWidth(std::min(unwrapped, limit));
+
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int title = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarControls;
+    grid->addItem(new QSpacerItem(std::min(title, limit), 0), grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 // Shows, while `active`, only the folders and the files Kestrun starts as
@@ -153,6 +191,7 @@ MessageAnswer QtDialogs::Message(const std::string& text, MessageButtons buttons
     QMessageBox box(BoxIcon(icon), TitleOrApplication(title), QString::fromStdString(text), set, Owner());
     box.setDefaultButton(first);
     box.setTextFormat(Qt::PlainText);
+    FitWidth(box);
     return Answer(box.exec(), buttons);
 }
 

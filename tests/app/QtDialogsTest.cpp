@@ -1,15 +1,21 @@
-// The dialogs as Qt shows them: the file chooser's programs.
+// The dialogs as Qt shows them: the message boxes' widths and the file chooser's programs.
+#include "app/HelpMenu.h"
 #include "app/QtDialogs.h"
 #include "tests/app/MainWindowFixture.h"
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QListView>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 
 #include <sys/stat.h>
 
 #include <functional>
+#include <tuple>
 
 namespace kestrun::test {
 namespace {
@@ -28,6 +34,30 @@ void WhileShown(const std::function<void()>& show, const std::function<void(Dial
     });
     show();
     EXPECT_TRUE(looked) << "no dialog was shown";
+}
+
+TEST(QtDialogsTest, MessageBoxesShowEveryLineUnwrappedAndRoomForTheirTitle)
+{
+    Application();
+    QtDialogs dialogs;
+    const std::tuple<std::string, std::string, int> cases[] = {
+        {UsageText(), "Kestrun Help", 16}, {"No file specified.", "", 1}, {"No time specified.", "", 1},
+        {"Quit Kestrun?", "", 1}};
+    for (const auto& [text, title, lines] : cases) {
+        SCOPED_TRACE(text.substr(0, 20));
+        WhileShown<QMessageBox>([&] { dialogs.Message(text, MessageButtons::Ok, MessageIcon::Information, title); },
+                                [&](QMessageBox& box) {
+            const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_TRUE(label);
+            const int shown = label->heightForWidth(label->width()) / label->fontMetrics().lineSpacing();
+            EXPECT_EQ(shown, lines) << "lines shown in a box " << box.width() << " pixels wide";
+            EXPECT_LE(box.width(), box.screen()->availableGeometry().width());
+            QFont bold = box.font();
+            bold.setBold(true);
+            // The title bar's icon and buttons take some 150 pixels beside the title.
+            EXPECT_GE(box.width(), QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 150);
+        });
+    }
 }
 
 // "Applications" are the files the user may run (and *.exe), not only *.exe; "All Files" shows the rest.
