@@ -2,8 +2,16 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSortFilterProxyModel>
+
+#include <algorithm>
 
 namespace kestrun {
 
@@ -64,6 +72,89 @@ MessageAnswer Answer(int button, MessageButtons buttons)
     return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 
+// What a title bar holds besides its text: the window's icon and its
+// buttons, with their spacing, in the usual themes.
+constexpr int kTitleBarControls = 150;
+// What a message box holds beside its text: the icon and the margins.
+constexpr int kIconAndMargins = 150;
+
+// The width Qt allows a message box at most (QMessageBox's own limit).
+int WidestMessageBox(const QScreen* screen)
+{
+    const int available = screen ? screen->availableGeometry().width() : 1024;
+    return available <= 1024 ? available : std::min(available - 480, 1000);
+}
+
+// A message box lays its text out in at most 500 pixels and wraps longer
+// lines: wide enough for its longest line instead, within what the screen
+// allows, and for its title, which the window manager cuts short otherwise.
+void FitWidth(QMessageBox& box)
+{
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!label || !grid)
+        return;
+    const bool wrapped = label->wordWrap();
+    label->setWordWrap(false);
+    const int unwrapped = label->sizeHint().width();
+    label->setWordWrap(wrapped);
+    const int limit = WidestMessageBox(box.screen()) - kIconAndMargins;
+    label->setMinimumWidth(std::min(unwrapped, limit));
+
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int title = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarControls;
+    grid->addItem(new QSpacerItem(std::min(title, limit), 0), grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+// Shows, while `active`, only the folders and the files Kestrun starts as
+// programs: those the user may run, and those whose names match the patterns.
+class ProgramFiles final : public QSortFilterProxyModel {
+public:
+    explicit ProgramFiles(const std::vector<std::string>& patterns, QObject* parent)
+        : QSortFilterProxyModel(parent)
+    {
+        for (const std::string& pattern : patterns)
+            patterns_.push_back(QRegularExpression(
+                QRegularExpression::wildcardToRegularExpression(QString::fromStdString(pattern)),
+                QRegularExpression::CaseInsensitiveOption));
+    }
+
+    // The file model sorts as the chooser usually shows its files, folders
+    // first; this list keeps that order.
+    void sort(int column, Qt::SortOrder order) override
+    {
+        if (sourceModel())
+            sourceModel()->sort(column, order);
+    }
+
+    void SetActive(bool active)
+    {
+        if (active == active_)
+            return;
+        active_ = active;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!active_ || !files)
+            return true;
+        const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+        if (info.isDir() || info.isExecutable())
+            return true;
+        return std::any_of(patterns_.begin(), patterns_.end(), [&info](const QRegularExpression& pattern) {
+            return pattern.match(info.fileName()).hasMatch();
+        });
+    }
+
+private:
+    std::vector<QRegularExpression> patterns_;
+    bool active_ = false;
+};
+
 }  // namespace
 
 QWidget* QtDialogs::Owner() const
@@ -81,8 +172,12 @@ std::string FilterText(const std::vector<FileFilter>& filters)
         if (!text.empty())
             text += ";;";
         text += filter.label + " (";
-        for (std::size_t i = 0; i < filter.patterns.size(); ++i)
-            text += (i ? " " : "") + filter.patterns[i];
+        // A program may have any name: the chooser itself picks them out.
+        if (filter.programs)
+            text += "*";
+        else
+            for (std::size_t i = 0; i < filter.patterns.size(); ++i)
+                text += (i ? " " : "") + filter.patterns[i];
         text += ")";
     }
     return text;
@@ -96,6 +191,7 @@ MessageAnswer QtDialogs::Message(const std::string& text, MessageButtons buttons
     QMessageBox box(BoxIcon(icon), TitleOrApplication(title), QString::fromStdString(text), set, Owner());
     box.setDefaultButton(first);
     box.setTextFormat(Qt::PlainText);
+    FitWidth(box);
     return Answer(box.exec(), buttons);
 }
 
@@ -117,6 +213,21 @@ std::optional<std::string> QtDialogs::OpenFile(const std::string& title, const s
                        QString::fromStdString(FilterText(filters)));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    const auto programs = std::find_if(filters.begin(), filters.end(), [](const FileFilter& f) { return f.programs; });
+    if (programs != filters.end()) {
+        // Picking out the programs needs Qt's own chooser; the details of a
+        // filter, "(*)" for programs, would only mislead.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        auto* proxy = new ProgramFiles(programs->patterns, &dialog);
+        dialog.setProxyModel(proxy);
+        // Without its details the chooser names the filter by its label.
+        const QStringList names = {QString::fromStdString(FilterText({*programs})),
+                                   QString::fromStdString(programs->label)};
+        const auto follow = [proxy, &dialog, names] { proxy->SetActive(names.contains(dialog.selectedNameFilter())); };
+        QObject::connect(&dialog, &QFileDialog::filterSelected, proxy, follow);
+        follow();
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();

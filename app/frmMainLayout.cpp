@@ -3,16 +3,16 @@
 
 #include "app/TaskListView.h"
 #include "core/Globals.h"
+#include "editor/OuterPlacement.h"
 #include "editor/TaskEditorLauncher.h"
-#include "platform/WindowFrame.h"
-#include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
 #include "settings/TwipScale.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
+#include <QCompleter>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -68,18 +68,8 @@ void frmMain::EnsureControls()
 void frmMain::PlaceByOuterSize()
 {
     // The load handler placed the window before it had its menu bar, and
-    // before the window manager could say which frame it adds. A stored
-    // position comes out the same; a centred one now counts the whole window.
-    // Placed before its native window exists, the window's position is its
-    // frame's, whatever frame the window manager adds.
-    QtWindowGeometry geometry(*this);
-    FormPosition(geometry, false);
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    if (const std::optional<FrameExtents> frame = EstimateFrameExtents(winId())) {
-        geometry.SetExpectedFrame(QMargins(frame->left, frame->top, frame->right, frame->bottom));
-        FormPosition(geometry, false);
-    }
+    // before the window manager could say which frame it adds.
+    RestoreOuterPosition(*this);
 }
 
 frmMain::~frmMain()
@@ -122,6 +112,13 @@ void frmMain::CreateControls()
     cboPrograms = new QComboBox(fraPrograms);
     cboPrograms->setEditable(true);
     cboPrograms->setInsertPolicy(QComboBox::NoInsert);
+    // Qt selects the entry that typed text names once the field loses the
+    // keyboard (or its completion is taken): a click on Delete would then
+    // act on a program the user never picked. Only a pick from the list, or
+    // the application itself, selects an entry.
+    QObject::disconnect(cboPrograms->lineEdit(), &QLineEdit::editingFinished, cboPrograms, nullptr);
+    if (cboPrograms->completer())
+        QObject::disconnect(cboPrograms->completer(), nullptr, cboPrograms, nullptr);
     cboPrograms->move(twips.X(240), twips.X(360));  // its height follows its font
     cmdAddProgram = button(fraPrograms, "New...", 240, 840);
     cmdDeleteProgram = button(fraPrograms, "Delete", 1440, 840);

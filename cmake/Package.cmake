@@ -1,7 +1,7 @@
 # The Debian package, made by scripts/package.sh with CPack:
 # kestrun_<version>_amd64.deb. Its dependencies are those of the linked
 # libraries (dpkg-shlibdeps) and what Qt loads at run time: the platform
-# plugin for X11.
+# plugin for X11, and the one for Wayland where it is wanted.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrun)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -22,6 +22,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.quillonworks.example")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, shared-mime-info")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xterm")
 include(CPack)

@@ -11,10 +11,13 @@ enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 /// One choice of a file chooser's type list: the text shown and its patterns,
-/// as in { "Applications", { "*.exe" } }.
+/// as in { "Applications", { "*.exe" } }. With `programs`, the choice also
+/// shows every file the user may run, whatever its name: the files that
+/// "Open File" starts as programs.
 struct FileFilter {
     std::string label;
     std::vector<std::string> patterns;
+    bool programs = false;
 };
 
 /// Every question and notice the application puts to the user: message boxes,

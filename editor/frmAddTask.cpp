@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/NumberText.h"
 #include "editor/NumericKeyFilter.h"
+#include "editor/OuterPlacement.h"
 #include "keys/KeyNotation.h"
 #include "platform/FileOpener.h"
 #include "runner/TaskRunner.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <exception>
 #include <iterator>
 #include <utility>
@@ -117,6 +119,8 @@ void frmAddTask::BuildControls()
     for (QGroupBox* frame : {fraFile_, fraWait_, fraKeystrokes_})
         frame->hide();
 
+    for (QRadioButton* option : {optFile_, optWait_, optKeystrokes_})
+        connect(option, &QRadioButton::toggled, this, [this] { SetOptionTabStop(); });
     connect(optFile_, &QRadioButton::toggled, this, [this](bool on) { if (on) SelectOption(TaskKind::File); });
     connect(optWait_, &QRadioButton::toggled, this, [this](bool on) { if (on) SelectOption(TaskKind::Wait); });
     connect(optKeystrokes_, &QRadioButton::toggled, this,
@@ -137,10 +141,21 @@ void frmAddTask::SetTabOrder()
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
+void frmAddTask::SetOptionTabStop()
+{
+    // The options are one stop of the tab order: Tab lands on the checked
+    // one, and the arrow keys move within them. With none checked, each is
+    // a stop of its own.
+    QRadioButton* const options[] = {optFile_, optWait_, optKeystrokes_};
+    const bool anyChecked = std::any_of(std::begin(options), std::end(options),
+                                        [](const QRadioButton* option) { return option->isChecked(); });
+    for (QRadioButton* option : options)
+        option->setFocusPolicy(!anyChecked || option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
 void frmAddTask::Load()
 {
-    QtWindowGeometry geometry(*this);
-    FormPosition(geometry, false);
+    RestoreOuterPosition(*this);
 
     if (!gEditingTask) {
         optFile_->setChecked(true);
@@ -231,9 +246,10 @@ void frmAddTask::TakeKeyboardBack()
 void frmAddTask::Browse()
 {
     const std::vector<FileFilter> filters = {
-        {"Applications", {"*.exe"}},
-        // "*.*" would hide every file without an extension here, most
-        // programs included.
+        // Here most programs have no extension: what counts is that the
+        // user may run the file.
+        {"Applications", {"*.exe"}, true},
+        // "*.*" would hide every file without an extension.
         {"All Files", {"*"}},
     };
     const std::optional<std::string> chosen = context_.dialogs.OpenFile({}, filters, {});

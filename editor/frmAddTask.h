@@ -42,6 +42,7 @@ private:
 
     void BuildControls();
     void SetTabOrder();
+    void SetOptionTabStop();
     void Load();
     void Unload();
     void SelectOption(TaskKind kind);

@@ -1,19 +1,13 @@
 #include "platform/RegistryFile.h"
 
 #include "platform/RegistryFileFormat.h"
+#include "platform/RegistryFileReplace.h"
 #include "platform/UserFolders.h"
 
-#include <QFile>
-#include <QSaveFile>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace kestrun {
 
@@ -28,38 +22,6 @@ bool HasLineBreakOrNul(std::string_view text)
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-// An exclusive lock on the lock file beside the settings file, held for the
-// object's life. The kernel drops it when the process ends, however it ends.
-class FileLock {
-public:
-    explicit FileLock(const std::filesystem::path& file)
-    {
-        std::string path = file.string() + ".lock";
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ < 0)
-            return;
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(fd_);
-                fd_ = -1;
-                return;
-            }
-        }
-    }
-    ~FileLock()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-
-    bool Held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
-
 std::string FileNamePart(std::string_view name)
 {
     std::string part(name);
@@ -73,7 +35,10 @@ std::string FileNamePart(std::string_view name)
 
 }  // namespace
 
-RegistryFile::RegistryFile(std::filesystem::path file) : file_(std::move(file)) {}
+RegistryFile::RegistryFile(std::filesystem::path file) : file_(std::move(file))
+{
+    RemoveStrayRegistryTemporaries(file_);
+}
 
 RegistryStatus RegistryFile::Resolve(RegistryKey parent, std::string_view path, std::string& fullPath) const
 {
@@ -112,16 +77,7 @@ std::optional<RegistryTree> RegistryFile::Read() const
     return ParseRegistryText(text);
 }
 
-bool RegistryFile::Write(const RegistryTree& tree) const
-{
-    QSaveFile file(QFile::decodeName(file_.c_str()));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    std::string text = RegistryText(tree);
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()))
-        return false;
-    return file.commit();
-}
+bool RegistryFile::Write(const RegistryTree& tree) const { return ReplaceRegistryFile(file_, RegistryText(tree)); }
 
 template <typename Change>
 RegistryStatus RegistryFile::Modify(Change change)
@@ -130,7 +86,7 @@ RegistryStatus RegistryFile::Modify(Change change)
     std::filesystem::create_directories(file_.parent_path(), error);
     if (error)
         return kRegIoFailed;
-    FileLock lock(file_);
+    const RegistryFileLock lock(file_);
     if (!lock.Held())
         return kRegIoFailed;
     std::optional<RegistryTree> tree = Read();

@@ -14,11 +14,13 @@ namespace kestrun {
 /// RegistryFileFormat.h). Only HKEY_CURRENT_USER is served.
 ///
 /// Every operation reads the file; every change is a read-modify-write under
-/// an exclusive lock on "<file>.lock", written beside the file and renamed
-/// over it, so that readers always see a whole file and processes that change
-/// it at the same time keep each other's changes. A missing file is an empty
-/// store. A file that cannot be read or parsed reads as empty and is never
-/// written: changes then fail with kRegCorrupt and leave it untouched.
+/// an exclusive lock on "<file>.lock" (removed again after the change),
+/// written beside the file and renamed over it, so that readers always see a
+/// whole file and processes that change it at the same time keep each
+/// other's changes. Making the store removes what changes killed midway left
+/// behind. A missing file is an empty store. A file that cannot be read or
+/// parsed reads as empty and is never written: changes then fail with
+/// kRegCorrupt and leave it untouched.
 class RegistryFile final : public RegistryOperations {
 public:
     explicit RegistryFile(std::filesystem::path file);

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the Debian package kestrun_<version>_amd64.deb in the repository's
 # root: a release build installed under /usr, without the tests, packed by
-# CPack. When lintian is installed, the package is checked with it too.
+# CPack, and checked with lintian.
 # Run as root on Debian 12; safe to repeat.
 set -eu
 cd "$(dirname "$0")/.."
@@ -22,6 +22,4 @@ cmake --build build-package
 deb=$(ls build-package/packages/kestrun_*_amd64.deb)
 cp "$deb" .
 echo "package: $(basename "$deb")"
-if command -v lintian >/dev/null 2>&1; then
-  lintian --fail-on error "$(basename "$deb")"
-fi
+lintian --fail-on error "$(basename "$deb")"

@@ -77,6 +77,24 @@ void Keys(std::vector<std::string> keys)
                : ::testing::AssertionFailure() << "the task editor did not close on Enter (" << text << ")";
 }
 
+// A window shown for the first time is centred in the work area by its outer size, frame and menu
+// bar included; its outer left and top edges.
+void ExpectCentredByOuterSize(const std::string& window, int& outerLeft, int& outerTop)
+{
+    std::vector<int> frame;  // left, right, top, bottom
+    ASSERT_TRUE(WaitUntil([&] { return (frame = NumbersAfter({"xprop", "-id", window, "_NET_FRAME_EXTENTS"}, {" = "})).size() == 4; }))
+        << "the window manager gave the window no frame";
+    const std::vector<int> work = NumbersAfter({"xprop", "-root", "_NET_WORKAREA"}, {" = "});
+    ASSERT_GE(work.size(), 4u);
+    const auto inner =
+        NumbersAfter({"xwininfo", "-id", window}, {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"});
+    ASSERT_EQ(inner.size(), 4u);
+    outerLeft = inner[0] - frame[0], outerTop = inner[1] - frame[2];
+    // A pixel either way for the rounding to twips and back.
+    EXPECT_NEAR(outerLeft, (work[2] - inner[2] - frame[0] - frame[1]) / 2.0, 1.0);
+    EXPECT_NEAR(outerTop, (work[3] - inner[3] - frame[2] - frame[3]) / 2.0, 1.0);
+}
+
 TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySigterm)
 {
     XSession session({.tray = true});
@@ -101,17 +119,8 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     ClickCentre(icon, 1, 2);
     ASSERT_TRUE(WaitUntil([] { return Active(kMainCaption); })) << "the double click did not open the window in front";
     const std::string main = WindowsNamed(kMainCaption).front();
-    std::vector<int> frame;  // left, right, top, bottom
-    ASSERT_TRUE(WaitUntil([&] { return (frame = NumbersAfter({"xprop", "-id", main, "_NET_FRAME_EXTENTS"}, {" = "})).size() == 4; }))
-        << "the window manager gave the window no frame";
-    const std::vector<int> work = NumbersAfter({"xprop", "-root", "_NET_WORKAREA"}, {" = "});
-    ASSERT_GE(work.size(), 4u);
-    const auto inner =
-        NumbersAfter({"xwininfo", "-id", main}, {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"});
-    const int outerLeft = inner[0] - frame[0], outerTop = inner[1] - frame[2];
-    // A pixel either way for the rounding to twips and back.
-    EXPECT_NEAR(outerLeft, (work[2] - inner[2] - frame[0] - frame[1]) / 2.0, 1.0);
-    EXPECT_NEAR(outerTop, (work[3] - inner[3] - frame[2] - frame[3]) / 2.0, 1.0);
+    int outerLeft = 0, outerTop = 0;
+    ExpectCentredByOuterSize(main, outerLeft, outerTop);
 
     Step("Esc over the open program list closes only the list");
     const auto windowsOfKestrun = [](std::size_t count) {
@@ -133,6 +142,11 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     Keys({"space"});
     ASSERT_TRUE(WaitUntil([] { return Active(kEditorCaption); })) << "Space did not open the task editor";
     const std::string editor = WindowsNamed(kEditorCaption).front();
+    {
+        SCOPED_TRACE("the task editor's first showing, nothing stored");
+        int left = 0, top = 0;
+        ExpectCentredByOuterSize(editor, left, top);
+    }
 
     Step("OK with an empty path is refused; after the message Enter is the editor's OK again");
     const auto refusalShown = [] { return WindowsNamed(kEditorCaption).size() == 2; };
@@ -176,7 +190,7 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     Xdo({"key", "Escape"});
     EXPECT_TRUE(WaitUntil([] { return KestrunWindows().size() == 1; }, 10s)) << "the menu stayed or the window showed";
 
-    Step("\"Quit Kestrun\", the menu's last entry, stores the outer position");
+    Step("\"Quit Kestrun\", the menu's last entry, stores the outer position and leaves only the settings file");
     // A key pressed before the menu holds the keyboard is lost: try again then.
     int status = -1;
     bool ended = false;
@@ -193,6 +207,8 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << status;
     EXPECT_NEAR(Stored(settings, "Left") / 15.0, outerLeft, 0.5) << ReadFile(settings);
     EXPECT_NEAR(Stored(settings, "Top") / 15.0, outerTop, 0.5) << ReadFile(settings);
+    EXPECT_EQ(std::distance(fs::directory_iterator(settings.parent_path()), fs::directory_iterator()), 1)
+        << "beside the settings file: a lock file or a temporary";
 
     Step("SIGTERM while typing: the keyboard as it was, the run stopped, an ordinary quit");
     fs::remove(settings);

@@ -69,5 +69,36 @@ TEST_F(MainWindowFixture, TypedTextThatNamesNoEntrySelectsNone)
     EXPECT_EQ(w().SelectedProgramName(), "Second");
 }
 
+// Typed text that names another entry selects it neither when the field loses the keyboard (a click on a
+// program command) nor through its completion: each command finds no program selected, as Launch does.
+TEST_F(MainWindowFixture, TypedNameOfAnotherEntryNeverSelectsIt)
+{
+    Load({kThreeTasks, {"Second", {{"Wait", "1", "True"}}}});
+    Show();
+    const std::pair<QWidget*, const char*> commands[] = {
+        {w().cmdDeleteProgram, "Delete"}, {w().cmdEditProgram, "Edit..."}, {w().cmdLaunch, "Launch It !"}};
+    for (const char* typed : {"Second", "second", "Sec"}) {
+        for (const auto& [command, caption] : commands) {
+            SCOPED_TRACE(std::string(typed) + " then " + caption);
+            w().cboPrograms->setCurrentIndex(0);
+            w().activateWindow();
+            w().cboPrograms->lineEdit()->setFocus();
+            TypeProgram(typed);
+            dialogs.shown.clear();
+            QTest::mouseClick(command, Qt::LeftButton);  // the click takes the keyboard from the field
+            EXPECT_EQ(w().cboPrograms->currentIndex(), 0);
+            EXPECT_EQ(w().SelectedProgramName(), "");
+            EXPECT_EQ(Listed(), kThreeRows);
+            for (const auto& shown : dialogs.shown)
+                EXPECT_EQ(shown.text, "Please select a program.");
+        }
+        QTest::keyClick(w().cboPrograms->lineEdit(), Qt::Key_Tab);
+        EXPECT_EQ(w().SelectedProgramName(), "");
+    }
+    EXPECT_FALSE(w().TaskEditor());
+    EXPECT_EQ(ProgramEntries(), (Texts{"Three", "Second"}));
+    EXPECT_FALSE(gDocumentDirty);
+}
+
 }  // namespace
 }  // namespace kestrun::test

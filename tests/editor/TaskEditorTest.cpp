@@ -174,7 +174,8 @@ TEST_F(TaskEditor, BrowseHelpAndThePositionKeptAcrossOpenings)
     Field("txtFile").setText("/old/path");
     dialogs.files = {std::nullopt, "/opt/tools/Setup.EXE"};
     Click("cmdBrowse");
-    EXPECT_EQ(FilterText(dialogs.lastFilters), "Applications (*.exe);;All Files (*)");
+    EXPECT_EQ(FilterText(dialogs.lastFilters), "Applications (*);;All Files (*)");
+    EXPECT_TRUE(dialogs.lastFilters[0].programs) << "Applications: every program, not only *.exe";
     EXPECT_EQ(Text("txtFile"), "/old/path") << "cancelled";
     Click("cmdBrowse");
     EXPECT_EQ(Text("txtFile"), "/opt/tools/Setup.EXE");
@@ -199,6 +200,34 @@ TEST_F(TaskEditor, BrowseHelpAndThePositionKeptAcrossOpenings)
     w().cmdExit->click();
     EXPECT_FALSE(Open());
     EXPECT_EQ(Stored("Three"), kThreeRows);
+}
+
+// Tab into the type options lands on the checked one and Tab leaves them; the arrows move the choice.
+TEST_F(TaskEditor, TheTypeOptionsAreOneTabStopOnTheCheckedOption)
+{
+    const std::tuple<int, std::string, Qt::Key, std::string> cases[] = {
+        {0, "File", Qt::Key_Right, "Wait"}, {2, "Wait", Qt::Key_Right, "Keystrokes"},
+        {3, "Keystrokes", Qt::Key_Left, "Wait"}};
+    for (const auto& [row, type, arrow, next] : cases) {
+        SCOPED_TRACE(type);
+        row ? OpenEdit(row) : OpenNew();
+        QWidget& editor = *w().TaskEditor();
+        editor.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+        QWidget* reached = nullptr;
+        for (int tab = 0; tab < 8 && !qobject_cast<QRadioButton*>(reached = QApplication::focusWidget()); ++tab)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(reached, &In<QRadioButton>("opt" + type));
+        QTest::keyClick(reached, Qt::Key_Space);
+        EXPECT_EQ(Chosen(), type) << "Space on the checked option changes nothing";
+        QTest::keyClick(reached, Qt::Key_Tab);
+        EXPECT_FALSE(qobject_cast<QRadioButton*>(QApplication::focusWidget())) << "a second Tab leaves the options";
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        EXPECT_EQ(QApplication::focusWidget(), reached);
+        QTest::keyClick(reached, arrow);
+        EXPECT_EQ(Chosen(), next);
+        Click("cmdCancel");
+    }
 }
 
 TEST_F(TaskEditor, TheWaitFieldTakesTypedDigitsOnlyButPastesUnfilteredForOkToCheck)

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace kestrun::test {
@@ -263,6 +266,44 @@ TEST_F(RegistryFileTest, TwoProcessesWritingAtOnceKeepEachOthersValues)
     }
     for (int i = 0; i < 120; ++i)
         EXPECT_EQ(settings.GetSetting("Position", "value" + std::to_string(i)), std::to_string(i));
+}
+
+// Changes leave nothing beside the file, the lock file included; a new store removes the temporaries of
+// changes that were killed, unless a change holds the lock (it may be writing its temporary).
+TEST_F(RegistryFileTest, ChangesLeaveOnlyTheFileAndAStartRemovesTemporariesOfKilledChanges)
+{
+    const auto names = [this] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(file.parent_path()))
+            found.push_back(entry.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 1500));
+    std::filesystem::permissions(file, std::filesystem::perms(0640));
+    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Top", "", 900));
+    ASSERT_TRUE(settings.DeleteSetting("Position", "frmMain Left"));
+    EXPECT_EQ(names(), std::vector<std::string>{"Kestrun.reg"});
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));
+
+    const std::string dead = ".Kestrun.reg.kestrun-save-0123456789ab";
+    const std::vector<std::string> kept = {".Kestrun.reg.kestrun-save-short", ".Other.reg.kestrun-save-0123456789ab",
+                                           "Kestrun.reg.AbC123", "Kestrun.reg.lock"};
+    for (const std::string& name : kept)
+        folder.Write("Quillon Works/" + name, "mine");
+    folder.Write("Quillon Works/" + dead, "partial");
+    const int held = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0) << "a change under way";
+    RegistryFile whileChanging(file);
+    EXPECT_TRUE(std::filesystem::exists(file.parent_path() / dead));
+    ::close(held);
+    RegistryFile start(file);
+    std::vector<std::string> left = kept;
+    left.pop_back();  // the lock file of a killed change goes with its lock
+    left.push_back("Kestrun.reg");
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(names(), left);
+    EXPECT_EQ(settings.GetSetting("Position", "frmMain Top"), "900");
 }
 
 TEST(UserRegistryFileTest, LivesInTheUserConfigFolder)
