@@ -8,7 +8,7 @@
 namespace kestrun {
 
 /// Sway's IPC message types that Kestrun sends.
-enum class SwayMessage : std::uint32_t { RunCommand = 0, GetTree = 4 };
+enum class SwayMessage : std::uint32_t { RunCommand = 0, GetTree = 4, GetInputs = 100 };
 
 /// Sends one message over the IPC socket that SWAYSOCK names and returns the
 /// reply's payload; nothing when there is no such socket or it fails.

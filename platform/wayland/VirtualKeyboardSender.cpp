@@ -1,11 +1,16 @@
 #include "platform/wayland/VirtualKeyboardSender.h"
 
 #include "platform/PlatformError.h"
+#include "platform/wayland/CompositorIpc.h"
+#include "platform/wayland/KeyboardLayouts.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandKeymap.h"
 #include "platform/wayland/WaylandProtocols.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace kestrun {
@@ -29,6 +34,29 @@ std::uint32_t Now()
 {
     using namespace std::chrono;
     return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+const LayoutList& Layouts()
+{
+    static const LayoutList list = [] {
+        const char* root = std::getenv("XKB_CONFIG_ROOT");
+        std::ifstream file(std::string(root && *root ? root : "/usr/share/X11/xkb") + "/rules/evdev.lst");
+        std::ostringstream text;
+        text << file.rdbuf();
+        return LayoutList(text.str());
+    }();
+    return list;
+}
+
+// The layout the compositor says the user's keyboard has: sway's and
+// Hyprland's lists of input devices name it.
+std::optional<LayoutName> CompositorLayout()
+{
+    if (const auto inputs = SwayRequest(SwayMessage::GetInputs, ""))
+        return UserLayout(SwayKeyboards(*inputs), Layouts());
+    if (const auto devices = HyprlandRequest("j/devices"))
+        return UserLayout(HyprlandKeyboards(*devices), Layouts());
+    return std::nullopt;
 }
 
 }  // namespace
@@ -58,7 +86,7 @@ VirtualKeyboardSender::~VirtualKeyboardSender()
 std::string VirtualKeyboardSender::Connect()
 {
     if (keyboard_ && wl_display_get_error(connection_->display()) == 0)
-        return connection_->SeatKeymap();
+        return UserKeymap();
     // A lost connection took the keyboard with it; only the proxy is left.
     if (keyboard_)
         wl_proxy_destroy(keyboard_);
@@ -73,10 +101,31 @@ std::string VirtualKeyboardSender::Connect()
     }
     // Read before the new keyboard takes the seat with a keymap of the
     // compositor's choosing, which it then trades for the user's.
-    std::string userKeymap = connection_->SeatKeymap();
+    std::string userKeymap = UserKeymap();
     keyboard_ = wayland::CreateVirtualKeyboard(connection_->keyboards(), connection_->seat());
     Restore(WaylandKeymap(userKeymap).Text());
     return userKeymap;
+}
+
+// The seat's keymap is that of whichever keyboard typed last: another
+// program's virtual keyboard (wtype's, say) leaves it one with only the few
+// keys that program typed, which as the user's would leave no letter and no
+// free code. So the compositor's word comes first, and a seat keymap counts
+// only when it names a layout of xkeyboard-config; else xkbcommon's defaults.
+std::string VirtualKeyboardSender::UserKeymap()
+{
+    if (const auto layout = CompositorLayout()) {
+        if (layout == layout_ && !layoutKeymap_.empty())
+            return layoutKeymap_;
+        if (std::string text = WaylandKeymap::ForLayout(layout->layout, layout->variant); !text.empty()) {
+            layout_ = *layout;
+            return layoutKeymap_ = std::move(text);
+        }
+    }
+    std::string seat = connection_->SeatKeymap();
+    if (!seat.empty() && !Layouts().Find(WaylandKeymap(seat).LayoutDescription()))
+        return "";
+    return seat;
 }
 
 void VirtualKeyboardSender::SetModifiers(std::uint32_t modifiers)

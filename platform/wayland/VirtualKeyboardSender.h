@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/KeySender.h"
+#include "platform/wayland/KeyboardLayouts.h"
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,7 @@ public:
 private:
     /// Connects when not connected yet; the user's keymap.
     std::string Connect();
+    std::string UserKeymap();
     void SetModifiers(std::uint32_t modifiers);
     void Restore(const std::string& keymap);
 
@@ -43,6 +45,8 @@ private:
     std::unique_ptr<WaylandConnection> connection_;
     wl_proxy* keyboard_ = nullptr;
     std::uint32_t modifiers_ = 0;
+    LayoutName layout_;          // the compositor's last word on the user's layout
+    std::string layoutKeymap_;   // and its keymap
 };
 
 }  // namespace kestrun
