@@ -1,5 +1,9 @@
 #include "platform/wayland/CompositorIpc.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -114,6 +118,37 @@ std::optional<std::string> HyprlandRequest(const std::string& request)
     if (!socket.ok() || !socket.Send(request))
         return std::nullopt;
     return socket.Receive(std::string::npos);
+}
+
+namespace {
+
+std::optional<long> FocusedIn(const QJsonObject& node)
+{
+    if (node.value("focused").toBool())
+        return node.value("pid").toInteger() > 0 ? std::optional<long>(node.value("pid").toInteger()) : std::nullopt;
+    for (const char* children : {"nodes", "floating_nodes"})
+        for (const QJsonValue& child : node.value(children).toArray())
+            if (const auto pid = FocusedIn(child.toObject()))
+                return pid;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<long> FocusedPidInTree(const std::string& json)
+{
+    return FocusedIn(QJsonDocument::fromJson(QByteArray::fromStdString(json)).object());
+}
+
+std::optional<long> FocusedPid()
+{
+    if (const auto tree = SwayRequest(SwayMessage::GetTree, ""))
+        return FocusedPidInTree(*tree);
+    if (const auto window = HyprlandRequest("j/activewindow")) {
+        const long pid = QJsonDocument::fromJson(QByteArray::fromStdString(*window)).object().value("pid").toInteger();
+        return pid > 0 ? std::optional<long>(pid) : std::nullopt;
+    }
+    return std::nullopt;
 }
 
 std::set<long> PidsInJson(const std::string& json)

@@ -1,6 +1,7 @@
 #include "platform/wayland/VirtualKeyboardSender.h"
 
 #include "platform/PlatformError.h"
+#include "platform/wayland/ClientBacklog.h"
 #include "platform/wayland/CompositorIpc.h"
 #include "platform/wayland/KeyboardLayouts.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -24,9 +25,15 @@ namespace {
 constexpr std::size_t kBatch = 32;
 
 // The compositor passes keys on to the focused client as fast as they come,
-// and disconnects a client that falls so far behind that its socket fills
-// (some thousand keys). A text up to kBurst keys goes at once; longer ones
-// go on at a pace that every usual client keeps up with.
+// and disconnects a client whose socket fills up: Chromium, which handles a
+// few hundred keys a second, is gone after some thousand keys sent at once.
+// So each batch waits until the target has read what it holds, down to
+// kBacklog bytes (a hundred keys or so). Where the target's sockets cannot be
+// seen, a text up to kBurst keys goes at once and longer ones at kKeyInterval.
+constexpr std::size_t kBacklog = 16 * 1024;
+constexpr auto kBacklogPoll = std::chrono::milliseconds(2);
+// A target that reads none of its keys for this long has stopped reading.
+constexpr auto kStalled = std::chrono::seconds(10);
 constexpr std::size_t kBurst = 1024;
 constexpr auto kKeyInterval = std::chrono::microseconds(250);
 
@@ -145,6 +152,12 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
     if (!plan.ok())
         throw PlatformError(plan.error);
 
+    std::optional<ClientBacklog> target;
+    if (const auto pid = FocusedPid(); pid && plan.steps.size() > kBatch) {
+        target.emplace(static_cast<pid_t>(*pid));
+        if (!target->Known())
+            target.reset();
+    }
     try {
         const auto start = std::chrono::steady_clock::now();
         std::size_t keymap = 0;
@@ -167,8 +180,11 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
             if ((i + 1) % kBatch == 0) {
                 SetModifiers(0);
                 connection_->Flush();
+                // The compositor has handed on every key so far once it answers.
                 connection_->RoundTrip();
-                if (i + 1 > kBurst)
+                if (target && !WaitUntilRead(*target, kBacklog, kStalled))
+                    throw PlatformError("The window has stopped taking keys.");
+                if (!target && i + 1 > kBurst)
                     std::this_thread::sleep_until(start + (i + 1 - kBurst) * kKeyInterval);
             }
         }
@@ -179,6 +195,25 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
     // Returning after the round trip means the compositor has handled every
     // key, in order, before the keymap went back.
     Restore(layout.Text());
+}
+
+bool VirtualKeyboardSender::WaitUntilRead(const ClientBacklog& target, std::size_t limit,
+                                          std::chrono::milliseconds patience) const
+{
+    std::optional<std::size_t> unread = target.Pending();
+    auto progress = std::chrono::steady_clock::now();
+    while (unread && *unread > limit) {
+        if (stopRequested_ && stopRequested_())
+            throw PlatformError("Typing was stopped.");
+        std::this_thread::sleep_for(kBacklogPoll);
+        const std::optional<std::size_t> now = target.Pending();
+        if (now && *now < *unread)
+            progress = std::chrono::steady_clock::now();
+        else if (std::chrono::steady_clock::now() - progress > patience)
+            return false;
+        unread = now;
+    }
+    return true;
 }
 
 void VirtualKeyboardSender::Restore(const std::string& keymap)

@@ -3,6 +3,7 @@
 #include "platform/KeySender.h"
 #include "platform/wayland/KeyboardLayouts.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@ struct wl_proxy;
 
 namespace kestrun {
 
+class ClientBacklog;
 class WaylandConnection;
 
 /// Types key sequences through a virtual keyboard of the Wayland compositor
@@ -40,6 +42,9 @@ private:
     std::string UserKeymap();
     void SetModifiers(std::uint32_t modifiers);
     void Restore(const std::string& keymap);
+    /// Waits until the target holds at most `limit` bytes unread; false when
+    /// it read nothing for `patience`.
+    bool WaitUntilRead(const ClientBacklog& target, std::size_t limit, std::chrono::milliseconds patience) const;
 
     std::function<bool()> stopRequested_;
     std::unique_ptr<WaylandConnection> connection_;

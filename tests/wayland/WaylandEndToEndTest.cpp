@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -119,6 +122,29 @@ TEST_F(WaylandEndToEndTest, AKilledTypistLeavesNoKeyDown)
     const auto size = fs::file_size(output);
     TypeOnce("ok~");
     EXPECT_EQ(WaitForOutput(output, size + 3).substr(size), "ok\n") << "a key or a modifier stayed down";
+}
+
+// A compositor disconnects a client whose socket fills up; a window that stops reading for a while
+// (here, stopped) gets its keys as fast as it reads them again.
+TEST_F(WaylandEndToEndTest, TypingWaitsForAWindowThatStopsReading)
+{
+    const fs::path output = session.folder() / "typed.txt";
+    const pid_t recorder = session.StartRecorder(output);
+    ASSERT_GT(recorder, 0);
+    std::string text;
+    for (int line = 0; line < 160; ++line)
+        text += "the quick brown fox jumps over the lazy dog " + std::to_string(line) + "~";
+    kill(recorder, SIGSTOP);
+    std::thread resume([&] {
+        std::this_thread::sleep_for(2s);
+        kill(recorder, SIGCONT);
+    });
+    EXPECT_NO_THROW(TypeOnce(text));
+    resume.join();
+    std::string typed = text;
+    std::replace(typed.begin(), typed.end(), '~', '\n');
+    EXPECT_EQ(WaitForOutput(output, typed.size()), typed);
+    EXPECT_EQ(waitpid(recorder, nullptr, WNOHANG), 0) << "the compositor disconnected the recorder";
 }
 
 // The built kestrun for the session's user, with a program that starts a recorder and then runs `tasks`.
