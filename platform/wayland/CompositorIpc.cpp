@@ -122,31 +122,35 @@ std::optional<std::string> HyprlandRequest(const std::string& request)
 
 namespace {
 
-std::optional<long> FocusedIn(const QJsonObject& node)
+std::optional<FocusedWindow> FocusedIn(const QJsonObject& node)
 {
-    if (node.value("focused").toBool())
-        return node.value("pid").toInteger() > 0 ? std::optional<long>(node.value("pid").toInteger()) : std::nullopt;
+    if (node.value("focused").toBool()) {
+        const long pid = node.value("pid").toInteger();
+        return pid > 0 ? std::optional<FocusedWindow>({pid, node.value("shell").toString() == "xwayland"})
+                       : std::nullopt;
+    }
     for (const char* children : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node.value(children).toArray())
-            if (const auto pid = FocusedIn(child.toObject()))
-                return pid;
+            if (const auto window = FocusedIn(child.toObject()))
+                return window;
     return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<long> FocusedPidInTree(const std::string& json)
+std::optional<FocusedWindow> FocusedInTree(const std::string& json)
 {
     return FocusedIn(QJsonDocument::fromJson(QByteArray::fromStdString(json)).object());
 }
 
-std::optional<long> FocusedPid()
+std::optional<FocusedWindow> FocusedWindowNow()
 {
     if (const auto tree = SwayRequest(SwayMessage::GetTree, ""))
-        return FocusedPidInTree(*tree);
-    if (const auto window = HyprlandRequest("j/activewindow")) {
-        const long pid = QJsonDocument::fromJson(QByteArray::fromStdString(*window)).object().value("pid").toInteger();
-        return pid > 0 ? std::optional<long>(pid) : std::nullopt;
+        return FocusedInTree(*tree);
+    if (const auto active = HyprlandRequest("j/activewindow")) {
+        const QJsonObject window = QJsonDocument::fromJson(QByteArray::fromStdString(*active)).object();
+        const long pid = window.value("pid").toInteger();
+        return pid > 0 ? std::optional<FocusedWindow>({pid, window.value("xwayland").toBool()}) : std::nullopt;
     }
     return std::nullopt;
 }

@@ -19,12 +19,21 @@ std::optional<std::string> SwayRequest(SwayMessage type, const std::string& payl
 /// no such socket or it fails.
 std::optional<std::string> HyprlandRequest(const std::string& request);
 
-/// The process that owns the window with the keyboard focus, as sway or
-/// Hyprland tell; nothing when neither answers or no window has the focus.
-std::optional<long> FocusedPid();
+/// The window with the keyboard focus: its process and whether it is an X
+/// program under XWayland.
+struct FocusedWindow {
+    long pid = 0;
+    bool x11 = false;
 
-/// The process of the focused node in sway's window tree (get_tree).
-std::optional<long> FocusedPidInTree(const std::string& json);
+    bool operator==(const FocusedWindow&) const = default;
+};
+
+/// The focused window as sway or Hyprland tell; nothing when neither answers
+/// or no window has the focus.
+std::optional<FocusedWindow> FocusedWindowNow();
+
+/// The focused node of sway's window tree (get_tree).
+std::optional<FocusedWindow> FocusedInTree(const std::string& json);
 
 /// Every number given as a "pid" member anywhere in a JSON text: the processes
 /// that own windows in a compositor's window tree or client list.

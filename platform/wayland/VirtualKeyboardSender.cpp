@@ -34,6 +34,14 @@ constexpr std::size_t kBacklog = 16 * 1024;
 constexpr auto kBacklogPoll = std::chrono::milliseconds(2);
 // A target that reads none of its keys for this long has stopped reading.
 constexpr auto kStalled = std::chrono::seconds(10);
+// X programs under XWayland translate a key with the keymap XWayland has when
+// they read it, not the one it was pressed with; the slowest here (Writer with
+// GTK) takes some 145 keys a second. So a keymap follows keys typed into an X
+// program only once it can have read them.
+constexpr auto kXKeyTime = std::chrono::milliseconds(7);
+
+// Lock and Mod2: Caps Lock and Num Lock in every keymap of xkeyboard-config.
+constexpr std::uint32_t kLocks = (1u << 1) | (1u << 4);
 constexpr std::size_t kBurst = 1024;
 constexpr auto kKeyInterval = std::chrono::microseconds(250);
 
@@ -110,6 +118,7 @@ std::string VirtualKeyboardSender::Connect()
     // compositor's choosing, which it then trades for the user's.
     std::string userKeymap = UserKeymap();
     keyboard_ = wayland::CreateVirtualKeyboard(connection_->keyboards(), connection_->seat());
+    keymap_.clear();
     Restore(WaylandKeymap(userKeymap).Text());
     return userKeymap;
 }
@@ -152,17 +161,18 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
     if (!plan.ok())
         throw PlatformError(plan.error);
 
+    const std::optional<FocusedWindow> focused = FocusedWindowNow();
+    const bool x11 = focused && focused->x11;
     std::optional<ClientBacklog> target;
-    if (const auto pid = FocusedPid(); pid && plan.steps.size() > kBatch) {
-        target.emplace(static_cast<pid_t>(*pid));
+    if (focused && plan.steps.size() > kBatch) {
+        target.emplace(static_cast<pid_t>(focused->pid));
         if (!target->Known())
             target.reset();
     }
     try {
         const auto start = std::chrono::steady_clock::now();
         std::size_t keymap = 0;
-        wayland::UploadKeymap(keyboard_, plan.keymaps[keymap]);
-        modifiers_ = 0;
+        ChangeKeymap(plan.keymaps[keymap]);
         for (std::size_t i = 0; i < plan.steps.size(); ++i) {
             // Hook for the process's termination signals: typing ends at the next key.
             if (stopRequested_ && stopRequested_())
@@ -171,12 +181,23 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
             if (step.keymap != keymap) {
                 SetModifiers(0);
                 connection_->RoundTrip();
-                wayland::UploadKeymap(keyboard_, plan.keymaps[keymap = step.keymap]);
+                ChangeKeymap(plan.keymaps[keymap = step.keymap]);
             }
             SetModifiers(step.modifiers);
             const std::uint32_t time = Now();
             wayland::SendKey(keyboard_, time, step.code, WL_KEYBOARD_KEY_STATE_PRESSED);
             wayland::SendKey(keyboard_, time, step.code, WL_KEYBOARD_KEY_STATE_RELEASED);
+            // The compositor locks nothing for a virtual keyboard, but XWayland
+            // runs the key through its own state; it takes the locks the
+            // compositor passes on, which it does only when they change.
+            if (step.locks) {
+                wayland::SendModifiers(keyboard_, modifiers_, 0, kLocks, 0);
+                wayland::SendModifiers(keyboard_, modifiers_, 0, 0, 0);
+            }
+            if (x11) {
+                ++xKeys_;
+                xLastKey_ = std::chrono::steady_clock::now();
+            }
             if ((i + 1) % kBatch == 0) {
                 SetModifiers(0);
                 connection_->Flush();
@@ -193,8 +214,28 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
         throw;
     }
     // Returning after the round trip means the compositor has handled every
-    // key, in order, before the keymap went back.
+    // key, in order, before the keymap went back. An X program keeps the
+    // keymap it was typed with until the next change, which waits for it.
+    if (x11) {
+        SetModifiers(0);
+        connection_->RoundTrip();
+        return;
+    }
     Restore(layout.Text());
+}
+
+void VirtualKeyboardSender::ChangeKeymap(const std::string& keymap)
+{
+    if (keymap == keymap_)
+        return;
+    if (xKeys_ > 0) {
+        std::this_thread::sleep_until(xLastKey_ + static_cast<long>(xKeys_) * kXKeyTime);
+        xKeys_ = 0;
+    }
+    wayland::UploadKeymap(keyboard_, keymap);
+    keymap_ = keymap;
+    // A new keymap starts with no modifier down.
+    modifiers_ = 0;
 }
 
 bool VirtualKeyboardSender::WaitUntilRead(const ClientBacklog& target, std::size_t limit,
@@ -221,7 +262,7 @@ void VirtualKeyboardSender::Restore(const std::string& keymap)
     if (wl_display_get_error(connection_->display()) != 0)
         return;
     SetModifiers(0);
-    wayland::UploadKeymap(keyboard_, keymap);
+    ChangeKeymap(keymap);
     connection_->RoundTrip();
 }
 

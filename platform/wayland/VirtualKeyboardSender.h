@@ -42,6 +42,9 @@ private:
     std::string UserKeymap();
     void SetModifiers(std::uint32_t modifiers);
     void Restore(const std::string& keymap);
+    /// Gives the keyboard `keymap` unless it has it, once an X program typed
+    /// into can have read its keys.
+    void ChangeKeymap(const std::string& keymap);
     /// Waits until the target holds at most `limit` bytes unread; false when
     /// it read nothing for `patience`.
     bool WaitUntilRead(const ClientBacklog& target, std::size_t limit, std::chrono::milliseconds patience) const;
@@ -50,6 +53,9 @@ private:
     std::unique_ptr<WaylandConnection> connection_;
     wl_proxy* keyboard_ = nullptr;
     std::uint32_t modifiers_ = 0;
+    std::string keymap_;         // what the keyboard has
+    std::size_t xKeys_ = 0;      // keys typed into X programs with it
+    std::chrono::steady_clock::time_point xLastKey_;
     LayoutName layout_;          // the compositor's last word on the user's layout
     std::string layoutKeymap_;   // and its keymap
 };

@@ -199,6 +199,9 @@ std::string WaylandKeymap::Extended(const std::vector<unsigned long>& slotKeysym
             symbols += (level ? ", " : "") + KeysymName(first[static_cast<std::ptrdiff_t>(level)]);
         symbols += " ] };\n";
     }
+    // A text the layout types alone leaves the keyboard as it is.
+    if (symbols.empty())
+        return canonical_;
     std::string text = canonical_;
     // Later sections first, so that the offsets of earlier ones hold.
     text.insert(SectionEnd(text, "xkb_symbols"), symbols);
@@ -228,13 +231,15 @@ WaylandTypingPlan WaylandKeymap::Plan(const std::vector<KeyStroke>& strokes) con
             const auto it = byCharacter_.find(stroke.character);
             return it == byCharacter_.end() ? nullptr : &it->second;
         }();
+        const bool locks = stroke.named && (stroke.key == NamedKey::CapsLock || stroke.key == NamedKey::NumLock ||
+                                            stroke.key == NamedKey::ScrollLock);
         if (found) {
-            plan.steps.push_back({found->code - 8, found->modifiers | held, 0});
+            plan.steps.push_back({found->code - 8, found->modifiers | held, 0, locks});
             continue;
         }
         needOf[i] = needs.size();
         needs.push_back({sym, (stroke.modifiers & kShift) != 0});
-        plan.steps.push_back({0, held, 0});
+        plan.steps.push_back({0, held, 0, locks});
     }
 
     std::vector<KeySlot> slots;

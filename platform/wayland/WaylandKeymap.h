@@ -18,6 +18,7 @@ struct WaylandKeyStep {
     std::uint32_t code = 0;       // evdev code: the xkb key code less 8
     std::uint32_t modifiers = 0;  // xkb modifier mask held while it goes down and up
     std::size_t keymap = 0;       // the keymap (of the plan) it is typed with
+    bool locks = false;           // Caps, Num or Scroll Lock, which XWayland locks itself
 };
 
 /// A whole sequence planned for a virtual keyboard: the keymaps to upload, in

@@ -43,16 +43,16 @@ TEST(ClientBacklogTest, CountsWhatArrivedSinceItStartedAndIsNotReadYet)
 
 TEST(ClientBacklogTest, TheFocusedNodeOfSwaysTreeNamesItsProcess)
 {
-    const std::pair<const char*, std::optional<long>> cases[] = {
+    const std::pair<const char*, std::optional<FocusedWindow>> cases[] = {
         {R"({"focused": false, "nodes": [{"pid": 5, "focused": false, "nodes": []},
-             {"nodes": [{"pid": 7, "focused": true}]}]})", 7},
-        {R"({"nodes": [], "floating_nodes": [{"pid": 9, "focused": true}]})", 9},
+             {"nodes": [{"pid": 7, "focused": true, "shell": "xdg_shell"}]}]})", FocusedWindow{7, false}},
+        {R"({"nodes": [], "floating_nodes": [{"pid": 9, "focused": true, "shell": "xwayland"}]})", FocusedWindow{9, true}},
         {R"({"focused": true, "name": "root"})", std::nullopt},  // the focus is on no window
         {R"({"nodes": [{"pid": 5}]})", std::nullopt},
         {"not json", std::nullopt},
     };
     for (const auto& [tree, pid] : cases)
-        EXPECT_EQ(FocusedPidInTree(tree), pid) << tree;
+        EXPECT_EQ(FocusedInTree(tree), pid) << tree;
 }
 
 }  // namespace

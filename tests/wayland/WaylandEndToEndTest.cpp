@@ -227,6 +227,23 @@ TEST_F(WaylandEndToEndTest, KestrunRunsAProgramAndSitsInSwaybarsTray)
     EXPECT_TRUE(WaitUntil([&] { return HasWindow(kestrun); }, 5s));
 }
 
+// XWayland hands X programs the virtual keyboard's keymap through its own keymap compiler, which
+// takes no code above 255 and no key name over four characters.
+TEST(WaylandXwaylandTest, AnXProgramUnderXWaylandGetsTheTextExactly)
+{
+    WaylandSession session(false, true);
+    SKIP_WITHOUT_SWAY(session);
+    if (!fs::exists("/usr/bin/Xwayland"))
+        GTEST_SKIP() << "No XWayland here (the xwayland package)";
+    const UserKeyboard user("de");
+    const fs::path output = session.folder() / "xterm.txt";
+    session.Run({"swaymsg", "exec", "xterm -e /bin/sh -c 'stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > " +
+                                        output.string() + "'"});
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(output) && FocusedProcess() != 0; }, 20s)) << "xterm did not start";
+    TypeOnce(kEveryKindText);
+    EXPECT_EQ(WaitForOutput(output, kEveryKindTyped.size()), kEveryKindTyped);
+}
+
 TEST(WaylandWithoutTrayTest, KestrunShowsItsWindowWhenNoTrayHostRuns)
 {
     WaylandSession session(false);
