@@ -116,6 +116,15 @@ TEST(WaylandKeymapTest, ForeignCharactersGoOnKeysEveryClientReads)
     EXPECT_EQ(Replay(plan), Expected(strokes));
 }
 
+TEST(WaylandKeymapTest, ATextTheLayoutTypesAloneKeepsItsKeymap)
+{
+    const WaylandKeymap layout(test::LayoutKeymap("de"));
+    const KeySequence sequence = ParseKeySequence("Grüße {F5}+(xyz)~");
+    const WaylandTypingPlan plan = layout.Plan(sequence.strokes);
+    ASSERT_TRUE(sequence.ok() && plan.ok() && plan.keymaps.size() == 1);
+    EXPECT_TRUE(plan.keymaps[0] == layout.Canonical());
+}
+
 TEST(WaylandKeymapTest, MoreForeignCharactersThanPlacesChangeTheKeymapMidway)
 {
     const WaylandKeymap layout(test::LayoutKeymap("us"));
