@@ -29,7 +29,9 @@ constexpr std::size_t kBatch = 32;
 // few hundred keys a second, is gone after some thousand keys sent at once.
 // So each batch waits until the target has read what it holds, down to
 // kBacklog bytes (a hundred keys or so). Where the target's sockets cannot be
-// seen, a text up to kBurst keys goes at once and longer ones at kKeyInterval.
+// seen, a text up to kBurst keys goes at once and longer ones at kKeyInterval;
+// so also into X programs, for XWayland reads its keys at once and drops what
+// its own input queue cannot hold (an eighth of 2,000 characters sent at once).
 constexpr std::size_t kBacklog = 16 * 1024;
 constexpr auto kBacklogPoll = std::chrono::milliseconds(2);
 // A target that reads none of its keys for this long has stopped reading.
@@ -164,7 +166,7 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
     const std::optional<FocusedWindow> focused = FocusedWindowNow();
     const bool x11 = focused && focused->x11;
     std::optional<ClientBacklog> target;
-    if (focused && plan.steps.size() > kBatch) {
+    if (focused && !x11 && plan.steps.size() > kBatch) {
         target.emplace(static_cast<pid_t>(focused->pid));
         if (!target->Known())
             target.reset();

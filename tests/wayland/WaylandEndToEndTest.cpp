@@ -240,8 +240,12 @@ TEST(WaylandXwaylandTest, AnXProgramUnderXWaylandGetsTheTextExactly)
     session.Run({"swaymsg", "exec", "xterm -e /bin/sh -c 'stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > " +
                                         output.string() + "'"});
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(output) && FocusedProcess() != 0; }, 20s)) << "xterm did not start";
-    TypeOnce(kEveryKindText);
-    EXPECT_EQ(WaitForOutput(output, kEveryKindTyped.size()), kEveryKindTyped);
+    std::string line;
+    while (line.size() < 2000)
+        line += "The Quick Brown FOX jumps Over the LAZY dog, 1234! ";
+    TypeOnce(kEveryKindText + line + "~");
+    const std::string typed = kEveryKindTyped + line + "\n";
+    EXPECT_EQ(WaitForOutput(output, typed.size()), typed);
 }
 
 TEST(WaylandWithoutTrayTest, KestrunShowsItsWindowWhenNoTrayHostRuns)
