@@ -1,5 +1,9 @@
 #include "platform/wayland/CompositorIpc.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -114,6 +118,41 @@ std::optional<std::string> HyprlandRequest(const std::string& request)
     if (!socket.ok() || !socket.Send(request))
         return std::nullopt;
     return socket.Receive(std::string::npos);
+}
+
+namespace {
+
+std::optional<FocusedWindow> FocusedIn(const QJsonObject& node)
+{
+    if (node.value("focused").toBool()) {
+        const long pid = node.value("pid").toInteger();
+        return pid > 0 ? std::optional<FocusedWindow>({pid, node.value("shell").toString() == "xwayland"})
+                       : std::nullopt;
+    }
+    for (const char* children : {"nodes", "floating_nodes"})
+        for (const QJsonValue& child : node.value(children).toArray())
+            if (const auto window = FocusedIn(child.toObject()))
+                return window;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<FocusedWindow> FocusedInTree(const std::string& json)
+{
+    return FocusedIn(QJsonDocument::fromJson(QByteArray::fromStdString(json)).object());
+}
+
+std::optional<FocusedWindow> FocusedWindowNow()
+{
+    if (const auto tree = SwayRequest(SwayMessage::GetTree, ""))
+        return FocusedInTree(*tree);
+    if (const auto active = HyprlandRequest("j/activewindow")) {
+        const QJsonObject window = QJsonDocument::fromJson(QByteArray::fromStdString(*active)).object();
+        const long pid = window.value("pid").toInteger();
+        return pid > 0 ? std::optional<FocusedWindow>({pid, window.value("xwayland").toBool()}) : std::nullopt;
+    }
+    return std::nullopt;
 }
 
 std::set<long> PidsInJson(const std::string& json)

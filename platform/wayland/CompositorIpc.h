@@ -8,7 +8,7 @@
 namespace kestrun {
 
 /// Sway's IPC message types that Kestrun sends.
-enum class SwayMessage : std::uint32_t { RunCommand = 0, GetTree = 4 };
+enum class SwayMessage : std::uint32_t { RunCommand = 0, GetTree = 4, GetInputs = 100 };
 
 /// Sends one message over the IPC socket that SWAYSOCK names and returns the
 /// reply's payload; nothing when there is no such socket or it fails.
@@ -18,6 +18,22 @@ std::optional<std::string> SwayRequest(SwayMessage type, const std::string& payl
 /// HYPRLAND_INSTANCE_SIGNATURE) and returns the reply; nothing when there is
 /// no such socket or it fails.
 std::optional<std::string> HyprlandRequest(const std::string& request);
+
+/// The window with the keyboard focus: its process and whether it is an X
+/// program under XWayland.
+struct FocusedWindow {
+    long pid = 0;
+    bool x11 = false;
+
+    bool operator==(const FocusedWindow&) const = default;
+};
+
+/// The focused window as sway or Hyprland tell; nothing when neither answers
+/// or no window has the focus.
+std::optional<FocusedWindow> FocusedWindowNow();
+
+/// The focused node of sway's window tree (get_tree).
+std::optional<FocusedWindow> FocusedInTree(const std::string& json);
 
 /// Every number given as a "pid" member anywhere in a JSON text: the processes
 /// that own windows in a compositor's window tree or client list.

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/KeySender.h"
+#include "platform/wayland/KeyboardLayouts.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +13,7 @@ struct wl_proxy;
 
 namespace kestrun {
 
+class ClientBacklog;
 class WaylandConnection;
 
 /// Types key sequences through a virtual keyboard of the Wayland compositor
@@ -36,13 +39,25 @@ public:
 private:
     /// Connects when not connected yet; the user's keymap.
     std::string Connect();
+    std::string UserKeymap();
     void SetModifiers(std::uint32_t modifiers);
     void Restore(const std::string& keymap);
+    /// Gives the keyboard `keymap` unless it has it, once an X program typed
+    /// into can have read its keys.
+    void ChangeKeymap(const std::string& keymap);
+    /// Waits until the target holds at most `limit` bytes unread; false when
+    /// it read nothing for `patience`.
+    bool WaitUntilRead(const ClientBacklog& target, std::size_t limit, std::chrono::milliseconds patience) const;
 
     std::function<bool()> stopRequested_;
     std::unique_ptr<WaylandConnection> connection_;
     wl_proxy* keyboard_ = nullptr;
     std::uint32_t modifiers_ = 0;
+    std::string keymap_;         // what the keyboard has
+    std::size_t xKeys_ = 0;      // keys typed into X programs with it
+    std::chrono::steady_clock::time_point xLastKey_;
+    LayoutName layout_;          // the compositor's last word on the user's layout
+    std::string layoutKeymap_;   // and its keymap
 };
 
 }  // namespace kestrun

@@ -6,7 +6,9 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <cstdlib>
 #include <memory>
 
@@ -14,16 +16,27 @@ namespace kestrun {
 
 namespace {
 
-// The highest key code that X programs under XWayland can still read.
-constexpr std::uint32_t kHighestFreeCode = 255;
-// Below it the evdev code would be KEY_RESERVED.
-constexpr std::uint32_t kLowestFreeCode = 9;
+// The key codes that carry the characters a layout lacks: F13 to F24, IntlRo
+// and IntlYen. Chromium drops every key whose evdev code its table of
+// physical keys leaves out, so a code that stands for no key at all (or one
+// past the kernel's KEY_MAX, which foot and GTK would take) types nothing
+// there; and X programs under XWayland read no code above 255. These are keys
+// of that table with no browser, edit, media, power or input-method meaning.
+constexpr std::uint32_t kSlotCodes[] = {191, 192, 193, 194, 195, 196, 197, 198, 199, 200, 201, 202, 97, 132};
+
+// Levels of each of those codes: Shift, Mod5 and Mod3 choose among eight,
+// through a key type of the keymap's own (real modifiers, so whatever the
+// layout binds to LevelThree or LevelFive does not matter).
+constexpr std::size_t kSlotLevels = 8;
+constexpr const char* kSlotType = "KESTRUN_SLOT";
+constexpr const char* kSlotTypeText =
+    "\ttype \"KESTRUN_SLOT\" {\n"
+    "\t\tmodifiers= Shift+Mod3+Mod5;\n"
+    "\t\tmap[Shift]= 2;\n\t\tmap[Mod5]= 3;\n\t\tmap[Shift+Mod5]= 4;\n"
+    "\t\tmap[Mod3]= 5;\n\t\tmap[Shift+Mod3]= 6;\n\t\tmap[Mod3+Mod5]= 7;\n\t\tmap[Shift+Mod3+Mod5]= 8;\n"
+    "\t};\n";
 
 bool IsKeypadKeysym(xkb_keysym_t sym) { return sym >= 0xFF80 && sym <= 0xFFBD; }
-
-// XF86AudioMute, XF86Mail and the like; not the XF86Switch_VT_ range, which
-// the compatibility map gives actions.
-bool IsVendorKeysym(xkb_keysym_t sym) { return sym >= 0x1008FF00 && sym <= 0x1008FFFF; }
 
 std::string KeysymName(unsigned long sym)
 {
@@ -65,7 +78,33 @@ WaylandKeymap::WaylandKeymap(const std::string& text) : context_(xkb_context_new
     shift_ = Mask(XKB_MOD_NAME_SHIFT);
     control_ = Mask(XKB_MOD_NAME_CTRL);
     alt_ = Mask(XKB_MOD_NAME_ALT);
+    mod3_ = Mask("Mod3");
+    mod5_ = Mask("Mod5");
     IndexLayout();
+}
+
+std::string WaylandKeymap::ForLayout(const std::string& layout, const std::string& variant)
+{
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (!context)
+        return "";
+    const xkb_rule_names names{"evdev", nullptr, layout.c_str(), variant.c_str(), nullptr};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    std::string text;
+    if (keymap) {
+        const std::unique_ptr<char, decltype(&std::free)> written(
+            xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1), &std::free);
+        text = written ? written.get() : "";
+    }
+    xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
+    return text;
+}
+
+std::string WaylandKeymap::LayoutDescription() const
+{
+    const char* name = xkb_keymap_num_layouts(keymap_) > 0 ? xkb_keymap_layout_get_name(keymap_, 0) : nullptr;
+    return name ? name : "";
 }
 
 WaylandKeymap::~WaylandKeymap()
@@ -86,6 +125,9 @@ void WaylandKeymap::IndexLayout()
     const xkb_keycode_t highest = xkb_keymap_max_keycode(keymap_);
     const std::uint32_t lock = Mask(XKB_MOD_NAME_CAPS);
     for (xkb_keycode_t code = lowest; code <= highest; ++code) {
+        // What a borrowed code holds in the layout is not typed with it.
+        if (std::find(std::begin(kSlotCodes), std::end(kSlotCodes), code) != std::end(kSlotCodes) && Borrowable(code))
+            continue;
         const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap_, code, 0);
         for (xkb_level_index_t level = 0; level < levels; ++level) {
             const xkb_keysym_t* syms = nullptr;
@@ -106,55 +148,64 @@ void WaylandKeymap::IndexLayout()
                 byCharacter_.emplace(character, choice);
         }
     }
-    for (xkb_keycode_t code = std::max<xkb_keycode_t>(lowest, kLowestFreeCode);
-         code <= std::min<xkb_keycode_t>(highest, kHighestFreeCode); ++code) {
+    for (const std::uint32_t code : kSlotCodes) {
         if (!Borrowable(code))
             continue;
-        const char* name = xkb_keymap_key_get_name(keymap_, code);
+        const char* name = code >= lowest && code <= highest ? xkb_keymap_key_get_name(keymap_, code) : nullptr;
         freeCodes_.push_back(code);
         freeNames_.push_back(name ? name : "");
     }
 }
 
-// A code that produces nothing, or only multimedia and vendor keysyms (mail,
-// volume, browser...), may carry other keysyms in the virtual keyboard's
-// keymap: the user's own keyboard keeps its keymap and its media keys.
+// A slot code may carry other keysyms in the virtual keyboard's keymap unless
+// the layout types a character or a keypad key with it (as IntlRo does on
+// Brazilian and Japanese layouts): whatever else it holds there (F13,
+// XF86Tools, XF86Launch5...) the user's own keyboard keeps.
 bool WaylandKeymap::Borrowable(xkb_keycode_t code) const
 {
     const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap_, code);
-    if (layouts > 1)
-        return false;
-    const xkb_level_index_t levels = layouts == 0 ? 0 : xkb_keymap_num_levels_for_key(keymap_, code, 0);
-    for (xkb_level_index_t level = 0; level < levels; ++level) {
-        const xkb_keysym_t* syms = nullptr;
-        const int count = xkb_keymap_key_get_syms_by_level(keymap_, code, 0, level, &syms);
-        for (int i = 0; i < count; ++i)
-            if (!IsVendorKeysym(syms[i]))
-                return false;
+    for (xkb_layout_index_t layout = 0; layout < layouts; ++layout) {
+        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap_, code, layout);
+        for (xkb_level_index_t level = 0; level < levels; ++level) {
+            const xkb_keysym_t* syms = nullptr;
+            const int count = xkb_keymap_key_get_syms_by_level(keymap_, code, layout, level, &syms);
+            for (int i = 0; i < count; ++i)
+                if (xkb_keysym_to_utf32(syms[i]) != 0 || IsKeypadKeysym(syms[i]))
+                    return false;
+        }
     }
     return true;
 }
+
+std::size_t WaylandKeymap::FreePlaces() const { return freeCodes_.size() * kSlotLevels; }
 
 std::string WaylandKeymap::Extended(const std::vector<unsigned long>& slotKeysyms) const
 {
     std::string names, symbols;
     for (std::size_t i = 0; i < freeCodes_.size(); ++i) {
-        const unsigned long plain = slotKeysyms[2 * i], shifted = slotKeysyms[2 * i + 1];
-        if (plain == 0 && shifted == 0)
+        const auto first = slotKeysyms.begin() + static_cast<std::ptrdiff_t>(kSlotLevels * i);
+        if (std::all_of(first, first + kSlotLevels, [](unsigned long sym) { return sym == 0; }))
             continue;
         std::string name = freeNames_[i];
         if (name.empty()) {
+            // Four characters at most: XWayland's keymap compiler takes no longer names.
             char made[8];
             std::snprintf(made, sizeof made, "K%03u", static_cast<unsigned>(freeCodes_[i]));
             name = made;
             names += "\t<" + name + "> = " + std::to_string(freeCodes_[i]) + ";\n";
         }
-        symbols += "\tkey <" + name + "> { type= \"TWO_LEVEL\", [ " + KeysymName(plain) + ", " +
-                   KeysymName(shifted) + " ] };\n";
+        symbols += "\tkey <" + name + "> { type= \"" + kSlotType + "\", [ ";
+        for (std::size_t level = 0; level < kSlotLevels; ++level)
+            symbols += (level ? ", " : "") + KeysymName(first[static_cast<std::ptrdiff_t>(level)]);
+        symbols += " ] };\n";
     }
+    // A text the layout types alone leaves the keyboard as it is.
+    if (symbols.empty())
+        return canonical_;
     std::string text = canonical_;
-    // The symbols come after the key codes: insert there first.
+    // Later sections first, so that the offsets of earlier ones hold.
     text.insert(SectionEnd(text, "xkb_symbols"), symbols);
+    text.insert(SectionEnd(text, "xkb_types"), kSlotTypeText);
     text.insert(SectionEnd(text, "xkb_keycodes"), names);
     return text;
 }
@@ -180,20 +231,21 @@ WaylandTypingPlan WaylandKeymap::Plan(const std::vector<KeyStroke>& strokes) con
             const auto it = byCharacter_.find(stroke.character);
             return it == byCharacter_.end() ? nullptr : &it->second;
         }();
+        const bool locks = stroke.named && (stroke.key == NamedKey::CapsLock || stroke.key == NamedKey::NumLock ||
+                                            stroke.key == NamedKey::ScrollLock);
         if (found) {
-            plan.steps.push_back({found->code - 8, found->modifiers | held, 0});
+            plan.steps.push_back({found->code - 8, found->modifiers | held, 0, locks});
             continue;
         }
         needOf[i] = needs.size();
         needs.push_back({sym, (stroke.modifiers & kShift) != 0});
-        plan.steps.push_back({0, held, 0});
+        plan.steps.push_back({0, held, 0, locks});
     }
 
     std::vector<KeySlot> slots;
-    for (std::uint32_t code : freeCodes_) {
-        slots.push_back({static_cast<unsigned char>(code), 0});
-        slots.push_back({static_cast<unsigned char>(code), 1});
-    }
+    for (std::uint32_t code : freeCodes_)
+        for (std::size_t level = 0; level < kSlotLevels; ++level)
+            slots.push_back({static_cast<unsigned char>(code), static_cast<int>(level)});
     std::vector<unsigned long> held(slots.size(), 0);
     const KeyPlan slotPlan = PlanKeySlots(slots, needs, held);
     if (!needs.empty() && !slotPlan.ok) {
@@ -224,6 +276,10 @@ WaylandTypingPlan WaylandKeymap::Plan(const std::vector<KeyStroke>& strokes) con
             plan.steps[i].code = slot.code - 8u;
             if (slot.shifted())
                 plan.steps[i].modifiers |= shift_;
+            if (slot.level & 2)
+                plan.steps[i].modifiers |= mod5_;
+            if (slot.level & 4)
+                plan.steps[i].modifiers |= mod3_;
         }
         plan.steps[i].keymap = plan.keymaps.size() - 1;
     }

@@ -18,6 +18,7 @@ struct WaylandKeyStep {
     std::uint32_t code = 0;       // evdev code: the xkb key code less 8
     std::uint32_t modifiers = 0;  // xkb modifier mask held while it goes down and up
     std::size_t keymap = 0;       // the keymap (of the plan) it is typed with
+    bool locks = false;           // Caps, Num or Scroll Lock, which XWayland locks itself
 };
 
 /// A whole sequence planned for a virtual keyboard: the keymaps to upload, in
@@ -43,16 +44,28 @@ public:
     WaylandKeymap(const WaylandKeymap&) = delete;
     WaylandKeymap& operator=(const WaylandKeymap&) = delete;
 
+    /// The keymap of a layout of xkeyboard-config, in the xkb text format;
+    /// empty when xkbcommon cannot build it.
+    static std::string ForLayout(const std::string& layout, const std::string& variant);
+
+    /// How the keymap names its first layout ("German"); empty when it gives
+    /// none, as the keymaps that programs make for their own keys do.
+    std::string LayoutDescription() const;
+
     /// The user's keymap: what the keyboard gets back once typing ends.
     const std::string& Text() const { return text_; }
 
     /// xkbcommon's own writing of it: two keymaps are the same when these are.
     const std::string& Canonical() const { return canonical_; }
 
-    /// Key codes that produce nothing in this layout, or only multimedia and
-    /// vendor keysyms, below 256 so that X programs under XWayland can read
-    /// them too. Each carries two keysyms while typing.
+    /// The key codes that carry the keysyms the layout lacks: keys that
+    /// Chromium, GTK, foot and X programs under XWayland all read, that mean
+    /// nothing to a browser or editor and on which this layout types no
+    /// character. Each carries eight keysyms while typing.
     std::size_t FreeCodes() const { return freeCodes_.size(); }
+
+    /// The keysyms all free codes hold at once.
+    std::size_t FreePlaces() const;
 
     /// Plans the strokes: the first group of the layout types what it has,
     /// the free codes take the rest, in as few keymaps as they allow.
@@ -77,7 +90,7 @@ private:
     std::map<char32_t, Choice> byCharacter_;
     std::vector<std::uint32_t> freeCodes_;
     std::vector<std::string> freeNames_;  // empty where the code has no name yet
-    std::uint32_t shift_ = 0, control_ = 0, alt_ = 0;
+    std::uint32_t shift_ = 0, control_ = 0, alt_ = 0, mod3_ = 0, mod5_ = 0;
 };
 
 }  // namespace kestrun

@@ -13,9 +13,9 @@ namespace kestrun::test {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-WaylandSession::WaylandSession(bool tray) { failure_ = Begin(tray); }
+WaylandSession::WaylandSession(bool tray, bool xwayland) { failure_ = Begin(tray, xwayland); }
 
-std::string WaylandSession::Begin(bool tray)
+std::string WaylandSession::Begin(bool tray, bool xwayland)
 {
     RunProgram({"/usr/sbin/useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", "kestrun-wayland"});
     const passwd* user = getpwnam("kestrun-wayland");
@@ -24,7 +24,8 @@ std::string WaylandSession::Begin(bool tray)
     uid_ = user->pw_uid, gid_ = user->pw_gid;
     const fs::path run = folder_ / "run";
     fs::create_directories(run);
-    folder_.Write("sway.conf", std::string("output HEADLESS-1 resolution 1280x800\nxwayland disable\n") +
+    folder_.Write("sway.conf", std::string("output HEADLESS-1 resolution 1280x800\nxwayland ") +
+                                  (xwayland ? "enable\n" : "disable\n") +
                                   (tray ? "bar {\n  status_command true\n  tray_output *\n}\n" : ""));
     GiveToUser(folder_.path());
     fs::permissions(run, fs::perms::owner_all);

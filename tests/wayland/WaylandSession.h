@@ -11,7 +11,8 @@ namespace kestrun::test {
 /// user since sway refuses root; WAYLAND_DISPLAY and SWAYSOCK name it here while it lives.
 class WaylandSession {
 public:
-    explicit WaylandSession(bool tray = true);
+    /// With `xwayland`, sway starts XWayland for the first X program run through `swaymsg exec`.
+    explicit WaylandSession(bool tray = true, bool xwayland = false);
     ~WaylandSession();
 
     bool ok() const { return failure_.empty(); }
@@ -29,7 +30,7 @@ public:
     void GiveToUser(const std::filesystem::path& path) const;
 
 private:
-    std::string Begin(bool tray);
+    std::string Begin(bool tray, bool xwayland);
     std::vector<std::string> AsUser(const std::vector<std::string>& argv, std::vector<std::string> environment) const;
 
     uid_t uid_ = 0;
