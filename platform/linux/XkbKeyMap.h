@@ -56,9 +56,10 @@ public:
     /// Key codes that Find must not use: codes typing has borrowed.
     void Ignore(const std::vector<KeyCode>& codes);
 
-    /// The key codes typing may borrow: those that produce nothing, and those
-    /// that produce only vendor keysyms (multimedia keys and the like) none of
-    /// which is in `needed`. Never a modifier key nor a key with actions.
+    /// The key codes typing may borrow: among the codes that no application
+    /// reads as a physical key (IsNeutralKeyCode), those that produce nothing
+    /// or only vendor keysyms none of which is in `needed`. Never a modifier
+    /// key nor a key with actions.
     std::vector<KeyCode> BorrowableCodes(const std::set<KeySym>& needed) const;
 
     /// The type for borrowed codes: four levels (plain, Shift, third level,
