@@ -58,7 +58,7 @@ public:
         wake_.notify_all();
         worker_.join();
         const bool stopping = stopRequested_ && stopRequested_();
-        if (stopping && guard_ && guard_->Watching()) {
+        if (stopping && guard_ && guard_->Watching() && !borrowed_->Codes().empty()) {
             // Asked to end: at once, the guardian gives the codes back.
             guard_->LeaveToGuardian();
             return;
