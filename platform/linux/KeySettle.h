@@ -7,13 +7,14 @@ typedef struct _XDisplay Display;
 
 namespace kestrun {
 
-/// Knows when the client with the keyboard focus has read the keys typed so
-/// far, before a key code it read them with changes meaning.
+/// Knows when the client with the keyboard focus has translated the keys
+/// typed so far, before a key code it read them with changes meaning.
 ///
 /// Where the focused window takes part in the window manager's ping
 /// (_NET_WM_PING, as Qt and GTK windows do), a ping sent after the keys comes
-/// back only once the client has handled every event before it. Otherwise
-/// nothing in X tells, and a pause long enough for a busy client stands in.
+/// back once the client has read every event before it; but a client may
+/// translate a key well after it read it (LibreOffice on GTK does), so only a
+/// pause long enough for the slowest client measured tells.
 class KeySettle {
 public:
     explicit KeySettle(Display* display) : display_(display) {}
@@ -22,11 +23,11 @@ public:
     /// in pings or did not answer within `timeout`.
     bool Ping(std::chrono::milliseconds timeout);
 
-    /// Returns once the keys are read: after the ping's answer, or after the
-    /// pause for `keys` keys typed since the last settle.
+    /// Returns once the `keys` keys typed since the last settle are surely
+    /// translated: after their pause.
     void Settle(int keys);
 
-    /// The pause that stands in for an answer.
+    /// How long a window may take to translate `keys` keys.
     static std::chrono::milliseconds Pause(int keys);
 
 private:

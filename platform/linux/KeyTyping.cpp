@@ -55,6 +55,12 @@ bool IsLockKey(const KeyStroke& stroke)
 
 constexpr std::size_t kOnLayout = static_cast<std::size_t>(-1);
 
+// LibreOffice's own X11 back-end takes a release and a press of the same key
+// in the same millisecond for auto-repeat and drops the second letter of
+// "ll". The server holds a press this long before it handles it, so the two
+// carry different times; 1 ms keeps every letter (measured with Writer 7.4).
+constexpr unsigned long kRepeatGapMs = 1;
+
 }  // namespace
 
 unsigned long KeySymFor(const KeyStroke& stroke)
@@ -102,9 +108,9 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
     std::vector<std::size_t> needOf(strokes.size(), kOnLayout);
     std::set<KeySym> missing;
     for (std::size_t i = 0; i < strokes.size(); ++i) {
-        const KeySym sym = KeySymFor(strokes[i]);
-        if (map_.Find(sym, HeldMask(strokes[i].modifiers)))
+        if (FindOnLayout(strokes[i]))
             continue;
+        const KeySym sym = KeySymFor(strokes[i]);
         needOf[i] = needs.size();
         needs.push_back({sym, (strokes[i].modifiers & kShift) != 0});
         missing.insert(sym);
@@ -142,13 +148,19 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
             choice = KeyChoice{borrowed_.Slots()[slot].code, borrowed_.ModifiersFor(slot)};
             borrowedUnsettled_ = true;
         } else {
-            choice = map_.Find(KeySymFor(strokes[i]), HeldMask(strokes[i].modifiers));
+            choice = FindOnLayout(strokes[i]);
             if (!choice)
                 throw PlatformError("No key types the keysym " + std::to_string(KeySymFor(strokes[i])) + ".");
         }
         TypeStroke(strokes[i], *choice);
     }
     Sync();
+}
+
+std::optional<KeyChoice> KeyTyping::FindOnLayout(const KeyStroke& stroke)
+{
+    const unsigned held = HeldMask(stroke.modifiers);
+    return stroke.named ? map_.Find(KeySymFor(stroke), held) : map_.FindCharacter(stroke.character, held);
 }
 
 void KeyTyping::TypeStroke(const KeyStroke& stroke, KeyChoice choice)
@@ -168,7 +180,8 @@ void KeyTyping::TypeStroke(const KeyStroke& stroke, KeyChoice choice)
     }
     for (KeyCode key : modifierKeys)
         Press(key);
-    Press(choice.code);
+    Press(choice.code, choice.code == lastKey_ ? kRepeatGapMs : CurrentTime);
+    lastKey_ = choice.code;
     Release(choice.code);
     for (auto key = modifierKeys.rbegin(); key != modifierKeys.rend(); ++key)
         Release(*key);
@@ -178,13 +191,13 @@ void KeyTyping::TypeStroke(const KeyStroke& stroke, KeyChoice choice)
     }
 }
 
-void KeyTyping::Press(KeyCode code)
+void KeyTyping::Press(KeyCode code, unsigned long delayMs)
 {
     ++keysUnsettled_;
     ++keysTyped_;
     pressed_.push_back(code);
     guard_.KeyDown(code);
-    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, True, delayMs);
 }
 
 void KeyTyping::Release(KeyCode code)

@@ -9,11 +9,12 @@
 #include <X11/Xlib.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace kestrun {
 
-/// The keysym that types a stroke.
+/// The keysym that types a stroke on a borrowed key code.
 unsigned long KeySymFor(const KeyStroke& stroke);
 
 /// Types one parsed sequence through XTest. The whole sequence is planned
@@ -43,8 +44,9 @@ public:
 
 private:
     unsigned HeldMask(std::uint8_t modifiers) const;
+    std::optional<KeyChoice> FindOnLayout(const KeyStroke& stroke);
     void TypeStroke(const KeyStroke& stroke, KeyChoice choice);
-    void Press(KeyCode code);
+    void Press(KeyCode code, unsigned long delayMs = CurrentTime);
     void Release(KeyCode code);
     void Sync();
     void Synced();
@@ -55,6 +57,7 @@ private:
     KeyboardGuard& guard_;
     KeySettle& settle_;
     std::function<bool()> stopRequested_;
+    KeyCode lastKey_ = 0;  // the last key typed, its modifiers aside
     std::vector<KeyCode> pressed_;
     std::vector<KeyCode> released_;  // not yet known to have reached the server
     int keysUnsettled_ = 0;

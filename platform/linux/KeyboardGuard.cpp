@@ -13,8 +13,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 
 extern char** environ;
 
@@ -53,7 +56,19 @@ public:
     void Restored() override {}
     void KeyDown(unsigned char) override {}
     void KeyUp(unsigned char) override {}
+    bool Watching() const override { return false; }
+    void LeaveToGuardian() override {}
 };
+
+void SayGuardianMissing(const std::filesystem::path& executable, int error)
+{
+    static std::atomic_flag said = ATOMIC_FLAG_INIT;
+    if (!said.test_and_set())
+        std::fprintf(stderr,
+                     "Kestrun cannot start its keyboard guardian %s (%s): should Kestrun die while it types, "
+                     "the next start of Kestrun repairs the keyboard.\n",
+                     executable.c_str(), std::strerror(error));
+}
 
 class GuardianKeyboardGuard : public KeyboardGuard {
 public:
@@ -68,6 +83,7 @@ public:
                 marks_ = static_cast<volatile std::uint8_t*>(page);
         }
         if (!marks_) {
+            SayGuardianMissing(executable, errno);
             marks_ = ownMarks_.data();
         } else {
             Spawn(displayName, executable, MovedHigh(memory));
@@ -79,7 +95,11 @@ public:
 
     ~GuardianKeyboardGuard() override
     {
-        if (socket_ >= 0) {
+        if (socket_ >= 0 && leftToGuardian_) {
+            // Not told that all is clean, the guardian repairs once this
+            // process and its X connection are gone.
+            close(socket_);
+        } else if (socket_ >= 0) {
             if (journal_.codes.empty() && !AnyKeyMarked())
                 Send(std::string(kCleanLine) + "\n");
             // The guardian ends, repairing first when it was not told that
@@ -95,7 +115,7 @@ public:
                 LoseGuardian();
             }
         }
-        if (guardian_ > 0)
+        if (guardian_ > 0 && !leftToGuardian_)
             waitpid(guardian_, nullptr, 0);
         if (marks_ != ownMarks_.data())
             munmap(const_cast<std::uint8_t*>(marks_), kKeyMarksSize);
@@ -135,12 +155,15 @@ public:
 
     void KeyDown(unsigned char code) override { marks_[code] = 1; }
     void KeyUp(unsigned char code) override { marks_[code] = 0; }
+    bool Watching() const override { return socket_ >= 0; }
+    void LeaveToGuardian() override { leftToGuardian_ = socket_ >= 0; }
 
 private:
     void Spawn(const std::string& displayName, const std::filesystem::path& executable, int memory)
     {
         int ends[2];
         if (memory < 0 || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+            SayGuardianMissing(executable, errno);
             if (memory >= 0)
                 close(memory);
             return;
@@ -179,6 +202,7 @@ private:
         close(theirs);
         close(memory);
         if (error != 0) {
+            SayGuardianMissing(executable, error);
             close(socket_);
             socket_ = -1;
             return;
@@ -226,6 +250,7 @@ private:
     KeymapJournal journal_;
     int socket_ = -1;
     pid_t guardian_ = -1;
+    bool leftToGuardian_ = false;
     volatile std::uint8_t* marks_ = nullptr;
     std::array<std::uint8_t, kKeyMarksSize> ownMarks_{};
 };

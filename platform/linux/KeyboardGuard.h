@@ -37,10 +37,19 @@ public:
     /// system call.
     virtual void KeyDown(unsigned char code) = 0;
     virtual void KeyUp(unsigned char code) = 0;
+
+    /// Whether a guardian process watches: false when it could not be
+    /// started or was lost, and then whoever borrowed codes gives them back.
+    virtual bool Watching() const = 0;
+
+    /// Kestrun ends at once: the guardian gives the borrowed codes back and
+    /// releases any key left down, without Kestrun waiting for it.
+    virtual void LeaveToGuardian() = 0;
 };
 
 /// The guard for typing on the X display `displayName`. When the guardian
-/// cannot be started, the guard still keeps the journal, and typing goes on.
+/// cannot be started, the guard says so once on standard error, still keeps
+/// the journal, and typing goes on.
 /// The guardian is the executable "kestrun-keyguard" beside Kestrun's own,
 /// or in the libexec folder of an installed Kestrun.
 std::unique_ptr<KeyboardGuard> StartKeyboardGuard(const std::string& displayName);

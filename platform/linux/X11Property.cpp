@@ -1,5 +1,7 @@
 #include "platform/linux/X11Property.h"
 
+#include "platform/linux/XErrorTrap.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -14,6 +16,9 @@ std::vector<unsigned long> ReadWindowProperty(Display* display, unsigned long wi
     unsigned char* data = nullptr;
     const Atom property = XInternAtom(display, name, False);
     std::vector<unsigned long> values;
+    // A window may go away at any moment, one from the client list or the
+    // active one: it has no property then, and the process goes on.
+    XErrorTrap trap;
     if (XGetWindowProperty(display, window, property, 0, maxItems, False, type, &actualType, &format, &count,
                            &remaining, &data) == Success && data) {
         if (actualType == type && format == 32) {

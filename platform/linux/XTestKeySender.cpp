@@ -57,8 +57,14 @@ public:
         }
         wake_.notify_all();
         worker_.join();
+        const bool stopping = stopRequested_ && stopRequested_();
+        if (stopping && guard_ && guard_->Watching() && !borrowed_->Codes().empty()) {
+            // Asked to end: at once, the guardian gives the codes back.
+            guard_->LeaveToGuardian();
+            return;
+        }
         try {
-            Restore();
+            Restore(!stopping);
         } catch (const std::exception&) {
         }
     }
@@ -92,10 +98,11 @@ public:
             unsettledKeys_ = unsettled;
             settledAt_ = std::max(now + KeySettle::Pause(typed), settledAt_ + ownShare);
         }
-        if (wait && !failure && settle_->Ping(kWaitForAnswer)) {
-            unsettledKeys_ = 0;
-            settledAt_ = now;
-        }
+        // The answer shows that the window has read its keys, not that it
+        // has turned them into characters (Writer's GTK back-end answers
+        // long before): it ends the wait, and the codes stay as long as before.
+        if (wait && !failure)
+            settle_->Ping(kWaitForAnswer);
         lock.unlock();
         wake_.notify_all();
         if (failure)
@@ -104,12 +111,13 @@ public:
             throw PlatformError("The X server refused some of the keys.");
     }
 
-    void Restore()
+    void Restore(bool afterSettling = true)
     {
         std::lock_guard lock(mutex_);
         if (!borrowed_)
             return;
-        std::this_thread::sleep_until(settledAt_);
+        if (afterSettling)
+            std::this_thread::sleep_until(settledAt_);
         borrowed_->Restore();
     }
 

@@ -20,9 +20,12 @@ namespace kestrun {
 /// before its first key: as a rule all of them in one change of the keyboard
 /// map. The borrowed codes keep their keysyms after SendKeys returns, for a
 /// following sequence that needs them; a background thread gives them back
-/// once the keys typed on them are surely read and typing has been quiet for
-/// a moment, and at the latest when the sender goes. Every key pressed is
-/// released on every path.
+/// once the slowest window measured would have translated the keys typed and
+/// typing has been quiet for a moment, and at the latest when the sender
+/// goes; when it goes because the process was asked to end, the keyboard
+/// guardian gives them back, unless there is none. A key typed twice in a
+/// row gets a millisecond between its release and its next press. Every key
+/// pressed is released on every path.
 class XTestKeySender : public KeySender {
 public:
     using GuardStarter = std::function<std::unique_ptr<KeyboardGuard>(const std::string& displayName)>;

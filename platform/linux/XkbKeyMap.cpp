@@ -1,6 +1,8 @@
 #include "platform/linux/XkbKeyMap.h"
 
 #include "platform/PlatformError.h"
+#include "platform/linux/KeySymCharacter.h"
+#include "platform/linux/NeutralKeyCodes.h"
 
 #include <X11/keysym.h>
 
@@ -78,7 +80,7 @@ std::vector<KeyCode> XkbKeyMap::BorrowableCodes(const std::set<KeySym>& needed) 
 {
     std::vector<KeyCode> codes;
     for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code) {
-        if (xkb_->map->modmap[code] != 0 || xkb_->server->vmodmap[code] != 0 || XkbKeyHasActions(xkb_, code))
+        if (!IsNeutralKeyCode(static_cast<std::uint32_t>(code)) || xkb_->map->modmap[code] != 0 || xkb_->server->vmodmap[code] != 0 || XkbKeyHasActions(xkb_, code))
             continue;
         const KeySym* syms = XkbKeySymsPtr(xkb_, code);
         const bool free = std::all_of(syms, syms + XkbKeyNumSyms(xkb_, code), [&](KeySym sym) {
@@ -133,27 +135,38 @@ int XkbKeyMap::LevelOf(KeyCode code, int group, unsigned mods) const
     return 0;
 }
 
-std::optional<KeyChoice> XkbKeyMap::Find(KeySym sym, unsigned held)
+template <typename Matches>
+std::optional<KeyChoice> XkbKeyMap::FindWhere(Matches matches, unsigned held) const
 {
-    const auto cached = cache_.find({sym, held});
-    if (cached != cache_.end())
-        return cached->second;
-    std::optional<KeyChoice> best;
     for (unsigned combo : levelCombos_) {
-        for (int code = xkb_->min_key_code; code <= xkb_->max_key_code && !best; ++code) {
+        for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code) {
             const int groups = XkbKeyNumGroups(xkb_, code);
             if (groups == 0 || ignored_.contains(static_cast<KeyCode>(code)))
                 continue;
             const int group = group_ % groups;
             const int level = LevelOf(static_cast<KeyCode>(code), group, combo | held | stateMods_);
-            if (level < XkbKeyGroupWidth(xkb_, code, group) && XkbKeySymEntry(xkb_, code, level, group) == sym)
-                best = KeyChoice{static_cast<KeyCode>(code), combo};
+            if (level < XkbKeyGroupWidth(xkb_, code, group) && matches(XkbKeySymEntry(xkb_, code, level, group)))
+                return KeyChoice{static_cast<KeyCode>(code), combo};
         }
-        if (best)
-            break;
     }
-    cache_[{sym, held}] = best;
-    return best;
+    return std::nullopt;
+}
+
+std::optional<KeyChoice> XkbKeyMap::Find(KeySym sym, unsigned held)
+{
+    const auto key = std::tuple{false, static_cast<unsigned long>(sym), held};
+    if (const auto cached = cache_.find(key); cached != cache_.end())
+        return cached->second;
+    return cache_[key] = FindWhere([sym](KeySym there) { return there == sym; }, held);
+}
+
+std::optional<KeyChoice> XkbKeyMap::FindCharacter(char32_t character, unsigned held)
+{
+    const auto key = std::tuple{true, static_cast<unsigned long>(character), held};
+    if (const auto cached = cache_.find(key); cached != cache_.end())
+        return cached->second;
+    return cache_[key] = FindWhere(
+               [character](KeySym there) { return there != NoSymbol && KeySymCharacter(there) == character; }, held);
 }
 
 }  // namespace kestrun

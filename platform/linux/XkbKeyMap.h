@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -37,8 +38,12 @@ public:
     /// The key and level modifiers that produce `sym` while `held` (real
     /// modifiers the caller holds too) is down, with the locked modifiers in
     /// force; fewest modifiers first. Nothing when no key of the active group
-    /// produces it.
+    /// produces it. For named keys (Enter, F1...), compared as keysyms.
     std::optional<KeyChoice> Find(KeySym sym, unsigned held);
+
+    /// The same for a character: any key whose keysym types `character`
+    /// (Cyrillic_a types U+0430). Dead keys and keypad keys never count.
+    std::optional<KeyChoice> FindCharacter(char32_t character, unsigned held);
 
     /// Reads the lock and group state again (after a lock key was typed).
     void RefreshState();
@@ -51,9 +56,10 @@ public:
     /// Key codes that Find must not use: codes typing has borrowed.
     void Ignore(const std::vector<KeyCode>& codes);
 
-    /// The key codes typing may borrow: those that produce nothing, and those
-    /// that produce only vendor keysyms (multimedia keys and the like) none of
-    /// which is in `needed`. Never a modifier key nor a key with actions.
+    /// The key codes typing may borrow: among the codes that no application
+    /// reads as a physical key (IsNeutralKeyCode), those that produce nothing
+    /// or only vendor keysyms none of which is in `needed`. Never a modifier
+    /// key nor a key with actions.
     std::vector<KeyCode> BorrowableCodes(const std::set<KeySym>& needed) const;
 
     /// The type for borrowed codes: four levels (plain, Shift, third level,
@@ -61,6 +67,8 @@ public:
     BorrowType BorrowKeyType() const;
 
 private:
+    template <typename Matches>
+    std::optional<KeyChoice> FindWhere(Matches matches, unsigned held) const;
     int LevelOf(KeyCode code, int group, unsigned mods) const;
     int FindType(unsigned mask, const std::vector<unsigned>& levelModifiers) const;
 
@@ -73,7 +81,8 @@ private:
     std::vector<unsigned> levelCombos_;
     unsigned level3Mask_ = 0;
     std::set<KeyCode> ignored_;
-    std::map<std::pair<KeySym, unsigned>, std::optional<KeyChoice>> cache_;
+    // By what was asked (a keysym, or a character), and the held modifiers.
+    std::map<std::tuple<bool, unsigned long, unsigned>, std::optional<KeyChoice>> cache_;
 };
 
 }  // namespace kestrun

@@ -26,13 +26,14 @@ TEST(KeyboardGuard, AfterAKillOrATermTheKeyboardIsSoundAndTheNextStartRepairsWha
     const auto before = KeyRows();
     const std::string beforeXkb = XkbKeys();
     // Typing in a child process, returned once it has borrowed key codes.
-    const auto startTyping = [&] {
-        const pid_t child = StartProcess({KESTRUN_TYPING_CHILD, KESTRUN_KEYGUARD});
+    const auto startTyping = [&](const std::string& guardian = KESTRUN_KEYGUARD) {
+        const pid_t child = StartProcess({"/bin/sh", "-c", "exec \"$0\" \"$1\" 2>\"$2\"", KESTRUN_TYPING_CHILD,
+                                          guardian, (session.folder() / "child.err").string()});
         return child > 0 && WaitUntil([&] { return KeyRows() != before; }, 10s) ? child : (StopProcess(child), -1);
     };
 
     Step("SIGKILL, from at once to well into the typing: the guardian releases and restores; "
-         "SIGTERM: typing stops and restores by itself");
+         "SIGTERM: typing stops at once and the guardian restores");
     for (const auto& [signal, delay] : {std::pair{SIGKILL, 0ms}, {SIGKILL, 420ms}, {SIGKILL, 900ms}, {SIGTERM, 200ms}}) {
         SCOPED_TRACE(std::to_string(signal) + " after " + std::to_string(delay.count()) + " ms");
         const pid_t child = startTyping();
@@ -51,6 +52,23 @@ TEST(KeyboardGuard, AfterAKillOrATermTheKeyboardIsSoundAndTheNextStartRepairsWha
         EXPECT_TRUE(WaitUntil([&] { return waitpid(journal->guardian.pid, nullptr, WNOHANG), !RunningProcess(journal->guardian.pid); }, 10s))
             << "the guardian did not end";
         EXPECT_FALSE(fs::exists(journalPath));
+    }
+
+    Step("no guardian: said once on standard error; SIGTERM: typing stops and restores by itself");
+    {
+        const pid_t child = startTyping((session.folder() / "no-such-guardian").string());
+        ASSERT_GT(child, 0) << "typing did not borrow any key code";
+        std::this_thread::sleep_for(300ms);
+        kill(child, SIGTERM);
+        int status = 0;
+        ASSERT_TRUE(WaitUntil([&] { return Ended(child, status); }, 5s));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << "typing went on";
+        // Nobody else is there to restore: the keyboard is sound as the process ends.
+        EXPECT_TRUE(KeysDown().empty() && KeyRows() == before && XkbKeys() == beforeXkb) << KeysDown();
+        EXPECT_FALSE(fs::exists(journalPath));
+        const std::vector<std::string> said = Lines(ReadFile(session.folder() / "child.err"));
+        ASSERT_EQ(said.size(), 1u) << ReadFile(session.folder() / "child.err");
+        EXPECT_NE(said[0].find("no-such-guardian"), std::string::npos) << said[0];
     }
 
     Step("both killed: the next start restores from the journal what nobody changed since");
