@@ -141,8 +141,9 @@ std::optional<InstanceReply> SingleInstance::Claim(const InstanceRequest& reques
         if (auto reply = Deliver(request, patience, gone))
             return reply;
         if (Clock::now() > deadline)
-            return InstanceReply{1, "Kestrun is running but does not answer. It holds the lock " +
-                                        lock_.fileName().toStdString() + " and takes no requests."};
+            return InstanceReply{1, "Kestrun is running for this document but does not answer (it holds the lock " +
+                                        lock_.fileName().toStdString() +
+                                        "). This start ends, so that no second copy of the document runs."};
         if (!gone)
             QThread::msleep(100);
     }
