@@ -106,6 +106,8 @@ QString InstanceAddress(const std::filesystem::path& document)
                                         .arg(QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")),
                                              QString::fromLocal8Bit(refused.c_str()),
                                              runtime.empty() ? QStringLiteral("none") : QFile::decodeName(runtime.c_str())));
+    if (runtime.empty())
+        return {};
     return QFile::decodeName(runtime.c_str()) + QStringLiteral("/kestrun-") + QString::fromLatin1(key);
 }
 
@@ -125,18 +127,21 @@ SingleInstance::~SingleInstance()
 
 std::optional<InstanceReply> SingleInstance::Claim(const InstanceRequest& request, std::chrono::milliseconds patience)
 {
+    // Without the lock nothing keeps a second copy of the document from
+    // running: only a listing, which changes nothing, goes on without it.
+    const auto withoutLock = [&request](const QString& why) -> std::optional<InstanceReply> {
+        if (request.kind == InstanceRequest::Kind::List)
+            return std::nullopt;
+        return InstanceReply{1, ("Kestrun " + why + ", which keeps a second copy of the document from running. It ends.")
+                                    .toStdString()};
+    };
+    if (address_.isEmpty())
+        return withoutLock(QStringLiteral("has no runtime folder of the user's own for its lock"));
     const auto deadline = Clock::now() + kReachLimit;
     while (!lock_.tryLock(0)) {
-        // Without the lock nothing keeps a second copy of the document from
-        // running: only a listing, which changes nothing, goes on without it.
-        if (lock_.error() != QLockFile::LockFailedError) {
-            if (request.kind == InstanceRequest::Kind::List)
-                return std::nullopt;
-            return InstanceReply{1, QStringLiteral("Kestrun cannot make its lock file %1 (%2), which keeps a second "
-                                                   "copy of the document from running. It ends.")
-                                        .arg(lock_.fileName(), LockProblem(lock_.error()))
-                                        .toStdString()};
-        }
+        if (lock_.error() != QLockFile::LockFailedError)
+            return withoutLock(QStringLiteral("cannot make its lock file %1 (%2)")
+                                   .arg(lock_.fileName(), LockProblem(lock_.error())));
         bool gone = false;
         if (auto reply = Deliver(request, patience, gone))
             return reply;

@@ -35,7 +35,8 @@ inline constexpr qint64 kMaxRequestBytes = 64 * 1024;
 /// The socket and lock of the Kestrun of one user and one document: in the
 /// user's runtime folder (one that only the user may write to), named after
 /// the document's path. Says once on standard error when $XDG_RUNTIME_DIR
-/// names a folder that does not qualify.
+/// names a folder that does not qualify. Empty when the user has no such
+/// folder at all.
 QString InstanceAddress(const std::filesystem::path& document);
 
 /// One Kestrun per user and document. The first start holds a lock for as

@@ -82,7 +82,8 @@ protected:
 
     std::vector<std::string> Kestrun(const fs::path& runtime, std::vector<std::string> arguments = {}) const
     {
-        std::vector<std::string> command = {"env", "XDG_RUNTIME_DIR=" + runtime.string(),
+        std::vector<std::string> command = {"env", "-u", "DISPLAY", "QT_QPA_PLATFORM=offscreen",
+                                            "XDG_RUNTIME_DIR=" + runtime.string(),
                                             "TMPDIR=" + (folder / "tmp").string(), (folder / "app" / "kestrun").string()};
         command.insert(command.end(), arguments.begin(), arguments.end());
         return command;
@@ -172,11 +173,13 @@ TEST_F(TrustEndToEnd, WithoutASocketTheLockStillKeepsASecondCopyOut)
     fs::create_directories(deep);
     ::chmod(deep.c_str(), 0700);
     const fs::path err = folder / "tmp" / "first.err";
-    Started first{StartProcess({"sh", "-c", "exec \"$@\" 2>\"$0\"", err.string(), "env",
-                                "XDG_RUNTIME_DIR=" + deep.string(), (folder / "app" / "kestrun").string()})};
+    Started first{StartProcess({"sh", "-c", "exec \"$@\" 2>\"$0\"", err.string(), "env", "-u", "DISPLAY",
+                                "QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + deep.string(),
+                                (folder / "app" / "kestrun").string()})};
     ASSERT_TRUE(WaitUntil([&] { return ReadFile(err).find("Kestrun cannot take requests") != std::string::npos; }, 20s))
         << ReadFile(err);
-    const Outcome second = RunProgram({"env", "XDG_RUNTIME_DIR=" + deep.string(), (folder / "app" / "kestrun").string()});
+    const Outcome second = RunProgram({"env", "-u", "DISPLAY", "QT_QPA_PLATFORM=offscreen",
+                                       "XDG_RUNTIME_DIR=" + deep.string(), (folder / "app" / "kestrun").string()});
     EXPECT_EQ(second.status, 1);
     EXPECT_NE(second.err.find("Kestrun is running for this document but does not answer"), std::string::npos)
         << second.err;
