@@ -110,6 +110,9 @@ int Answer(const CommandLine& line, int argc, char* argv[])
 // Answers a later start from the running main window.
 InstanceReply Serve(frmMain& window, const InstanceRequest& request)
 {
+    // A hand edit the watch has not passed on yet counts too.
+    if (request.kind != InstanceRequest::Kind::Show)
+        window.CheckDocumentOnDisk();
     switch (request.kind) {
     case InstanceRequest::Kind::Show:
         window.mnuPopUpOpen_Click();
@@ -189,7 +192,7 @@ int Main(int argc, char* argv[])
         [&window, twipsPerPixel](int message) { window.Form_MouseMove(message * twipsPerPixel, 0); });
     QObject::connect(&window, &frmMain::Unloaded, &application, &QCoreApplication::quit);
     // Ending the session (or any other outside quit) still saves.
-    QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] { window.Unload(); });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] { window.UnloadUnattended(); });
 
     // SIGTERM, SIGINT and SIGHUP quit the way "Quit Kestrun" does.
     std::optional<QSocketNotifier> termination;
@@ -199,7 +202,7 @@ int Main(int argc, char* argv[])
             char drained[16];
             while (read(TerminationDescriptor(), drained, sizeof drained) > 0) {
             }
-            window.Unload();
+            window.UnloadUnattended();
         });
     }
 

@@ -6,10 +6,11 @@
 #include <QDataStream>
 #include <QFile>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 
+#include <cstdio>
 #include <system_error>
+#include <utility>
 
 namespace kestrun {
 
@@ -20,6 +21,43 @@ using Clock = std::chrono::steady_clock;
 // How long a later start keeps trying to reach a Kestrun that holds the lock
 // but does not listen yet (it may still be loading its document).
 constexpr auto kReachLimit = std::chrono::seconds(20);
+
+// A request is its kind (4 bytes) and the program's name as a QString: its
+// length in bytes (4 bytes, all bits set for a null text), then UTF-16.
+constexpr qint64 kRequestHeaderBytes = 8;
+constexpr quint32 kNullText = 0xFFFFFFFFu;
+
+const char* const kTooLarge = "Kestrun takes no request larger than 64 KiB: no program name is that long.";
+
+// Says it once per process on standard error: a later start says it at most
+// once, a running Kestrun once in its life.
+void ReportOnce(bool& reported, const QString& text)
+{
+    if (!std::exchange(reported, true))
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+bool gFolderReported = false;
+bool gImpostorReported = false;
+
+// The length field of the request's name, once the header is there.
+std::optional<quint32> AnnouncedNameBytes(QLocalSocket& socket)
+{
+    if (socket.bytesAvailable() < kRequestHeaderBytes)
+        return std::nullopt;
+    const QByteArray header = socket.peek(kRequestHeaderBytes);
+    QDataStream in(header);
+    qint32 kind = 0;
+    quint32 bytes = 0;
+    in >> kind >> bytes;
+    return bytes;
+}
+
+bool SameUser(const QLocalSocket& socket)
+{
+    const std::optional<unsigned> peer = LocalPeerUser(socket.socketDescriptor());
+    return peer && *peer == CurrentUser();
+}
 
 void Write(QLocalSocket& socket, const auto&... values)
 {
@@ -39,6 +77,11 @@ bool Read(QLocalSocket& socket, auto&... values)
     return in.commitTransaction();
 }
 
+QString LockProblem(QLockFile::LockError error)
+{
+    return error == QLockFile::PermissionError ? QStringLiteral("permission denied") : QStringLiteral("unknown error");
+}
+
 int Milliseconds(Clock::duration duration)
 {
     return int(std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(duration).count()));
@@ -56,10 +99,16 @@ QString InstanceAddress(const std::filesystem::path& document)
         QCryptographicHash::hash(QByteArray(resolved.c_str()), QCryptographicHash::Sha256)
             .toHex()
             .left(16);
-    const std::filesystem::path runtime = UserRuntimeFolder();
-    const QString folder = runtime.empty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-                                           : QFile::decodeName(runtime.c_str());
-    return folder + QStringLiteral("/kestrun-") + QString::fromLatin1(key);
+    std::string refused;
+    const std::filesystem::path runtime = UserRuntimeFolder(&refused);
+    if (!refused.empty())
+        ReportOnce(gFolderReported, QStringLiteral("Kestrun does not use the runtime folder %1: %2. It uses %3 instead.")
+                                        .arg(QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")),
+                                             QString::fromLocal8Bit(refused.c_str()),
+                                             runtime.empty() ? QStringLiteral("none") : QFile::decodeName(runtime.c_str())));
+    if (runtime.empty())
+        return {};
+    return QFile::decodeName(runtime.c_str()) + QStringLiteral("/kestrun-") + QString::fromLatin1(key);
 }
 
 SingleInstance::SingleInstance(const QString& address)
@@ -78,17 +127,28 @@ SingleInstance::~SingleInstance()
 
 std::optional<InstanceReply> SingleInstance::Claim(const InstanceRequest& request, std::chrono::milliseconds patience)
 {
+    // Without the lock nothing keeps a second copy of the document from
+    // running: only a listing, which changes nothing, goes on without it.
+    const auto withoutLock = [&request](const QString& why) -> std::optional<InstanceReply> {
+        if (request.kind == InstanceRequest::Kind::List)
+            return std::nullopt;
+        return InstanceReply{1, ("Kestrun " + why + ", which keeps a second copy of the document from running. It ends.")
+                                    .toStdString()};
+    };
+    if (address_.isEmpty())
+        return withoutLock(QStringLiteral("has no runtime folder of the user's own for its lock"));
     const auto deadline = Clock::now() + kReachLimit;
     while (!lock_.tryLock(0)) {
-        // With no place for the lock (a runtime folder that is missing or
-        // not ours) Kestrun runs on its own rather than not at all.
         if (lock_.error() != QLockFile::LockFailedError)
-            return std::nullopt;
+            return withoutLock(QStringLiteral("cannot make its lock file %1 (%2)")
+                                   .arg(lock_.fileName(), LockProblem(lock_.error())));
         bool gone = false;
         if (auto reply = Deliver(request, patience, gone))
             return reply;
         if (Clock::now() > deadline)
-            return InstanceReply{1, "Kestrun is running but does not answer."};
+            return InstanceReply{1, "Kestrun is running for this document but does not answer (it holds the lock " +
+                                        lock_.fileName().toStdString() +
+                                        "). This start ends, so that no second copy of the document runs."};
         if (!gone)
             QThread::msleep(100);
     }
@@ -98,11 +158,20 @@ std::optional<InstanceReply> SingleInstance::Claim(const InstanceRequest& reques
 std::optional<InstanceReply> SingleInstance::Deliver(const InstanceRequest& request,
                                                      std::chrono::milliseconds patience, bool& gone)
 {
+    const QString program = QString::fromStdString(request.program);
+    if (qint64(program.size()) * 2 + kRequestHeaderBytes > kMaxRequestBytes)
+        return InstanceReply{2, kTooLarge};
     QLocalSocket socket;
     socket.connectToServer(address_ + QStringLiteral(".socket"));
     if (!socket.waitForConnected(500))
         return std::nullopt;
-    Write(socket, qint32(request.kind), QString::fromStdString(request.program));
+    // Whoever else listens under this name never gets a request, nor answers one.
+    if (!SameUser(socket)) {
+        ReportOnce(gImpostorReported, QStringLiteral("Kestrun ignores the socket %1: it belongs to another user.")
+                                          .arg(socket.fullServerName()));
+        return std::nullopt;
+    }
+    Write(socket, qint32(request.kind), program);
 
     // A listing has to wait for its answer; a run or a showing is handed over
     // once it is written, and the running Kestrun takes it after its own run.
@@ -145,7 +214,22 @@ void SingleInstance::Accept()
 {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!SameUser(*socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        // Qt reads no more than this much ahead; a larger request is refused
+        // from its header, before its name is read.
+        socket->setReadBufferSize(kMaxRequestBytes);
         const auto answer = [this, socket] {
+            const std::optional<quint32> nameBytes = AnnouncedNameBytes(*socket);
+            if (nameBytes && *nameBytes != kNullText && *nameBytes > kMaxRequestBytes - kRequestHeaderBytes) {
+                disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+                Write(*socket, qint32(2), QString::fromLatin1(kTooLarge));
+                socket->disconnectFromServer();
+                return;
+            }
             qint32 kind = 0;
             QString program;
             if (!Read(*socket, kind, program))

@@ -28,8 +28,15 @@ struct InstanceReply {
     std::string text;
 };
 
+/// The largest request a later start may send: no program name is longer.
+/// A larger one is refused from its first bytes, and never read whole.
+inline constexpr qint64 kMaxRequestBytes = 64 * 1024;
+
 /// The socket and lock of the Kestrun of one user and one document: in the
-/// user's runtime folder, named after the document's path.
+/// user's runtime folder (one that only the user may write to), named after
+/// the document's path. Says once on standard error when $XDG_RUNTIME_DIR
+/// names a folder that does not qualify. Empty when the user has no such
+/// folder at all.
 QString InstanceAddress(const std::filesystem::path& document);
 
 /// One Kestrun per user and document. The first start holds a lock for as
@@ -37,7 +44,9 @@ QString InstanceAddress(const std::filesystem::path& document);
 /// lock taken, sends its request over the socket and ends with the answer.
 /// A Kestrun that was killed leaves nothing that blocks the next start: its
 /// lock names a process that no longer runs and is taken over, and its socket
-/// file is replaced.
+/// file is replaced. Requests go only to, and come only from, processes of
+/// the same user; the lock alone decides which process is the one instance,
+/// also when that one cannot listen.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -51,7 +60,8 @@ public:
     /// answer. A running Kestrun that is busy with a run answers a request
     /// for a run or a showing once the run is over; until then the request
     /// counts as handed over after `patience`. Where no lock can be made at
-    /// all, the result is empty too: this process runs on its own.
+    /// all, a listing goes on alone (the result is empty) and any other
+    /// request ends with a reply saying why.
     std::optional<InstanceReply> Claim(const InstanceRequest& request,
                                        std::chrono::milliseconds patience = std::chrono::seconds(5));
 

@@ -19,6 +19,8 @@
 #include <string>
 
 class QAction;
+class QFileSystemWatcher;
+class QTimer;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -122,6 +124,14 @@ public:
     /// The names of the programs as the document holds them now, unsaved
     /// changes included.
     std::vector<std::string> ProgramNames() const;
+    /// Reads Kestrun.xml again when it changed on disk and Kestrun holds no
+    /// unsaved changes; the selector and the task list follow. While a run,
+    /// a dialog or the task editor is on, it waits for them to end. In
+    /// frmMainDocumentSync.cpp, as is the watch that calls it.
+    void CheckDocumentOnDisk();
+    /// Quits as Unload does, asking nothing: Kestrun's version of a document
+    /// changed on disk meanwhile is kept beside it.
+    void UnloadUnattended();
     /// Selects the first program of that name and runs it as "Launch It !"
     /// does, once the run in progress, if any, is over. False when there is no
     /// such program.
@@ -237,6 +247,11 @@ private:
     void RunRequested();
     /// Closes an open task editor as its Cancel does.
     void CloseTaskEditor();
+    // The document changed on disk, in frmMainDocumentSync.cpp.
+    void WatchDocument();
+    bool ReloadDocument();
+    void ShowReloadedPrograms();
+    void KeepBothVersions();
 
     MainWindowContext context_;
     std::unique_ptr<TaskDocument> document_;
@@ -248,6 +263,9 @@ private:
     bool runInProgress_ = false;
     bool ended_ = false;
     bool trayMissing_ = false;
+    bool unattended_ = false;
+    QFileSystemWatcher* documentWatch_ = nullptr;
+    QTimer* documentCheck_ = nullptr;
     // The window lost the keyboard to a modal box of the application.
     bool leftForModal_ = false;
     // What the load handler read, kept until the controls exist.

@@ -14,6 +14,7 @@ void frmMain::cmdLaunch_Click()
     // The platform's services are made at the first run, off the start-up path.
     if (!runner_)
         runner_ = std::make_unique<TaskRunner>(*this, context_.dialogs, context_.runServices());
+    CheckDocumentOnDisk();  // a hand edit the watch has not passed on yet
     runInProgress_ = true;
     runner_->Run();
     runInProgress_ = false;
@@ -32,10 +33,5 @@ void frmMain::FocusAddProgram() { cmdAddProgram->setFocus(); }
 
 void frmMain::FocusProgramSelector() { cboPrograms->setFocus(); }
 
-void frmMain::SaveTaskDocument()
-{
-    if (document_)
-        document_->SaveTaskDocument();
-}
 
 }  // namespace kestrun

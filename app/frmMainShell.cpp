@@ -45,6 +45,7 @@ bool frmMain::Form_Load()
     trayMissing_ = context_.trayAvailable && !context_.trayAvailable();
     if (trayMissing_)
         ShowForm();
+    WatchDocument();
     return true;
 }
 
@@ -146,7 +147,7 @@ bool frmMain::Form_QueryUnload(bool byUser)
     // written, and its position is stored with the window's.
     CloseTaskEditor();
     if (gDocumentDirty && document_)
-        document_->SaveTaskDocument();
+        SaveTaskDocument();
     QtWindowGeometry geometry(*this);
     FormPosition(geometry, true);
     if (gTray)
@@ -186,7 +187,7 @@ void frmMain::keyPressEvent(QKeyEvent* event)
 void frmMain::cmdClose_Click()
 {
     if (gDocumentDirty && document_)
-        document_->SaveTaskDocument();
+        SaveTaskDocument();
     PutAway();
 }
 

@@ -281,6 +281,33 @@ void ReplaceDocumentFile(const std::filesystem::path& path,
     ::fsync(folder.get());
 }
 
+bool WriteNewDocumentFile(const std::filesystem::path& path, const std::filesystem::path& like,
+                          const std::function<void(pugi::xml_writer&)>& produce)
+{
+    struct stat info {};
+    const mode_t mode = ::stat(like.c_str(), &info) == 0 ? (info.st_mode & 0777) : 0600;
+    Descriptor file(::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, mode));
+    if (file.get() < 0) {
+        if (errno == EEXIST)
+            return false;
+        throw SaveFailure(errno, path.string());
+    }
+    DescriptorWriter writer(file.get());
+    int error = 0;
+    try {
+        produce(writer);
+        error = writer.Finish();
+    } catch (...) {
+        ::unlink(path.c_str());
+        throw;
+    }
+    if (error != 0) {
+        ::unlink(path.c_str());
+        throw SaveFailure(error, path.string());
+    }
+    return true;
+}
+
 bool IsSaveTemporaryName(std::string_view name, std::string_view fileName)
 {
     const std::string prefix = "." + std::string(fileName) + std::string(kTemporaryMark);

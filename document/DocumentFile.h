@@ -46,6 +46,13 @@ private:
 void ReplaceDocumentFile(const std::filesystem::path& path,
                          const std::function<void(pugi::xml_writer&)>& produce);
 
+/// Writes the text that `produce` writes into a new file at `path`, with the
+/// permissions of the file at `like`. False, writing nothing, when a file of
+/// that name exists; other failures throw DocumentError naming the file and
+/// remove what was written of it.
+bool WriteNewDocumentFile(const std::filesystem::path& path, const std::filesystem::path& like,
+                          const std::function<void(pugi::xml_writer&)>& produce);
+
 /// Removes the temporaries that saves of the document at `path` left behind
 /// when their process was killed, and leaves those of saves still running.
 /// Failures are ignored.

@@ -6,8 +6,13 @@
 #include "document/DocumentText.h"
 #include "document/NodeText.h"
 
+#include <QCryptographicHash>
+
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <optional>
 #include <utility>
@@ -100,12 +105,15 @@ bool TaskDocument::Load()
         DocumentFileReader file(path);
         DomBuffer buffer(file.Size());
         file.ReadInto(buffer.data());
+        DiskStamp read = StatDisk();
+        read.hash = Hash(buffer.view());
         Parse(buffer, [&path] {
             DocumentFileReader again(path);
             std::string text(again.Size(), '\0');
             again.ReadInto(text.data());
             return text;
         });
+        stamp_ = read;
     });
 }
 
@@ -199,14 +207,131 @@ std::string TaskDocument::Serialize()
     return text;
 }
 
+namespace {
+
+// Passes the text on and hashes it on the way.
+class HashingWriter : public pugi::xml_writer {
+public:
+    explicit HashingWriter(pugi::xml_writer& next) : next_(next) {}
+    void write(const void* data, std::size_t size) override
+    {
+        hash_.addData(QByteArrayView(static_cast<const char*>(data), static_cast<qsizetype>(size)));
+        next_.write(data, size);
+    }
+    std::string Result() const { return hash_.result().toStdString(); }
+
+private:
+    pugi::xml_writer& next_;
+    QCryptographicHash hash_{QCryptographicHash::Sha256};
+};
+
+}  // namespace
+
+std::string TaskDocument::Hash(std::string_view text)
+{
+    return QCryptographicHash::hash(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())),
+                                    QCryptographicHash::Sha256)
+        .toStdString();
+}
+
+bool TaskDocument::DiskStamp::SameFile(const DiskStamp& other) const
+{
+    return known && other.known && device == other.device && inode == other.inode && size == other.size &&
+           modified == other.modified;
+}
+
+TaskDocument::DiskStamp TaskDocument::StatDisk() const
+{
+    DiskStamp stamp;
+    struct stat info {};
+    if (::stat(DocumentPath().c_str(), &info) != 0)
+        return stamp;
+    stamp.known = true;
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = static_cast<std::uint64_t>(info.st_size);
+    stamp.modified = std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    return stamp;
+}
+
 void TaskDocument::SaveTaskDocument()
 {
     Guarded([this] {
         // The new content is written beside the file and then replaces it in one
         // step, so a crash at any moment leaves either the old or the new file.
-        ReplaceDocumentFile(DocumentPath(), [this](pugi::xml_writer& writer) { WriteTo(writer); });
+        std::string hash;
+        ReplaceDocumentFile(DocumentPath(), [this, &hash](pugi::xml_writer& writer) {
+            HashingWriter hashing(writer);
+            WriteTo(hashing);
+            hash = hashing.Result();
+        });
+        stamp_ = StatDisk();
+        stamp_.hash = hash;
         gDocumentDirty = false;
     });
+}
+
+bool TaskDocument::ChangedOnDisk(bool thorough)
+{
+    DiskStamp now = StatDisk();
+    if (!now.known || !stamp_.known)
+        return false;
+    if (!thorough && (now.SameFile(stamp_) || now.SameFile(refused_)))
+        return false;
+    try {
+        DocumentFileReader file(DocumentPath());
+        std::string text(file.Size(), '\0');
+        file.ReadInto(text.data());
+        now.hash = Hash(text);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (now.hash == stamp_.hash) {
+        stamp_ = now;  // touched, or written back as it was
+        return false;
+    }
+    return thorough || now.hash != refused_.hash;
+}
+
+bool TaskDocument::Reload(FatalErrorReporter& reportTo)
+{
+    const DiskStamp before = StatDisk();
+    TaskDocument fresh(folder_, reportTo, schemaFile_);
+    if (!fresh.Load()) {
+        refused_ = before;
+        try {
+            DocumentFileReader file(DocumentPath());
+            std::string text(file.Size(), '\0');
+            file.ReadInto(text.data());
+            refused_.hash = Hash(text);
+        } catch (const std::exception&) {
+        }
+        return false;
+    }
+    dom_ = std::move(fresh.dom_);
+    paths_.Attach(dom_);
+    stamp_ = fresh.stamp_;
+    return true;
+}
+
+std::filesystem::path TaskDocument::SaveCopyBeside()
+{
+    std::filesystem::path written;
+    Guarded([this, &written] {
+        const std::time_t now = std::time(nullptr);
+        char moment[32];
+        std::strftime(moment, sizeof moment, "%Y-%m-%d %H.%M.%S", std::localtime(&now));
+        const std::string stem = DocumentPath().stem().string() + " (Kestrun's version of " + moment;
+        for (int attempt = 1;; ++attempt) {
+            const std::filesystem::path copy =
+                folder_ / (stem + (attempt == 1 ? "" : ", " + std::to_string(attempt)) + ").xml");
+            if (WriteNewDocumentFile(copy, DocumentPath(), [this](pugi::xml_writer& writer) { WriteTo(writer); })) {
+                written = copy;
+                return;
+            }
+        }
+    });
+    return written;
 }
 
 }  // namespace kestrun

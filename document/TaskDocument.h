@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -66,6 +67,21 @@ public:
     /// clears gDocumentDirty. The file is never created.
     void SaveTaskDocument();
 
+    /// Whether Kestrun.xml on disk holds something other than what this
+    /// document last read or wrote: compared by size, time and identity, and
+    /// where those differ, or always when `thorough`, by a hash of the
+    /// content. Unless `thorough`, a content that Reload refused counts as
+    /// seen. A file that cannot be read counts as unchanged.
+    bool ChangedOnDisk(bool thorough);
+    /// Reads Kestrun.xml anew. On success the document holds the file's
+    /// content; a file that fails to load is reported to `reportTo` (not to
+    /// this document's reporter) and the document stays as it was. False then.
+    bool Reload(FatalErrorReporter& reportTo);
+    /// Writes the document into a new file beside Kestrun.xml, named after
+    /// the moment, never over an existing one; its path. Failures are fatal
+    /// reports like those of a save, and give an empty path.
+    std::filesystem::path SaveCopyBeside();
+
     /// The names of all programs but the template, in document order.
     std::vector<std::string> ProgramNames();
 
@@ -108,8 +124,21 @@ private:
     class DomBuffer;
     void Parse(DomBuffer& buffer, const std::function<std::string()>& original);
 
+    /// What Kestrun.xml held when it was last read or written here.
+    struct DiskStamp {
+        bool known = false;
+        std::uint64_t device = 0, inode = 0, size = 0;
+        std::int64_t modified = 0;  // nanoseconds
+        std::string hash;
+        bool SameFile(const DiskStamp& other) const;
+    };
+    DiskStamp StatDisk() const;
+    static std::string Hash(std::string_view text);
+
     std::filesystem::path folder_;
     std::filesystem::path schemaFile_;
+    DiskStamp stamp_;
+    DiskStamp refused_;
     FatalErrorReporter& reporter_;
     pugi::xml_document dom_;
     DocumentPaths paths_;

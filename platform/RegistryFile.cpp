@@ -4,10 +4,14 @@
 #include "platform/RegistryFileReplace.h"
 #include "platform/UserFolders.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace kestrun {
 
@@ -60,21 +64,66 @@ RegistryStatus RegistryFile::Resolve(RegistryKey parent, std::string_view path, 
     return kRegSuccess;
 }
 
-std::optional<RegistryTree> RegistryFile::Read() const
+RegistryFile::Contents RegistryFile::Read() const
 {
-    std::error_code error;
-    std::filesystem::file_status status = std::filesystem::status(file_, error);
-    if (status.type() == std::filesystem::file_type::not_found)
-        return RegistryTree{};
-    if (status.type() != std::filesystem::file_type::regular)
-        return std::nullopt;
-    std::ifstream in(file_, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return std::nullopt;
-    return ParseRegistryText(text);
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return {RegistryTree{}, true};
+        return Unreadable(std::strerror(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return Unreadable("not a regular file");
+    }
+    // One byte past the limit tells a file that is too large; the rest of
+    // such a file is never read.
+    std::string text(kMaxSettingsBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return Unreadable(std::strerror(error));
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    text.resize(got);
+    if (got > kMaxSettingsBytes) {
+        // What a file cut at the limit still holds; its last line may be cut.
+        text.resize(text.rfind('\n', kMaxSettingsBytes) + 1);
+        ReportOnce("Kestrun does not use the settings file " + file_.string() + ": it is larger than " +
+                   kMaxSettingsSizeText + ". Kestrun reads the window positions in its first " +
+                   kMaxSettingsSizeText + " and leaves the file as it is; make it smaller or delete it, and " +
+                   "positions are saved again.");
+        return {ReadableRegistryValues(text), false};
+    }
+    std::size_t badLine = 0;
+    std::optional<RegistryTree> tree = ParseRegistryText(text, &badLine);
+    if (!tree)
+        return Unreadable("line " + std::to_string(badLine) + " is not a key or a value");
+    return {std::move(*tree), true};
+}
+
+RegistryFile::Contents RegistryFile::Unreadable(const std::string& why) const
+{
+    ReportOnce("Kestrun cannot read the settings file " + file_.string() + ": " + why +
+               ". Kestrun leaves the file as it is; fix or delete it, and positions are saved again.");
+    return {RegistryTree{}, false};
+}
+
+void RegistryFile::ReportOnce(const std::string& text) const
+{
+    if (std::exchange(reported_, true))
+        return;
+    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 bool RegistryFile::Write(const RegistryTree& tree) const { return ReplaceRegistryFile(file_, RegistryText(tree)); }
@@ -89,12 +138,12 @@ RegistryStatus RegistryFile::Modify(Change change)
     const RegistryFileLock lock(file_);
     if (!lock.Held())
         return kRegIoFailed;
-    std::optional<RegistryTree> tree = Read();
-    if (!tree)
+    Contents contents = Read();
+    if (!contents.writable)
         return kRegCorrupt;
     bool changed = false;
-    RegistryStatus status = change(*tree, changed);
-    if (status == kRegSuccess && changed && !Write(*tree))
+    RegistryStatus status = change(contents.tree, changed);
+    if (status == kRegSuccess && changed && !Write(contents.tree))
         return kRegIoFailed;
     return status;
 }
@@ -112,7 +161,7 @@ RegistryStatus RegistryFile::OpenKey(RegistryKey parent, std::string_view path, 
     if (RegistryStatus status = Resolve(parent, path, fullPath); status != kRegSuccess)
         return status;
     // Reading needs no lock: the file is only ever replaced whole.
-    RegistryTree tree = Read().value_or(RegistryTree{});
+    RegistryTree tree = Read().tree;
     if (!IsRoot(fullPath) && !tree.Find(fullPath))
         return kRegNotFound;
     key = Remember(std::move(fullPath));
@@ -142,11 +191,11 @@ RegistryStatus RegistryFile::QueryValue(RegistryKey key, std::string_view name, 
     std::string path;
     if (RegistryStatus status = Resolve(key, {}, path); status != kRegSuccess)
         return status;
-    RegistryTree tree = Read().value_or(RegistryTree{});
+    RegistryTree tree = Read().tree;
     RegistryKeyEntry* entry = tree.Find(path);
     if (!entry)
         return IsRoot(path) ? kRegNotFound : kRegKeyDeleted;
-    const RegistryValue* value = RegistryTree::FindValue(*entry, name);
+    const RegistryValue* value = tree.FindValue(*entry, name);
     if (!value)
         return kRegNotFound;
     auto needed = static_cast<std::uint32_t>(value->data.size());
@@ -175,7 +224,7 @@ RegistryStatus RegistryFile::SetValue(RegistryKey key, std::string_view name, st
         RegistryKeyEntry* entry = tree.Find(path);
         if (!entry && !IsRoot(path))
             return kRegKeyDeleted;
-        RegistryTree::SetValue(entry ? *entry : tree.Add(path), std::move(value));
+        tree.SetValue(entry ? *entry : tree.Add(path), std::move(value));
         changed = true;
         return kRegSuccess;
     });
@@ -190,7 +239,7 @@ RegistryStatus RegistryFile::DeleteValue(RegistryKey key, std::string_view name)
         RegistryKeyEntry* entry = tree.Find(path);
         if (!entry)
             return IsRoot(path) ? kRegNotFound : kRegKeyDeleted;
-        if (!RegistryTree::RemoveValue(*entry, name))
+        if (!tree.RemoveValue(*entry, name))
             return kRegNotFound;
         changed = true;
         return kRegSuccess;

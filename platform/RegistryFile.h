@@ -3,12 +3,18 @@
 #include "platform/RegistryFileTree.h"
 #include "platform/RegistryOperations.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 
 namespace kestrun {
+
+/// The largest settings file Kestrun reads whole. A real one holds a few
+/// hundred bytes.
+inline constexpr std::size_t kMaxSettingsBytes = 1 << 20;
+inline constexpr const char* kMaxSettingsSizeText = "1 MiB";
 
 /// The current user's registry kept in one text file (format in
 /// RegistryFileFormat.h). Only HKEY_CURRENT_USER is served.
@@ -20,7 +26,10 @@ namespace kestrun {
 /// other's changes. Making the store removes what changes killed midway left
 /// behind. A missing file is an empty store. A file that cannot be read or
 /// parsed reads as empty and is never written: changes then fail with
-/// kRegCorrupt and leave it untouched.
+/// kRegCorrupt and leave it untouched. A file larger than kMaxSettingsBytes is
+/// never written either; what reads of it are the values on the lines of its
+/// first kMaxSettingsBytes that follow the format. Either is reported once on
+/// standard error.
 class RegistryFile final : public RegistryOperations {
 public:
     explicit RegistryFile(std::filesystem::path file);
@@ -40,8 +49,15 @@ public:
 private:
     /// The full path of the key `path` below `parent`, or a status.
     RegistryStatus Resolve(RegistryKey parent, std::string_view path, std::string& fullPath) const;
-    /// The file's keys and values; nothing when it cannot be read or parsed.
-    std::optional<RegistryTree> Read() const;
+    struct Contents {
+        RegistryTree tree;
+        /// False for a file that may not be replaced: unreadable or too large.
+        bool writable;
+    };
+    /// The file's keys and values, and whether changes may be written.
+    Contents Read() const;
+    Contents Unreadable(const std::string& why) const;
+    void ReportOnce(const std::string& text) const;
     /// Runs `change` on the file's tree under the lock and writes the tree
     /// back when `change` returns kRegSuccess and says it changed something.
     template <typename Change>
@@ -52,6 +68,7 @@ private:
     std::filesystem::path file_;
     std::map<RegistryKey, std::string> openKeys_;
     RegistryKey nextKey_ = 1;
+    mutable bool reported_ = false;
 };
 
 /// Where the current user's settings file lives: "<company>/<appName>.reg"

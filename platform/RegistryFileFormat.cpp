@@ -187,64 +187,83 @@ std::vector<std::string_view> Lines(std::string_view text)
     return lines;
 }
 
-}  // namespace
+std::nullopt_t Refused(std::size_t* badLine, std::size_t index)
+{
+    if (badLine)
+        *badLine = index + 1;
+    return std::nullopt;
+}
 
-std::optional<RegistryTree> ParseRegistryText(std::string_view text)
+// The keys and values of the text. Strict, any line that does not follow the
+// format makes the whole text unreadable; otherwise such a line is passed
+// over, and so are the values under a key line that does not.
+std::optional<RegistryTree> Parse(std::string_view text, bool strict, std::size_t* badLine = nullptr)
 {
     if (text.starts_with(kByteOrderMark))
         text.remove_prefix(kByteOrderMark.size());
     std::vector<std::string_view> lines = Lines(text);
     RegistryTree tree;
-    std::string currentKey;
+    // Valid until the next key is added: values follow their key's line.
+    RegistryKeyEntry* currentKey = nullptr;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string_view line = TrimBlanks(lines[i]);
         if (line.empty() || line.starts_with(';'))
             continue;
-        if (currentKey.empty() && tree.Keys().empty() &&
+        if (tree.Keys().empty() &&
             (line == "REGEDIT4" || line == "Windows Registry Editor Version 5.00"))
             continue;
         if (line.starts_with('[')) {
             // "[-path]" deletes a key in an export file: not a settings file.
-            if (!line.ends_with(']') || line.starts_with("[-"))
-                return std::nullopt;
-            std::string_view path = line.substr(1, line.size() - 2);
-            if (!IsWellFormedRegistryPath(path))
-                return std::nullopt;
-            currentKey = tree.Add(path).path;
+            std::string_view path = line.substr(1, line.size() >= 2 ? line.size() - 2 : 0);
+            if (!line.ends_with(']') || line.starts_with("[-") || !IsWellFormedRegistryPath(path)) {
+                if (strict)
+                    return Refused(badLine, i);
+                currentKey = nullptr;
+                continue;
+            }
+            currentKey = &tree.Add(path);
             continue;
         }
-        if (currentKey.empty())
-            return std::nullopt;
 
         std::string name;
         std::size_t pos = 0;
+        bool wellFormed = currentKey != nullptr;
         if (line.starts_with('@')) {
             pos = 1;
-        } else if (std::optional<std::string> quoted = Unquote(line, pos)) {
-            if (HasLineBreakOrNul(*quoted))
-                return std::nullopt;
+        } else if (std::optional<std::string> quoted = Unquote(line, pos); quoted && !HasLineBreakOrNul(*quoted)) {
             name = std::move(*quoted);
         } else {
-            return std::nullopt;
+            wellFormed = false;
         }
         std::string_view rest = TrimBlanks(line.substr(pos));
-        if (!rest.starts_with('='))
-            return std::nullopt;
-        std::string data(TrimBlanks(rest.substr(1)));
+        wellFormed = wellFormed && rest.starts_with('=');
+        std::string data(TrimBlanks(rest.substr(rest.empty() ? 0 : 1)));
         if (data.starts_with("hex")) {
             while (data.ends_with('\\') && i + 1 < lines.size()) {
                 data.pop_back();
                 data += TrimBlanks(lines[++i]);
             }
         }
-        std::optional<RegistryValue> value = Data(data);
-        if (!value)
-            return std::nullopt;
+        std::optional<RegistryValue> value = wellFormed ? Data(data) : std::nullopt;
+        if (!value) {
+            if (strict)
+                return Refused(badLine, i);
+            continue;
+        }
         value->name = std::move(name);
-        RegistryTree::SetValue(*tree.Find(currentKey), std::move(*value));
+        tree.SetValue(*currentKey, std::move(*value));
     }
     return tree;
 }
+
+}  // namespace
+
+std::optional<RegistryTree> ParseRegistryText(std::string_view text, std::size_t* badLine)
+{
+    return Parse(text, true, badLine);
+}
+
+RegistryTree ReadableRegistryValues(std::string_view text) { return *Parse(text, false); }
 
 std::string RegistryText(const RegistryTree& tree)
 {

@@ -2,6 +2,7 @@
 
 #include "platform/RegistryFileTree.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,8 +26,14 @@ namespace kestrun {
 /// exactly. Blank lines and lines starting with ";" are ignored.
 
 /// The keys and values of a settings file's text, or nothing when the text
-/// does not follow the format.
-std::optional<RegistryTree> ParseRegistryText(std::string_view text);
+/// does not follow the format; then `badLine`, when given, is set to the
+/// number (from 1) of the line where it stops following it.
+std::optional<RegistryTree> ParseRegistryText(std::string_view text, std::size_t* badLine = nullptr);
+
+/// The keys and values of the lines of a text that follow the format: other
+/// lines are passed over, and so are the values under a key line that does
+/// not follow it. For what can still be read of a file that is refused whole.
+RegistryTree ReadableRegistryValues(std::string_view text);
 
 /// The text of a settings file holding the tree.
 std::string RegistryText(const RegistryTree& tree);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace kestrun {
 
@@ -13,10 +16,28 @@ std::filesystem::path UserConfigFolder();
 std::filesystem::path UserDataFolder();
 
 /// The current user's folder for sockets and other files that live only as
-/// long as the session: $XDG_RUNTIME_DIR when it is set to an absolute path,
-/// otherwise the one the session manager makes for the user, so that a start
-/// from a job without the session's environment finds the same folder. Empty
-/// when there is none.
-std::filesystem::path UserRuntimeFolder();
+/// long as the session, and that no other user may replace: $XDG_RUNTIME_DIR
+/// when it is set to an absolute path, otherwise the one the session manager
+/// makes for the user (/run/user/<uid>), so that a start from a job without
+/// the session's environment finds the same folder. Such a folder counts only
+/// when it is a folder of the user's own that no one else may write to and
+/// the user may; otherwise the result is a private folder,
+/// $TMPDIR/kestrun-<uid> (/tmp when TMPDIR is not set), made with mode 0700
+/// when missing. `refused`, when given, receives why the folder named by
+/// $XDG_RUNTIME_DIR was passed over (empty when it was not). Empty when no
+/// folder can be had.
+std::filesystem::path UserRuntimeFolder(std::string* refused = nullptr);
+
+/// Why `folder` is no place for files other users must not replace: it is
+/// missing, not a folder, someone else's, writable by others, or not writable
+/// by this user. Empty when it is such a place.
+std::string UntrustedFolderReason(const std::filesystem::path& folder);
+
+/// The user id the process at the other end of a connected local socket runs
+/// as; nothing when the system cannot tell.
+std::optional<unsigned> LocalPeerUser(std::intptr_t socketDescriptor);
+
+/// The user id this process acts as.
+unsigned CurrentUser();
 
 }  // namespace kestrun

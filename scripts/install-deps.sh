@@ -13,7 +13,7 @@ PACKAGES="
   desktop-file-utils appstream lintian
   xvfb openbox xterm xdotool x11-xkb-utils trayer x11-utils
   libwayland-dev libxkbcommon-dev wayland-protocols qt6-wayland
-  sway foot wtype xwayland dbus-bin dbus-daemon passwd
+  sway foot wtype xwayland dbus-bin dbus-daemon passwd python3
 "
 
 missing=""

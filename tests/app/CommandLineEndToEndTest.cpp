@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 namespace kestrun::test {
@@ -73,9 +74,11 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
     EXPECT_EQ(kestrun({}).status, 0);
     EXPECT_TRUE(WaitUntil(MainWindowMapped)) << "a plain start did not bring the window forward";
 
-    Step("later starts hand their requests to the running Kestrun, which answers from its own document");
-    session.folder().Write("app/Kestrun.xml", "<programs/>");
-    EXPECT_EQ(Result(kestrun({"--list"})), listed);
+    Step("later starts hand their requests to the running Kestrun, which answers from the document as it is now");
+    session.folder().Write("app/Kestrun.xml", TemplateDocument(
+        Program("Greet", {{"Open File", session.RecorderScript(typed)}, {"Keystrokes", "hello~"}}) +
+        Program("Second", {}) + Program("By hand", {})));
+    EXPECT_EQ(Result(kestrun({"--list"})), "0 Greet\nSecond\nBy hand\n|");
     EXPECT_EQ(Result(kestrun({"--run", "Nobody"})), "2 |Kestrun has no program named \"Nobody\".\n");
     fs::remove(typed);
     EXPECT_EQ(Result(kestrun({"--run", "Greet"})), "0 |");
@@ -95,7 +98,9 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
     EXPECT_EQ(Result(kestrun({"--list"})), listed);
     EXPECT_FALSE(Ended(next.pid, status));
     const std::string missing = "XDG_RUNTIME_DIR=" + (session.folder() / "missing").string();
-    EXPECT_EQ(Result(RunProgram({"env", missing, executable, "--list"})), listed);
+    EXPECT_EQ(Result(RunProgram({"env", missing, executable, "--list"})),
+              listed + "Kestrun does not use the runtime folder " + (session.folder() / "missing").string() +
+                  ": No such file or directory. It uses /tmp/kestrun-" + std::to_string(::geteuid()) + " instead.\n");
     StopProcess(next.pid);
     next.pid = -1;
 

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
 #include <optional>
 
 namespace kestrun::test {
@@ -167,7 +169,7 @@ TEST(RegistryFileFormatTest, EveryKindOfValueRoundTrips)
              {"", 1, "unnamed"}, {"text", 1, "quote \" and backslash \\"}, {"empty", 1, ""},
              {"nuls", 1, "a\0b\0\0"s}, {"line break", 1, "a\r\nb"}, {"number", 4, "\x48\x12\0\0"s},
              {"short number", 4, "\x01"}, {"binary", 3, std::string(100, '\xab')}, {"big type", 0xfffffffe, "\x7f"}})
-        RegistryTree::SetValue(key, value);
+        tree.SetValue(key, value);
 
     const std::string text = RegistryText(tree);
     const std::optional<RegistryTree> parsed = ParseRegistryText(text);
@@ -192,6 +194,17 @@ TEST(RegistryFileFormatTest, ReadsAHandEditedFile)
                                                        {"Bytes", 3, "\x01\x02\x03\xff"s}, {"", 1, "unnamed"}}));
 }
 
+TEST(RegistryFileFormatTest, ReadableValuesAreThoseOnLinesThatFollowTheFormat)
+{
+    const RegistryTree tree = ReadableRegistryValues(
+        "\"before any key\"=\"x\"\n[HKEY_CURRENT_USER\\A]\n\"good\"=dword:00000001\n\"bad\"=dword:zz\n"
+        "noise\n\"bytes\"=hex:01,\\\n  02\n[-HKEY_CURRENT_USER\\B]\n\"under a bad key\"=\"x\"\n"
+        "[HKEY_CURRENT_USER\\a]\n\"GOOD\"=\"again\"\n");
+    ASSERT_EQ(tree.Keys().size(), 1u);
+    EXPECT_EQ(tree.Keys()[0].values,
+              (std::vector<RegistryValue>{{"good", 1, "again"}, {"bytes", 3, "\x01\x02"}}));
+}
+
 TEST_F(RegistryFileTest, UnparsableFileReadsAsEmptyAndIsNeverWritten)
 {
     const std::string key = "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\S]\n";
@@ -208,6 +221,98 @@ TEST_F(RegistryFileTest, UnparsableFileReadsAsEmptyAndIsNeverWritten)
         EXPECT_FALSE(settings.DeleteSetting("S", "k"));
         EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"), before);
     }
+}
+
+// The four positions first, then keys with a number and a text each, up to `size` bytes.
+std::string PositionsAndFiller(std::size_t size)
+{
+    std::string text = "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\Position]\n"
+                       "\"frmMain Left\"=dword:00001248\n\"frmMain Top\"=dword:00000fc3\n";
+    for (int i = 0; text.size() < size; ++i)
+        text += "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\Filler\\K" + std::to_string(i) +
+                "]\n\"a" + std::to_string(i) + "\"=dword:00000001\n\"b\"=\"some text\"\n";
+    return text;
+}
+
+// The seconds it takes to read both positions and write one back, best of three.
+double SecondsForPositions(const std::filesystem::path& file)
+{
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        CRegSettings settings(std::make_unique<RegistryFile>(file));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(settings.GetSetting("Position", "frmMain Left") + settings.GetSetting("Position", "frmMain Top"),
+                  "46804035");
+        EXPECT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 4680));
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
+
+// Time in proportion to the size: eight times the file costs about eight times
+// as long, where a search through every key for every key would cost 64 times.
+TEST_F(RegistryFileTest, ReadingAndWritingCostTimeInProportionToTheSize)
+{
+    std::filesystem::create_directories(file.parent_path());
+    const std::filesystem::path small = folder.Write("small.reg", PositionsAndFiller(125'000));
+    const std::filesystem::path large = folder.Write("large.reg", PositionsAndFiller(1'000'000));
+    const double ratio = SecondsForPositions(large) / SecondsForPositions(small);
+    EXPECT_LT(ratio, 24) << "a file eight times as large";
+}
+
+// A file over the limit is never written, and never read past the limit; the
+// values on its readable lines before the limit still count. Said once.
+TEST_F(RegistryFileTest, OversizedFileKeepsItsReadablePositionsAndStaysAsItIs)
+{
+    std::filesystem::create_directories(file.parent_path());
+    const std::string head = "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\Position]\n"
+                             "\"frmMain Left\"=dword:00001248\ngarbage\n\"frmMain Top\"=dword:00000fc3\n"
+                             "[broken\n\"frmAddTask Left\"=dword:00000001\n"
+                             "[HKEY_CURRENT_USER\\Software\\Quillon Works\\Kestrun\\Position]\n"
+                             "\"frmAddTask Top\"=\"cut";
+    const struct {
+        std::string name, text;
+        std::uintmax_t size;  // grown with NULs (a sparse file) to this size
+        std::string read;
+    } cases[] = {
+        {"just over the limit", head, kMaxSettingsBytes + 1, "4680|4035|d|d"},
+        {"64 MiB of NULs after the positions", head, 64u << 20, "4680|4035|d|d"},
+        {"a value after the limit", std::string(kMaxSettingsBytes, '\n') + head, 0, "d|d|d|d"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder.Write("Quillon Works/Kestrun.reg", c.text);
+        if (c.size)
+            std::filesystem::resize_file(file, c.size);
+        const auto before = std::filesystem::last_write_time(file);
+        CRegSettings own(std::make_unique<RegistryFile>(file));
+        testing::internal::CaptureStderr();
+        std::string read;
+        for (const char* name : {"frmMain Left", "frmMain Top", "frmAddTask Left", "frmAddTask Top"})
+            read += (read.empty() ? "" : "|") + own.GetSetting("Position", name, "d");
+        EXPECT_FALSE(own.SaveSetting("Position", "frmMain Left", "", 1));
+        EXPECT_FALSE(own.DeleteSetting("Position"));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(read, c.read);
+        EXPECT_EQ(std::filesystem::file_size(file), std::max<std::uintmax_t>(c.size, c.text.size()));
+        EXPECT_EQ(std::filesystem::last_write_time(file), before);
+        EXPECT_EQ(said, "Kestrun does not use the settings file " + file.string() +
+                            ": it is larger than 1 MiB. Kestrun reads the window positions in its first 1 MiB and "
+                            "leaves the file as it is; make it smaller or delete it, and positions are saved again.\n");
+    }
+}
+
+TEST_F(RegistryFileTest, AnUnreadableFileIsReportedOnceWithItsLine)
+{
+    std::filesystem::create_directories(file.parent_path());
+    folder.Write("Quillon Works/Kestrun.reg", "; notes\n[HKEY_CURRENT_USER\\Software]\n\"k\"=\"v\"\nnot a value\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(settings.GetSetting("", "k", "d"), "d");
+    EXPECT_FALSE(settings.SaveSetting("", "k", "new"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Kestrun cannot read the settings file " + file.string() +
+                  ": line 4 is not a key or a value. Kestrun leaves the file as it is; fix or delete it, and "
+                  "positions are saved again.\n");
 }
 
 TEST_F(RegistryFileTest, MissingFileIsAnEmptyStoreAndTheFirstWriteCreatesIt)

@@ -1,0 +1,164 @@
+// Kestrun.xml edited by hand while Kestrun runs: reloaded when Kestrun holds
+// no changes of its own, a question before a save would overwrite it.
+#include "app/frmMain.h"
+
+#include "app/TaskListView.h"
+#include "core/Dialogs.h"
+#include "core/Globals.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileSystemWatcher>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kestrun {
+
+namespace {
+
+// How long the file must rest before it is read: an editor writes in steps.
+constexpr int kSettleMilliseconds = 300;
+
+// Keeps a reload's report instead of ending the application.
+class KeptReport : public FatalErrorReporter {
+public:
+    void Report(std::int32_t, const std::string& text) override { this->text = text; }
+    std::string text;
+};
+
+}  // namespace
+
+void frmMain::WatchDocument()
+{
+    documentCheck_ = new QTimer(this);
+    documentCheck_->setSingleShot(true);
+    documentCheck_->setInterval(kSettleMilliseconds);
+    connect(documentCheck_, &QTimer::timeout, this, &frmMain::CheckDocumentOnDisk);
+    // The folder too: an editor that saves by rename puts a new file under the name.
+    documentWatch_ = new QFileSystemWatcher(this);
+    const QString path = QFile::decodeName(document_->DocumentPath().c_str());
+    documentWatch_->addPath(QFile::decodeName(document_->DocumentPath().parent_path().c_str()));
+    documentWatch_->addPath(path);
+    const auto changed = [this, path] {
+        if (!documentWatch_->files().contains(path))
+            documentWatch_->addPath(path);
+        documentCheck_->start();
+    };
+    connect(documentWatch_, &QFileSystemWatcher::fileChanged, this, changed);
+    connect(documentWatch_, &QFileSystemWatcher::directoryChanged, this, changed);
+}
+
+void frmMain::CheckDocumentOnDisk()
+{
+    // Unsaved changes: the next save asks what to keep.
+    if (!document_ || ended_ || gDocumentDirty)
+        return;
+    // A command or a run in progress works on the rows it has.
+    if (runInProgress_ || QApplication::activeModalWidget() || TaskEditor()) {
+        if (documentCheck_)
+            documentCheck_->start();
+        return;
+    }
+    if (document_->ChangedOnDisk(false))
+        ReloadDocument();
+}
+
+bool frmMain::ReloadDocument()
+{
+    KeptReport report;
+    if (!document_->Reload(report)) {
+        const std::string text = report.text + "\n\nKestrun goes on with the programs it has.";
+        if (unattended_) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+            return false;
+        }
+        // After the event at hand, which may be a later start waiting for its answer.
+        QTimer::singleShot(0, this, [this, text] {
+            if (!ended_)
+                context_.dialogs.Message(text, MessageButtons::Ok, MessageIcon::Critical);
+        });
+        return false;
+    }
+    gDocumentDirty = false;
+    ShowReloadedPrograms();
+    return true;
+}
+
+void frmMain::ShowReloadedPrograms()
+{
+    const std::vector<std::string> names = document_->ProgramNames();
+    if (!cboPrograms) {
+        // No controls yet: what the first showing fills them with.
+        loadedPrograms_ = names;
+        loadedRows_ = names.empty() ? std::vector<TaskRow>() : document_->FillTaskList(names.front());
+        return;
+    }
+    // The program shown stays selected while it is there; with it gone none
+    // is, so that nothing acts on another program in its place.
+    const std::string selected = SelectedProgramName();
+    {
+        const QSignalBlocker quiet(cboPrograms);
+        cboPrograms->clear();
+        for (const std::string& name : names)
+            cboPrograms->addItem(QString::fromStdString(name));
+        const auto kept = std::find(names.begin(), names.end(), selected);
+        cboPrograms->setCurrentIndex(kept == names.end() ? -1 : int(kept - names.begin()));
+    }
+    RefreshSelectedProgram();
+}
+
+void frmMain::SaveTaskDocument()
+{
+    if (!document_)
+        return;
+    if (!document_->ChangedOnDisk(true)) {
+        document_->SaveTaskDocument();
+        return;
+    }
+    if (unattended_) {
+        KeepBothVersions();
+        return;
+    }
+    const std::string name = document_->DocumentPath().filename().string();
+    const MessageAnswer answer = context_.dialogs.Message(
+        "[" + document_->DocumentPath().string() + "] was changed outside Kestrun, and Kestrun has changes of its "
+        "own that are not saved.\n\n"
+        "Yes: keep the file as it is now; Kestrun's changes are dropped.\n"
+        "No: replace the file with Kestrun's version; the changes made outside Kestrun are lost.\n"
+        "Cancel: keep both; Kestrun's version is saved beside " + name + ", which Kestrun then shows as it is now.",
+        MessageButtons::YesNoCancel, MessageIcon::Question);
+    if (answer == MessageAnswer::Yes)
+        ReloadDocument();
+    else if (answer == MessageAnswer::No)
+        document_->SaveTaskDocument();
+    else
+        KeepBothVersions();
+}
+
+void frmMain::KeepBothVersions()
+{
+    const std::filesystem::path copy = document_->SaveCopyBeside();
+    if (copy.empty())
+        return;
+    const std::string text = "Kestrun's version of the programs is saved as [" + copy.string() + "].";
+    if (unattended_)
+        std::fprintf(stderr, "%s\n", text.c_str());
+    else
+        context_.dialogs.Message(text, MessageButtons::Ok, MessageIcon::Information);
+    // Kestrun's changes are in the copy; a file on disk it cannot read
+    // leaves them in Kestrun too.
+    ReloadDocument();
+}
+
+void frmMain::UnloadUnattended()
+{
+    unattended_ = true;
+    Unload();
+}
+
+}  // namespace kestrun
