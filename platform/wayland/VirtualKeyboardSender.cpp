@@ -46,6 +46,11 @@ constexpr auto kXKeyTime = std::chrono::milliseconds(7);
 constexpr std::uint32_t kLocks = (1u << 1) | (1u << 4);
 constexpr std::size_t kBurst = 1024;
 constexpr auto kKeyInterval = std::chrono::microseconds(250);
+// XWayland's input queue is short, and a busy XWayland that lets its socket
+// fill is disconnected by the compositor with every X program in it: keys for
+// X programs go in small bursts at a pace a loaded machine keeps.
+constexpr std::size_t kXBurst = 128;
+constexpr auto kXKeyInterval = std::chrono::microseconds(1000);
 
 std::uint32_t Now()
 {
@@ -207,8 +212,9 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
                 connection_->RoundTrip();
                 if (target && !WaitUntilRead(*target, kBacklog, kStalled))
                     throw PlatformError("The window has stopped taking keys.");
-                if (!target && i + 1 > kBurst)
-                    std::this_thread::sleep_until(start + (i + 1 - kBurst) * kKeyInterval);
+                const std::size_t burst = x11 ? kXBurst : kBurst;
+                if (!target && i + 1 > burst)
+                    std::this_thread::sleep_until(start + (i + 1 - burst) * (x11 ? kXKeyInterval : kKeyInterval));
             }
         }
     } catch (...) {
