@@ -12,9 +12,10 @@ namespace kestrun {
 ///
 /// Where the focused window takes part in the window manager's ping
 /// (_NET_WM_PING, as Qt and GTK windows do), a ping sent after the keys comes
-/// back once the client has read every event before it; but a client may
-/// translate a key well after it read it (LibreOffice on GTK does), so only a
-/// pause long enough for the slowest client measured tells.
+/// back once the client has read every event before it. A client might
+/// translate a key later than it read it, so where nothing waits for it (the
+/// final restore of borrowed codes) a pause long enough for the slowest
+/// client measured stands in for the answer.
 class KeySettle {
 public:
     explicit KeySettle(Display* display) : display_(display) {}
@@ -23,8 +24,8 @@ public:
     /// in pings or did not answer within `timeout`.
     bool Ping(std::chrono::milliseconds timeout);
 
-    /// Returns once the `keys` keys typed since the last settle are surely
-    /// translated: after their pause.
+    /// Returns once the `keys` keys typed since the last settle are read:
+    /// after the ping's answer, or after their pause where none comes.
     void Settle(int keys);
 
     /// How long a window may take to translate `keys` keys.
