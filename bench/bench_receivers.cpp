@@ -41,7 +41,7 @@ void Measure(const char* receiver, const char* typist, Desktop& desktop, Kestrun
 
 int main(int argc, char* argv[])
 {
-    std::vector<std::string> receivers = {"xterm",  "chromium", "firefox", "writer", "writer-gtk3",  "mousepad",
+    std::vector<std::string> receivers = {"xterm",  "chromium", "firefox", "writer-x11", "writer-gtk3",  "mousepad",
                                           "featherpad", "foot", "chromium-wayland", "mousepad-wayland"};
     if (argc > 1)
         receivers.assign(argv + 1, argv + argc);

@@ -59,8 +59,8 @@ const std::vector<Cell> kCells = {
     {"firefox", "us", "plain"}, {"firefox", "us", "mixed"}, {"firefox", "us", "mixed2000"},
     {"firefox", "ru", "ru"}, {"firefox", "gr", "gr"}, {"firefox", "pl", "pl"}, {"firefox", "pl", "mixed"},
 
-    {"writer", "us", "plain"}, {"writer", "us", "mixed"}, {"writer", "us", "mixed2000"},
-    {"writer", "de", "plain"}, {"writer", "ru", "ru"},
+    {"writer_x11", "us", "plain"}, {"writer_x11", "us", "mixed"}, {"writer_x11", "us", "mixed2000"},
+    {"writer_x11", "de", "plain"}, {"writer_x11", "ru", "ru"},
     {"writer_gtk3", "us", "plain"}, {"writer_gtk3", "us", "mixed"}, {"writer_gtk3", "us", "mixed2000"},
     {"writer_gtk3", "ru", "ru"},
     {"featherpad", "us", "plain"}, {"featherpad", "us", "mixed"}, {"featherpad", "us", "mixed2000"},
@@ -94,7 +94,7 @@ const std::vector<NotExactYet> kNotExactYet = {
     {"chromium", "pl", "pl", kByKeysym}, {"chromium", "pl", "mixed", kPhysical},
     {"chromium", "us+ru", "ru", kByKeysym}, {"chromium", "us+ru", "mixed", kPhysical},
     {"firefox", "ru", "ru", kByKeysym}, {"firefox", "gr", "gr", kByKeysym}, {"firefox", "pl", "pl", kByKeysym},
-    {"writer", "us", "plain", kRepeat}, {"writer", "us", "mixed2000", kEarlyRestore}, {"writer", "de", "plain", kRepeat},
+    {"writer_x11", "us", "plain", kRepeat}, {"writer_x11", "us", "mixed2000", kEarlyRestore}, {"writer_x11", "de", "plain", kRepeat},
     {"writer_gtk3", "us", "mixed2000", kEnterOrder},
     {"foot", "us/wtype", "mixed", kLastKeyboard},
     {"chromium_wayland", "us", "mixed", kSwayChromium}, {"chromium_wayland", "us", "mixed2000", kSwayChromium},
@@ -294,7 +294,7 @@ RECEIVER(xterm);
 RECEIVER(chromium);
 RECEIVER(mousepad);
 RECEIVER(firefox);
-RECEIVER(writer);
+RECEIVER(writer_x11);
 RECEIVER(writer_gtk3);
 RECEIVER(featherpad);
 RECEIVER(foot);

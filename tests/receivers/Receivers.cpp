@@ -195,7 +195,8 @@ public:
             desktop.folder().Write("profile-" + name_ + "/user/registrymodifications.xcu", WriterSettings());
             argv = {"soffice", "-env:UserInstallation=file://" + profile.string(), "--norestore", "--nologo",
                     "--nolockcheck", "--writer", "--infilter=Text (encoded):UTF8,LF,,,", file_.string()};
-            environment = {name_ == "writer" ? "SAL_USE_VCLPLUGIN=gen" : "SAL_USE_VCLPLUGIN=gtk3"};
+            // Where libreoffice-gtk3 is installed it is the default; without it the X11 back-end ("gen") is.
+            environment = {name_ == "writer-x11" ? "SAL_USE_VCLPLUGIN=gen" : "SAL_USE_VCLPLUGIN=gtk3"};
         } else {
             argv = {name_, file_.string()};
             if (wayland_)
@@ -251,7 +252,7 @@ std::unique_ptr<Receiver> MakeReceiver(const std::string& name)
         return std::make_unique<RecorderReceiver>();
     if (name == "chromium" || name == "firefox" || name == "chromium-wayland")
         return std::make_unique<PageReceiver>(name == "firefox" ? "firefox" : "chromium", OnSway(name));
-    if (name == "writer" || name == "writer-gtk3" || name == "mousepad" || name == "featherpad")
+    if (name == "writer-x11" || name == "writer-gtk3" || name == "mousepad" || name == "featherpad")
         return std::make_unique<SavingEditor>(name, false);
     if (name == "mousepad-wayland")
         return std::make_unique<SavingEditor>("mousepad", true);

@@ -31,7 +31,7 @@ public:
     virtual Arrival Read(KestrunTypist& typist, const std::string& expected) = 0;
 };
 
-/// The receiver named in the matrix ("xterm", "chromium", "firefox", "writer", "writer-gtk3", "mousepad",
+/// The receiver named in the matrix ("xterm", "chromium", "firefox", "writer-x11", "writer-gtk3", "mousepad",
 /// "featherpad"; on sway "foot", "mousepad-wayland", "chromium-wayland"), or null for an unknown name.
 std::unique_ptr<Receiver> MakeReceiver(const std::string& name);
 bool OnSway(const std::string& receiver);
