@@ -222,8 +222,8 @@ public:
         std::string saved;
         Clock::time_point savedAt = Clock::now();
         // Writer with GTK 3 may still be translating keys sent long ago: its save waits behind them.
-        for (const auto limit : {120s, 30s}) {
-            if (limit != 120s && saved == expected)
+        for (const auto limit : {60s, 30s}) {
+            if (limit != 60s && saved == expected)
                 break;
             const auto before = ModifiedAt(file_);
             typist.Run("save", 60s);
