@@ -14,6 +14,7 @@ PACKAGES="
   xvfb openbox xterm xdotool x11-xkb-utils trayer x11-utils
   libwayland-dev libxkbcommon-dev wayland-protocols qt6-wayland
   sway foot wtype xwayland dbus-bin dbus-daemon passwd python3
+  chromium firefox-esr libreoffice-writer libreoffice-gtk3 mousepad featherpad
 "
 
 missing=""
