@@ -234,6 +234,19 @@ std::string TaskDocument::Hash(std::string_view text)
         .toStdString();
 }
 
+bool TaskDocument::HashOnDisk(std::string& hash) const
+{
+    try {
+        DocumentFileReader file(DocumentPath());
+        std::string text(file.Size(), '\0');
+        file.ReadInto(text.data());
+        hash = Hash(text);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool TaskDocument::DiskStamp::SameFile(const DiskStamp& other) const
 {
     return known && other.known && device == other.device && inode == other.inode && size == other.size &&
@@ -278,14 +291,8 @@ bool TaskDocument::ChangedOnDisk(bool thorough)
         return false;
     if (!thorough && (now.SameFile(stamp_) || now.SameFile(refused_)))
         return false;
-    try {
-        DocumentFileReader file(DocumentPath());
-        std::string text(file.Size(), '\0');
-        file.ReadInto(text.data());
-        now.hash = Hash(text);
-    } catch (const std::exception&) {
+    if (!HashOnDisk(now.hash))
         return false;
-    }
     if (now.hash == stamp_.hash) {
         stamp_ = now;  // touched, or written back as it was
         return false;
@@ -299,13 +306,7 @@ bool TaskDocument::Reload(FatalErrorReporter& reportTo)
     TaskDocument fresh(folder_, reportTo, schemaFile_);
     if (!fresh.Load()) {
         refused_ = before;
-        try {
-            DocumentFileReader file(DocumentPath());
-            std::string text(file.Size(), '\0');
-            file.ReadInto(text.data());
-            refused_.hash = Hash(text);
-        } catch (const std::exception&) {
-        }
+        HashOnDisk(refused_.hash);
         return false;
     }
     dom_ = std::move(fresh.dom_);

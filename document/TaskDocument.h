@@ -134,6 +134,8 @@ private:
     };
     DiskStamp StatDisk() const;
     static std::string Hash(std::string_view text);
+    /// The hash of the file on disk now; false (hash untouched) when it cannot be read.
+    bool HashOnDisk(std::string& hash) const;
 
     std::filesystem::path folder_;
     std::filesystem::path schemaFile_;
