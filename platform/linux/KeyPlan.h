@@ -19,7 +19,8 @@ struct KeySlot {
 /// A keysym that the layout lacks, at one point of the sequence to type.
 struct KeyNeed {
     unsigned long keysym = 0;
-    bool withShift = false;  // typed while Shift is held
+    bool withShift = false;   // typed while Shift is held
+    bool asShortcut = false;  // typed while Ctrl or Alt is held
 };
 
 /// A slot taking a new keysym.
@@ -43,6 +44,11 @@ struct KeyPlan {
 };
 
 /// Plans the slots for a whole sequence before its first key is typed.
+///
+/// A keysym typed with Shift sits on a Shift level. One typed with Ctrl or Alt
+/// sits on a code's first level (its Shift level when Shift is held too):
+/// toolkits match shortcuts by what the key gives without its other levels, so
+/// Ctrl with the third level of a code holding "a" first is Ctrl+A to them.
 ///
 /// `held` is what each slot holds already (0 for nothing): a keysym still
 /// there from earlier typing is used again rather than moved. Each phase runs

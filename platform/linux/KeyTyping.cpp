@@ -112,7 +112,7 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
             continue;
         const KeySym sym = KeySymFor(strokes[i]);
         needOf[i] = needs.size();
-        needs.push_back({sym, (strokes[i].modifiers & kShift) != 0});
+        needs.push_back({sym, (strokes[i].modifiers & kShift) != 0, (strokes[i].modifiers & (kControl | kAlt)) != 0});
         missing.insert(sym);
     }
     KeyPlan plan;

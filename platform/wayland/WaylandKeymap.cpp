@@ -238,7 +238,7 @@ WaylandTypingPlan WaylandKeymap::Plan(const std::vector<KeyStroke>& strokes) con
             continue;
         }
         needOf[i] = needs.size();
-        needs.push_back({sym, (stroke.modifiers & kShift) != 0});
+        needs.push_back({sym, (stroke.modifiers & kShift) != 0, (stroke.modifiers & (kControl | kAlt)) != 0});
         plan.steps.push_back({0, held, 0, locks});
     }
 

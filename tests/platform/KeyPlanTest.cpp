@@ -9,7 +9,7 @@ namespace kestrun::test {
 namespace {
 
 struct Case {
-    std::string text;  // one need per letter; upper case is the lower-case keysym typed with Shift
+    std::string text;  // one need per letter; upper case is the lower-case keysym typed with Shift; after ^ with Ctrl
     int codes, levels;
     std::string held;  // what each slot holds already; '.' for nothing
     int phases, reassigned;
@@ -26,8 +26,11 @@ void PlanAndReplay(const Case& c)
         for (int level = 0; level < c.levels; ++level)
             slots.push_back({static_cast<unsigned char>(10 + code), level});
     std::vector<KeyNeed> needs;
-    for (char letter : c.text)
-        needs.push_back({static_cast<unsigned long>(std::tolower(letter)), std::isupper(letter) != 0});
+    for (std::size_t k = 0; k < c.text.size(); ++k) {
+        const bool control = c.text[k] == '^';
+        const char letter = c.text[k += control];
+        needs.push_back({static_cast<unsigned long>(std::tolower(letter)), std::isupper(letter) != 0, control});
+    }
     std::vector<unsigned long> held(slots.size(), 0);
     for (std::size_t slot = 0; slot < c.held.size(); ++slot)
         held[slot] = c.held[slot] == '.' ? 0 : c.held[slot];
@@ -46,6 +49,7 @@ void PlanAndReplay(const Case& c)
         const std::size_t slot = plan.slotOf[i];
         EXPECT_EQ(held[slot], needs[i].keysym) << "need " << i;
         EXPECT_TRUE(!needs[i].withShift || slots[slot].shifted()) << "need " << i << " is typed with Shift";
+        EXPECT_TRUE(!needs[i].asShortcut || slots[slot].level == needs[i].withShift) << "need " << i << " is a shortcut";
     }
     EXPECT_EQ(phases, c.phases);
     EXPECT_TRUE(c.reassigned < 0 || reassigned == c.reassigned) << reassigned << " slots reassigned";
@@ -64,6 +68,11 @@ TEST(KeyPlan, EveryNeedIsTypedWithTheFewestChanges)
         {"AbCdAbCdEfEf", 2, 2, "", 2, 6},      // Shift keysyms first on the Shift levels
         {"ABxCqp", 2, 2, "p.q.", 2, -1, 0},    // x takes the slot of the keysym needed later
         {"ABxCpq", 2, 2, "p.q.", 2, -1, 2},
+        {"ab^s", 1, 4, "a...", 1, 3},            // Ctrl+S on the first level, a moved up
+        {"^s^a", 2, 4, "..s.a...", 1, 1},        // s stays first; a leaves a third level
+        {"^Sab", 1, 4, "", 1, 3, -1},            // Ctrl+Shift+S on the first Shift level
+        {"s^ss", 2, 2, "...s", 1, 1},            // moved from a Shift level for its shortcut
+        {"S^sS", 2, 2, "", 2, -1},               // one slot cannot suit both uses
         {"", 0, 0, "", 0, 0},
     };
     for (const Case& c : cases)

@@ -221,9 +221,12 @@ public:
     {
         std::string saved;
         Clock::time_point savedAt = Clock::now();
-        // Writer with GTK 3 may still be translating keys sent long ago: its save waits behind them.
-        for (const auto limit : {60s, 30s}) {
-            if (limit != 60s && saved == expected)
+        // Writer with GTK 3 may still be translating keys sent long ago: its save waits behind them, and
+        // it gets a second Ctrl+S. Any other editor must save at the first.
+        const int saves = name_ == "writer-gtk3" ? 2 : 1;
+        for (int save = 0; save < saves; ++save) {
+            const auto limit = save == 0 ? 60s : 30s;
+            if (save > 0 && saved == expected)
                 break;
             const auto before = ModifiedAt(file_);
             typist.Run("save", 60s);
