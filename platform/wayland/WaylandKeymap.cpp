@@ -124,7 +124,9 @@ void WaylandKeymap::IndexLayout()
     const xkb_keycode_t lowest = xkb_keymap_min_keycode(keymap_);
     const xkb_keycode_t highest = xkb_keymap_max_keycode(keymap_);
     const std::uint32_t lock = Mask(XKB_MOD_NAME_CAPS);
-    for (xkb_keycode_t code = lowest; code <= highest; ++code) {
+    // Above 255 the layout's keys reach no X program, and Chromium drops them
+    // (xkeyboard-config puts EuroSign on code 443): what they hold is borrowed.
+    for (xkb_keycode_t code = lowest; code <= std::min<xkb_keycode_t>(highest, 255); ++code) {
         // What a borrowed code holds in the layout is not typed with it.
         if (std::find(std::begin(kSlotCodes), std::end(kSlotCodes), code) != std::end(kSlotCodes) && Borrowable(code))
             continue;

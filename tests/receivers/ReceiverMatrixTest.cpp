@@ -78,10 +78,8 @@ struct NotExactYet {
     std::string receiver, layout, text, reason;
 };
 const char kEnterOrder[] = "Writer with GTK 3 takes the Enter keys of a long text after the text typed around them";
-const char kSwayChromiumEuro[] = "Chromium on sway loses the euro sign, typed on a borrowed code";
 const std::vector<NotExactYet> kNotExactYet = {
     {"writer_gtk3", "us", "mixed2000", kEnterOrder},
-    {"chromium_wayland", "us", "mixed", kSwayChromiumEuro},
 };
 
 // The X server's keymap changes as an X client sees them: XKB map notifications.

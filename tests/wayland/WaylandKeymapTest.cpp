@@ -114,6 +114,10 @@ TEST(WaylandKeymapTest, ForeignCharactersGoOnKeysEveryClientReads)
     EXPECT_EQ(codes, expected);
     EXPECT_EQ(modifiers.size(), 8u) << "not every level is used";
     EXPECT_EQ(Replay(plan), Expected(strokes));
+
+    const WaylandTypingPlan euro = layout.Plan({KeyStroke::Character(U'€')});  // on code 443 in the layout
+    ASSERT_EQ(euro.steps.size(), 1u);
+    EXPECT_TRUE(expected.contains(euro.steps[0].code + 8)) << euro.steps[0].code + 8;
 }
 
 TEST(WaylandKeymapTest, ATextTheLayoutTypesAloneKeepsItsKeymap)
