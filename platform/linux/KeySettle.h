@@ -31,6 +31,17 @@ public:
     /// How long a window may take to translate `keys` keys.
     static std::chrono::milliseconds Pause(int keys);
 
+    /// Whether the focused window takes a key that types no character
+    /// (Enter, Tab, an arrow) out of turn: LibreOffice on its GTK (or Qt)
+    /// back-end, which holds such a key back while characters typed after it
+    /// wait, and puts every Enter of a fast long text at its end. Its own X11
+    /// back-end keeps the order.
+    bool TakesKeysOutOfTurn();
+
+    /// How long to wait after such a key, `keys` keys after the last wait, so
+    /// that the window has taken them all before the next one comes.
+    static std::chrono::milliseconds InTurnPause(int keys);
+
 private:
     unsigned long FocusedWindow();
 

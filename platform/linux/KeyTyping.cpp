@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <optional>
 #include <set>
+#include <thread>
 
 namespace kestrun {
 
@@ -123,6 +124,7 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
             throw PlatformError("There are not enough free key codes to type this text.");
     }
 
+    inTurn_ = settle_.TakesKeysOutOfTurn();
     std::size_t phase = 0;
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         // Hook for the process's termination signals: typing ends at the next key.
@@ -153,6 +155,12 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
                 throw PlatformError("No key types the keysym " + std::to_string(KeySymFor(strokes[i])) + ".");
         }
         TypeStroke(strokes[i], *choice);
+        ++keysSinceInTurn_;
+        if (inTurn_ && strokes[i].named && !IsLockKey(strokes[i])) {
+            Sync();
+            std::this_thread::sleep_for(KeySettle::InTurnPause(keysSinceInTurn_));
+            keysSinceInTurn_ = 0;
+        }
     }
     Sync();
 }

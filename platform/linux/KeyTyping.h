@@ -58,6 +58,8 @@ private:
     KeySettle& settle_;
     std::function<bool()> stopRequested_;
     KeyCode lastKey_ = 0;  // the last key typed, its modifiers aside
+    bool inTurn_ = false;  // each key that types no character waits for the keys before it
+    int keysSinceInTurn_ = 0;
     std::vector<KeyCode> pressed_;
     std::vector<KeyCode> released_;  // not yet known to have reached the server
     int keysUnsettled_ = 0;

@@ -77,10 +77,7 @@ const std::vector<Cell> kCells = {
 struct NotExactYet {
     std::string receiver, layout, text, reason;
 };
-const char kEnterOrder[] = "Writer with GTK 3 takes the Enter keys of a long text after the text typed around them";
-const std::vector<NotExactYet> kNotExactYet = {
-    {"writer_gtk3", "us", "mixed2000", kEnterOrder},
-};
+const std::vector<NotExactYet> kNotExactYet = {};
 
 // The X server's keymap changes as an X client sees them: XKB map notifications.
 class MapChanges {
