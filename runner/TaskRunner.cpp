@@ -81,6 +81,8 @@ void TaskRunner::Run()
         return;
     }
     host_.HideMainWindow();
+    // A save that failed has told the user so and keeps the changes for the
+    // next try; the program runs as it stands in memory.
     if (gDocumentDirty)
         host_.SaveTaskDocument();
 

@@ -32,8 +32,9 @@ public:
     virtual void HideMainWindow() = 0;
     virtual void FocusAddProgram() = 0;
     virtual void FocusProgramSelector() = 0;
-    /// Writes the task document (called when gDocumentDirty is set).
-    virtual void SaveTaskDocument() = 0;
+    /// Writes the task document (called when gDocumentDirty is set). False
+    /// when that failed; the failure has been shown and the changes stay.
+    virtual bool SaveTaskDocument() = 0;
 };
 
 /// The services a run drives, all owned elsewhere.
