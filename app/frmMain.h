@@ -142,7 +142,7 @@ public:
     /// name the user has typed over in the selector's field is not selected.
     int SelectedIndex() const;
     /// The selected program's name; empty when none is selected.
-    std::string SelectedProgramName() const;
+    std::string SelectedProgramName() const override;
 
     // --- Entry points for the task editor and the Help menu -----------------
     /// Opens the task editor for a new task or, `editing`, the selected row;

@@ -17,6 +17,7 @@ public:
     void HideMainWindow() override { log.push_back("hide"); }
     void FocusAddProgram() override { log.push_back("focus cmdAddProgram"); }
     void FocusProgramSelector() override { log.push_back("focus cboPrograms"); }
+    std::string SelectedProgramName() const override { return "Mine"; }
     bool SaveTaskDocument() override { return log.push_back("save"), true; }
 
     int programCount = 1;
