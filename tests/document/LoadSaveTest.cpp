@@ -1,9 +1,9 @@
 #include "tests/document/DocumentFixture.h"
+#include "tests/support/SmallFileSystem.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,14 +117,10 @@ TEST_F(LoadSaveTest, FailedSaveIsReportedAndChangesNothingOnDisk)
 // A small file system of its own shows a full disk (mounting needs root).
 TEST_F(LoadSaveTest, FullDiskIsReportedInWordsAndChangesNothing)
 {
-    const fs::path small = folder / "small";
-    fs::create_directory(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+    const SmallFileSystem filesystem(folder / "small");
+    if (!filesystem.mounted)
         GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        const fs::path& at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{small};
+    const fs::path& small = filesystem.at;
     const std::string xml = DocumentXml(Program("A"));
     std::ofstream(small / "Kestrun.xml") << xml;
     const std::string before = State(small / "Kestrun.xml");
@@ -132,11 +128,12 @@ TEST_F(LoadSaveTest, FullDiskIsReportedInWordsAndChangesNothing)
         TaskDocument full(small, reporter);
         ASSERT_TRUE(full.Load());
         full.AddTask("A", "Keystrokes", std::string(200000, 'k'), true);
+        filesystem.Fill();
         full.SaveTaskDocument(reporter);
     }
     EXPECT_EQ(OnlyReport(), "Error: 61\nDisk full: " + (small / "Kestrun.xml").string() + " (No space left on device)");
     EXPECT_EQ(State(small / "Kestrun.xml"), before);
-    EXPECT_EQ(FileCount(small), 1u);
+    EXPECT_EQ(FileCount(small), 2u) << "the file and the filler";
 }
 
 TEST_F(LoadSaveTest, ReplacementKeepsPermissionsAndLinksAndLeavesNoLeftovers)
