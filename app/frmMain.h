@@ -85,7 +85,8 @@ public:
     /// pointer movement over the window is never passed on.
     void Form_MouseMove(double X, double Y);
     /// The query-unload handler. `byUser` asks "Quit Kestrun?" first. False
-    /// when the user answered No.
+    /// when the user answered No, or chose to stay when the changes could
+    /// not be saved.
     bool Form_QueryUnload(bool byUser);
     /// Ends the window the way "Quit" does: no question. Does nothing once
     /// the window has ended.
@@ -141,7 +142,7 @@ public:
     /// name the user has typed over in the selector's field is not selected.
     int SelectedIndex() const;
     /// The selected program's name; empty when none is selected.
-    std::string SelectedProgramName() const;
+    std::string SelectedProgramName() const override;
 
     // --- Entry points for the task editor and the Help menu -----------------
     /// Opens the task editor for a new task or, `editing`, the selected row;
@@ -173,7 +174,8 @@ public:
     void HideMainWindow() override { PutAway(); }
     void FocusAddProgram() override;
     void FocusProgramSelector() override;
-    void SaveTaskDocument() override;
+    /// Saves pending changes; a failure is shown and they stay pending.
+    bool SaveTaskDocument() override;
 
     /// Twips per pixel of the screen, horizontally.
     double TwipsPerPixelX() const;
@@ -251,7 +253,12 @@ private:
     void WatchDocument();
     bool ReloadDocument();
     void ShowReloadedPrograms();
-    void KeepBothVersions();
+    /// Saves, asking first when the file changed on disk; the report of a
+    /// failed save, empty when nothing is left unsaved by a failure.
+    std::string TrySave();
+    /// Saves before quitting; false when it failed and the user chose to stay.
+    bool SaveBeforeQuit();
+    std::string KeepBothVersions();
 
     MainWindowContext context_;
     std::unique_ptr<TaskDocument> document_;

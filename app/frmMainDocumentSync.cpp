@@ -112,18 +112,45 @@ void frmMain::ShowReloadedPrograms()
     RefreshSelectedProgram();
 }
 
-void frmMain::SaveTaskDocument()
+bool frmMain::SaveTaskDocument()
+{
+    const std::string failure = TrySave();
+    if (failure.empty())
+        return true;
+    const std::string text =
+        failure + "\n\nKestrun keeps the changes and tries to save them again at the next Hide, Launch It ! or Quit.";
+    if (unattended_)
+        std::fprintf(stderr, "%s\n", text.c_str());
+    else
+        context_.dialogs.Message(text, MessageButtons::Ok, MessageIcon::Critical);
+    return false;
+}
+
+bool frmMain::SaveBeforeQuit()
+{
+    const std::string failure = TrySave();
+    if (failure.empty())
+        return true;
+    if (unattended_) {
+        std::fprintf(stderr, "%s\n\nKestrun ends without its changes to the programs.\n", failure.c_str());
+        return true;
+    }
+    return context_.dialogs.Message(failure + "\n\nThe changes to the programs could not be saved. "
+                                              "Quit anyway and lose them?",
+                                    MessageButtons::YesNo, MessageIcon::Question) == MessageAnswer::Yes;
+}
+
+std::string frmMain::TrySave()
 {
     if (!document_)
-        return;
+        return {};
+    KeptReport failure;
     if (!document_->ChangedOnDisk(true)) {
-        document_->SaveTaskDocument();
-        return;
+        document_->SaveTaskDocument(failure);
+        return failure.text;
     }
-    if (unattended_) {
-        KeepBothVersions();
-        return;
-    }
+    if (unattended_)
+        return KeepBothVersions();
     const std::string name = document_->DocumentPath().filename().string();
     const MessageAnswer answer = context_.dialogs.Message(
         "[" + document_->DocumentPath().string() + "] was changed outside Kestrun, and Kestrun has changes of its "
@@ -132,19 +159,23 @@ void frmMain::SaveTaskDocument()
         "No: replace the file with Kestrun's version; the changes made outside Kestrun are lost.\n"
         "Cancel: keep both; Kestrun's version is saved beside " + name + ", which Kestrun then shows as it is now.",
         MessageButtons::YesNoCancel, MessageIcon::Question);
-    if (answer == MessageAnswer::Yes)
+    if (answer == MessageAnswer::Yes) {
         ReloadDocument();
-    else if (answer == MessageAnswer::No)
-        document_->SaveTaskDocument();
-    else
-        KeepBothVersions();
+        return {};
+    }
+    if (answer == MessageAnswer::No) {
+        document_->SaveTaskDocument(failure);
+        return failure.text;
+    }
+    return KeepBothVersions();
 }
 
-void frmMain::KeepBothVersions()
+std::string frmMain::KeepBothVersions()
 {
-    const std::filesystem::path copy = document_->SaveCopyBeside();
+    KeptReport failure;
+    const std::filesystem::path copy = document_->SaveCopyBeside(failure);
     if (copy.empty())
-        return;
+        return failure.text;
     const std::string text = "Kestrun's version of the programs is saved as [" + copy.string() + "].";
     if (unattended_)
         std::fprintf(stderr, "%s\n", text.c_str());
@@ -153,6 +184,7 @@ void frmMain::KeepBothVersions()
     // Kestrun's changes are in the copy; a file on disk it cannot read
     // leaves them in Kestrun too.
     ReloadDocument();
+    return {};
 }
 
 void frmMain::UnloadUnattended()

@@ -146,8 +146,8 @@ bool frmMain::Form_QueryUnload(bool byUser)
     // An editor left open goes as its Cancel would: nothing half-typed is
     // written, and its position is stored with the window's.
     CloseTaskEditor();
-    if (gDocumentDirty && document_)
-        SaveTaskDocument();
+    if (gDocumentDirty && document_ && !SaveBeforeQuit())
+        return false;
     QtWindowGeometry geometry(*this);
     FormPosition(geometry, true);
     if (gTray)

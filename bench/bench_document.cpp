@@ -164,7 +164,7 @@ void Save(benchmark::State& state)
 {
     Args args(state);
     for (auto _ : state)
-        args.document.SaveTaskDocument();
+        args.document.SaveTaskDocument(reporter);
 }
 
 void Sizes(benchmark::internal::Benchmark* benchmark)

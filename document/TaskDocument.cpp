@@ -54,17 +54,20 @@ void TaskDocument::Fail(const DocumentError& error)
     ReportFatalError(reporter_, error);
 }
 
-bool TaskDocument::Guarded(const std::function<void()>& operation)
+bool TaskDocument::Guarded(const std::function<void()>& operation, FatalErrorReporter* reportTo)
 {
+    const auto fail = [&](const DocumentError& error) {
+        reportTo ? ReportFatalError(*reportTo, error) : Fail(error);
+    };
     try {
         operation();
         return true;
     } catch (const DocumentError& error) {
-        Fail(error);
+        fail(error);
     } catch (const pugi::xpath_exception& error) {
-        Fail(DocumentError(kErrInvalidCall, error.what()));
+        fail(DocumentError(kErrInvalidCall, error.what()));
     } catch (const std::bad_alloc&) {
-        Fail(DocumentError(kErrOutOfMemory, "Out of memory: " + DocumentPath().string()));
+        fail(DocumentError(kErrOutOfMemory, "Out of memory: " + DocumentPath().string()));
     }
     return false;
 }
@@ -267,9 +270,9 @@ TaskDocument::DiskStamp TaskDocument::StatDisk() const
     return stamp;
 }
 
-void TaskDocument::SaveTaskDocument()
+bool TaskDocument::SaveTaskDocument(FatalErrorReporter& reportTo)
 {
-    Guarded([this] {
+    return Guarded([this] {
         // The new content is written beside the file and then replaces it in one
         // step, so a crash at any moment leaves either the old or the new file.
         std::string hash;
@@ -281,7 +284,7 @@ void TaskDocument::SaveTaskDocument()
         stamp_ = StatDisk();
         stamp_.hash = hash;
         gDocumentDirty = false;
-    });
+    }, &reportTo);
 }
 
 bool TaskDocument::ChangedOnDisk(bool thorough)
@@ -315,7 +318,7 @@ bool TaskDocument::Reload(FatalErrorReporter& reportTo)
     return true;
 }
 
-std::filesystem::path TaskDocument::SaveCopyBeside()
+std::filesystem::path TaskDocument::SaveCopyBeside(FatalErrorReporter& reportTo)
 {
     std::filesystem::path written;
     Guarded([this, &written] {
@@ -331,7 +334,7 @@ std::filesystem::path TaskDocument::SaveCopyBeside()
                 return;
             }
         }
-    });
+    }, &reportTo);
     return written;
 }
 

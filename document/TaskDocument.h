@@ -42,10 +42,11 @@ struct TaskRow {
 /// The task document: the in-memory DOM of Kestrun.xml, its load and save, the
 /// task listing and the editing operations on programs and tasks.
 ///
-/// Every failure is fatal: it goes to the reporter given at construction as
-/// "Error: <number>" and a description. The application's reporter ends the
-/// process; when a test's reporter returns, the failed operation returns too.
-/// Texts are UTF-8.
+/// Every failure but that of a save is fatal: it goes to the reporter given at
+/// construction as "Error: <number>" and a description. The application's
+/// reporter ends the process; when a test's reporter returns, the failed
+/// operation returns too. A failed save goes to the reporter its caller
+/// gives, and the document keeps its changes. Texts are UTF-8.
 class TaskDocument {
 public:
     /// `folder` is where Kestrun.xml lives, and Kestrun.xsd unless
@@ -64,8 +65,9 @@ public:
     bool LoadFromText(std::string_view text);
 
     /// Writes the document over the existing Kestrun.xml, atomically, and
-    /// clears gDocumentDirty. The file is never created.
-    void SaveTaskDocument();
+    /// clears gDocumentDirty. The file is never created. A failure goes to
+    /// `reportTo`, leaves the file as it was and gDocumentDirty set; false then.
+    bool SaveTaskDocument(FatalErrorReporter& reportTo);
 
     /// Whether Kestrun.xml on disk holds something other than what this
     /// document last read or wrote: compared by size, time and identity, and
@@ -78,9 +80,9 @@ public:
     /// this document's reporter) and the document stays as it was. False then.
     bool Reload(FatalErrorReporter& reportTo);
     /// Writes the document into a new file beside Kestrun.xml, named after
-    /// the moment, never over an existing one; its path. Failures are fatal
-    /// reports like those of a save, and give an empty path.
-    std::filesystem::path SaveCopyBeside();
+    /// the moment, never over an existing one; its path. Failures go to
+    /// `reportTo` like those of a save, and give an empty path.
+    std::filesystem::path SaveCopyBeside(FatalErrorReporter& reportTo);
 
     /// The names of all programs but the template, in document order.
     std::vector<std::string> ProgramNames();
@@ -117,8 +119,9 @@ private:
     void KeepSchemaLocation();
     std::string SchemaLocationText() const;
     void WriteTo(pugi::xml_writer& writer);
-    // Runs an operation; any failure in it becomes the fatal report.
-    bool Guarded(const std::function<void()>& operation);
+    // Runs an operation; any failure in it becomes the fatal report, or goes
+    // to `reportTo` when one is given.
+    bool Guarded(const std::function<void()>& operation, FatalErrorReporter* reportTo = nullptr);
     void RemoveNode(pugi::xml_node node);
     void SetText(pugi::xml_node element, const std::string& text);
     class DomBuffer;

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <limits>
 #include <utility>
 
 namespace kestrun {
@@ -98,6 +99,10 @@ void frmAddTask::BuildControls()
         QStringLiteral("Enter alpha-numeric characters normally, for other keys refer to help file."));
     lblKeystrokes_->setGeometry(twips.Rect(120, 600, 3015, 375));
     lblKeystrokes_->setWordWrap(true);
+    // A text box cuts what it holds at 32,767 characters unless told
+    // otherwise; a task's value is kept whole, however long.
+    for (QLineEdit* field : {txtFile_, txtWait_, txtKeystrokes_})
+        field->setMaxLength(std::numeric_limits<int>::max());
     // Two lines must fit its height.
     QFont smaller = lblKeystrokes_->font();
     smaller.setPointSizeF(7);

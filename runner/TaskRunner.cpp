@@ -3,7 +3,7 @@
 #include "core/Dialogs.h"
 #include "core/Globals.h"
 #include "core/NumberText.h"
-#include "keys/NotationTyping.h"
+#include "keys/KeyNotation.h"
 #include "platform/FileExistence.h"
 #include "platform/FileOpener.h"
 #include "platform/KeySender.h"
@@ -13,6 +13,7 @@
 #include "platform/WindowActivator.h"
 #include "runner/FileName.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <charconv>
 #include <cmath>
@@ -81,11 +82,28 @@ void TaskRunner::Run()
         return;
     }
     host_.HideMainWindow();
+    // A save that failed has told the user so and keeps the changes for the
+    // next try; the program runs as it stands in memory.
     if (gDocumentDirty)
         host_.SaveTaskDocument();
 
+    // Every key sequence is read before the first task: a program with a
+    // mistake in one does nothing at all rather than half of its work.
+    const std::vector<TaskRow> rows = host_.TaskRows();
+    std::vector<KeySequence> keys(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].type != kTypeKeystrokes || !ReadEnabled(rows[i].enabled))
+            continue;
+        keys[i] = ParseKeySequence(rows[i].value);
+        if (!keys[i].ok()) {
+            ReportKeystrokes(i + 1, rows[i].value, keys[i].error, true);
+            return;
+        }
+    }
+
     lastTaskId_ = 0;
-    for (const TaskRow& row : host_.TaskRows()) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const TaskRow& row = rows[i];
         if (TerminationRequested())
             return;
         if (!ReadEnabled(row.enabled))
@@ -96,7 +114,8 @@ void TaskRunner::Run()
         } else if (row.type == kTypeWait) {
             Wait(row.value);
         } else if (row.type == kTypeKeystrokes) {
-            Keystrokes(row.value);
+            if (Keystrokes(keys[i].strokes, i + 1, row.value) == Outcome::Stop)
+                return;
         }
     }
 }
@@ -155,7 +174,8 @@ void TaskRunner::Wait(const std::string& value)
     }
 }
 
-void TaskRunner::Keystrokes(const std::string& keys)
+TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes, std::size_t row,
+                                           const std::string& value)
 {
     // A program started in this run may still be on its way to its first
     // window; its keys must not go to whatever window is active meanwhile.
@@ -169,9 +189,27 @@ void TaskRunner::Keystrokes(const std::string& keys)
     } catch (const std::exception&) {
     }
     try {
-        SendKeys(services_.keys, keys, true);
-    } catch (const std::exception&) {
+        services_.keys.SendKeys(strokes, true);
+    } catch (const std::exception& error) {
+        // Typing stopped by a termination signal ends the run without a word.
+        if (!TerminationRequested())
+            ReportKeystrokes(row, value, error.what(), false);
+        return Outcome::Stop;
     }
+    return Outcome::Next;
+}
+
+void TaskRunner::ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before)
+{
+    // Enough of the value to know the task by; cut on a character boundary.
+    std::size_t cut = std::min<std::size_t>(value.size(), 60);
+    while (cut < value.size() && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
+        --cut;
+    const std::string shown = value.substr(0, cut) + (cut < value.size() ? "..." : "");
+    dialogs_.Message("Task " + std::to_string(row) + " of [" + host_.SelectedProgramName() + "], Keystrokes [" +
+                         shown + "], cannot be typed:\r\n" + why + "\r\n\r\n" +
+                         (before ? "The program was not run." : "The run stops here."),
+                     MessageButtons::Ok, MessageIcon::Critical);
 }
 
 }  // namespace kestrun

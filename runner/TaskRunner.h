@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/TaskDocument.h"
+#include "platform/KeyStroke.h"
 
 #include <chrono>
 #include <cstdint>
@@ -32,8 +33,11 @@ public:
     virtual void HideMainWindow() = 0;
     virtual void FocusAddProgram() = 0;
     virtual void FocusProgramSelector() = 0;
-    /// Writes the task document (called when gDocumentDirty is set).
-    virtual void SaveTaskDocument() = 0;
+    /// The name of the selected program.
+    virtual std::string SelectedProgramName() const = 0;
+    /// Writes the task document (called when gDocumentDirty is set). False
+    /// when that failed; the failure has been shown and the changes stay.
+    virtual bool SaveTaskDocument() = 0;
 };
 
 /// The services a run drives, all owned elsewhere.
@@ -57,9 +61,11 @@ public:
         : host_(host), dialogs_(dialogs), services_(services) {}
 
     /// Checks that a program is selected, hides the main window, saves pending
-    /// changes, then performs each enabled row in order. The failure of one
-    /// step is ignored; only a No to a missing file or a file that cannot be
-    /// opened ends the run early.
+    /// changes, then performs each enabled row in order. A key sequence that
+    /// cannot be read stops the run before its first task, and keys that
+    /// cannot be typed stop it there, each with a message naming the task;
+    /// so do a No to a missing file and a file that cannot be opened. Other
+    /// failures of one step are ignored.
     void Run();
 
     /// The identifier of the program started last in the latest run (0: none).
@@ -70,7 +76,9 @@ private:
 
     Outcome OpenFile(const std::string& path);
     void Wait(const std::string& value);
-    void Keystrokes(const std::string& keys);
+    Outcome Keystrokes(const std::vector<KeyStroke>& strokes, std::size_t row, const std::string& value);
+    /// Tells that the keys of a row cannot be typed, and why.
+    void ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before);
 
     RunHost& host_;
     Dialogs& dialogs_;

@@ -160,7 +160,7 @@ TEST(DocumentOnDiskTest, ChangesAreFoundByContent)
     const timespec times[2] = {before.st_atim, before.st_mtim};
     ::utimensat(AT_FDCWD, (folder / "Kestrun.xml").c_str(), times, 0);
     EXPECT_TRUE(document.ChangedOnDisk(true));
-    document.SaveTaskDocument();
+    document.SaveTaskDocument(reporter);
     EXPECT_FALSE(document.ChangedOnDisk(true)) << "its own save is no change";
 }
 

@@ -1,5 +1,6 @@
 // The main window as a frame: captions, start-up, tray, hiding, quitting and "Launch It !".
 #include "tests/app/MainWindowFixture.h"
+#include "tests/support/SmallFileSystem.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -8,6 +9,8 @@
 
 namespace kestrun::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 Texts Entries(const QMenu& menu)
 {
@@ -140,6 +143,42 @@ TEST_F(MainWindowFixture, LaunchSavesHidesAndRunsTheEnabledRowsOrAsksForAProgram
     w().cmdLaunch->click();
     EXPECT_EQ(Messages(), Texts{"Please create a program first."});
     EXPECT_TRUE(w().isVisible() && w().focusWidget() == w().cmdAddProgram);
+}
+
+// A failed save is told and keeps the changes: Hide and Launch (which still runs) try again, and so
+// does Quit, which asks before dropping them. The file stays as it was.
+TEST_F(MainWindowFixture, AFailedSaveKeepsTheChangesAndQuitAsksBeforeDroppingThem)
+{
+    const SmallFileSystem small(folder.path());
+    if (!small.mounted)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const std::string path = (folder / "Kestrun.xml").string();
+    for (const bool full : {true, false}) {
+        const std::string report = full ? "Error: 61\nDisk full: " + path + " (No space left on device)"
+                                        : "Error: 70\nPermission denied: " + path;
+        dialogs.shown.clear(), dialogs.inputs = {"Added"};
+        dialogs.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::No, MessageAnswer::Yes};
+        Load({kThreeTasks});
+        w().cmdAddProgram_Click();
+        const std::string original = folder.Read("Kestrun.xml");
+        full ? small.Fill() : small.ReadOnly(true);
+        w().cmdClose->click();
+        w().cboPrograms->setCurrentIndex(0);
+        w().cmdLaunch->click();
+        w().cmdExit->click();
+        const std::string kept = report + "\n\nKestrun keeps the changes and tries to save them again at the next "
+                                          "Hide, Launch It ! or Quit.";
+        EXPECT_EQ(Messages(), (Texts{kept, kept, report + "\n\nThe changes to the programs could not be saved. "
+                                                          "Quit anyway and lose them?"}));
+        EXPECT_TRUE(reporter.Silent() && gDocumentDirty && !w().Ended() && services.log.back() == "keys ls{ENTER}");
+        EXPECT_EQ(folder.Read("Kestrun.xml"), original);
+        // Disk space back: the next quit saves. Still read-only: Yes drops the changes.
+        full ? void(fs::remove(folder / ".filler")) : void();
+        w().cmdExit->click();
+        EXPECT_TRUE(w().Ended());
+        EXPECT_EQ(folder.Read("Kestrun.xml").find("<name>Added</name>") != std::string::npos, full);
+        small.ReadOnly(false);
+    }
 }
 
 TEST_F(MainWindowFixture, StartAtLoginFollowsItsEntryAndSaysWhenItCannot)

@@ -122,7 +122,7 @@ TEST_F(HostileDocumentTest, EachAllowedDocumentKeepsItsCharactersThroughSaveAndL
         SCOPED_TRACE(file.substr(0, 60));
         Load(file);
         EXPECT_EQ(Rows("A"), Lines{"Keystrokes|" + value + "|True"});
-        document->SaveTaskDocument();
+        document->SaveTaskDocument(reporter);
         EXPECT_EQ(folder.Read("Kestrun.xml").rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
         EXPECT_EQ(RowsOf(*Reload(), "A"), Lines{"Keystrokes|" + value + "|True"});
         EXPECT_TRUE(reporter.Silent());
@@ -144,7 +144,7 @@ TEST_F(HostileDocumentTest, NewTextsAreStoredAsTheyWillReadBack)
     EXPECT_EQ(Rows("N"), rows);
     EXPECT_EQ(document->ProgramNames(), (Lines{"N", "NUL", "bad \xEF\xBF\xBD byte"}));
     EXPECT_TRUE(Rows(std::string("N\0UL", 4)).empty()) << "a name holding a NUL is no stored name";
-    document->SaveTaskDocument();
+    document->SaveTaskDocument(reporter);
     EXPECT_EQ(RowsOf(*Reload(), "N"), rows);
     EXPECT_TRUE(reporter.Silent());
 }

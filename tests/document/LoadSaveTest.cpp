@@ -1,9 +1,9 @@
 #include "tests/document/DocumentFixture.h"
+#include "tests/support/SmallFileSystem.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,7 +42,7 @@ TEST_F(LoadSaveTest, SchemaLocationIsRewrittenInMemoryAndSaved)
 
     document->DeleteProgram("A");
     gDocumentDirty = true;
-    document->SaveTaskDocument();
+    document->SaveTaskDocument(reporter);
     EXPECT_NE(folder.Read("Kestrun.xml").find(schema), std::string::npos);
     EXPECT_FALSE(gDocumentDirty);
     EXPECT_TRUE(reporter.Silent());
@@ -60,7 +60,7 @@ TEST_F(LoadSaveTest, SaveAndLoadKeepEveryTextExactly)
         document->AddTask(name, "Keystrokes", value, true);
         rows.push_back("Keystrokes|" + value + "|True");
     }
-    document->SaveTaskDocument();
+    document->SaveTaskDocument(reporter);
     const std::string saved = folder.Read("Kestrun.xml");
     EXPECT_EQ(saved, document->Serialize());
     EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
@@ -106,7 +106,7 @@ TEST_F(LoadSaveTest, FailedSaveIsReportedAndChangesNothingOnDisk)
         const std::string before = State(path);
         document->AddProgram("B");
         gDocumentDirty = true;
-        document->SaveTaskDocument();
+        document->SaveTaskDocument(reporter);
         EXPECT_EQ(OnlyReport(), report);
         EXPECT_TRUE(gDocumentDirty);
         EXPECT_EQ(State(path), before);
@@ -117,14 +117,10 @@ TEST_F(LoadSaveTest, FailedSaveIsReportedAndChangesNothingOnDisk)
 // A small file system of its own shows a full disk (mounting needs root).
 TEST_F(LoadSaveTest, FullDiskIsReportedInWordsAndChangesNothing)
 {
-    const fs::path small = folder / "small";
-    fs::create_directory(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+    const SmallFileSystem filesystem(folder / "small");
+    if (!filesystem.mounted)
         GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        const fs::path& at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{small};
+    const fs::path& small = filesystem.at;
     const std::string xml = DocumentXml(Program("A"));
     std::ofstream(small / "Kestrun.xml") << xml;
     const std::string before = State(small / "Kestrun.xml");
@@ -132,11 +128,12 @@ TEST_F(LoadSaveTest, FullDiskIsReportedInWordsAndChangesNothing)
         TaskDocument full(small, reporter);
         ASSERT_TRUE(full.Load());
         full.AddTask("A", "Keystrokes", std::string(200000, 'k'), true);
-        full.SaveTaskDocument();
+        filesystem.Fill();
+        full.SaveTaskDocument(reporter);
     }
     EXPECT_EQ(OnlyReport(), "Error: 61\nDisk full: " + (small / "Kestrun.xml").string() + " (No space left on device)");
     EXPECT_EQ(State(small / "Kestrun.xml"), before);
-    EXPECT_EQ(FileCount(small), 1u);
+    EXPECT_EQ(FileCount(small), 2u) << "the file and the filler";
 }
 
 TEST_F(LoadSaveTest, ReplacementKeepsPermissionsAndLinksAndLeavesNoLeftovers)
@@ -148,7 +145,7 @@ TEST_F(LoadSaveTest, ReplacementKeepsPermissionsAndLinksAndLeavesNoLeftovers)
     document = std::make_unique<TaskDocument>(folder.path(), reporter);
     ASSERT_TRUE(document->Load());
     document->AddProgram("B");
-    document->SaveTaskDocument();
+    document->SaveTaskDocument(reporter);
     EXPECT_TRUE(reporter.Silent());
     EXPECT_TRUE(fs::is_symlink(folder / "Kestrun.xml"));
     EXPECT_EQ(State(real / "Kestrun.xml"), "640 " + document->Serialize());
@@ -195,7 +192,7 @@ TEST(SaveKillTest, KilledSavesLeaveAWholeDocumentAndNothingAfterAStart)
     const std::string after = document.Serialize();
     document.RenameProgram("Q0", "P0");
     const auto started = Clock::now();  // one save's length spreads the kills over the first few saves
-    document.SaveTaskDocument();
+    document.SaveTaskDocument(reporter);
     const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
     const std::string before = folder.Read("Kestrun.xml");
     ASSERT_EQ(before, document.Serialize());
@@ -210,7 +207,7 @@ TEST(SaveKillTest, KilledSavesLeaveAWholeDocumentAndNothingAfterAStart)
         ASSERT_GE(child, 0);
         for (bool flip = true; child == 0; flip = !flip) {
             document.RenameProgram(flip ? "P0" : "Q0", flip ? "Q0" : "P0");
-            document.SaveTaskDocument();
+            document.SaveTaskDocument(reporter);
         }
         std::this_thread::sleep_until(forked + std::chrono::microseconds(delay(random)));
         ::kill(child, SIGKILL);

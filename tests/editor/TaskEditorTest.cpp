@@ -135,6 +135,17 @@ TEST_F(TaskEditor, EditRewritesTheRowKeepingItsEnabledState)
     EXPECT_EQ(Stored("Odd"), Texts{"Wait|5 seconds|True"});
 }
 
+// Past a text box's usual 32,767 characters, a value opened and confirmed unchanged comes back whole.
+TEST_F(TaskEditor, LongValuesAreKeptWhole)
+{
+    const std::vector<TaskRow> tasks = {{"Open File", std::string(40000, 'p'), "True"},
+                                        {"Keystrokes", std::string(40000, 'k') + "{ENTER}", "False"}};
+    Load({{"Long", tasks}});
+    OpenEdit(1), Click("cmdOK"), OpenEdit(2), Click("cmdOK");
+    EXPECT_TRUE(Messages().empty() && gDocumentDirty);
+    EXPECT_EQ(Stored("Long"), Lines(tasks));
+}
+
 TEST_F(TaskEditor, OkActsOnTheMainWindowsSelectionAtThatMoment)
 {
     OpenNew();

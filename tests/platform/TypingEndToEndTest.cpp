@@ -313,7 +313,7 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProg
     windows.Activate(launcher.pid);
     EXPECT_TRUE(IsActive(launcher.pid));
 
-    Step("a run: keystrokes go to the started program once it has a window; a malformed row types nothing");
+    Step("a run: keystrokes go to the started program once it has a window; a malformed row stops a run at once");
     const auto runOutput = session.folder() / "run.txt";
     PlatformServices platform = MakePlatformServices();
     FakeRunHost host;
@@ -321,11 +321,15 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProg
     TaskRunner run(host, dialogs, {*platform.files, *platform.programs, *platform.opener, *platform.sleeper,
                                    *platform.windows, *platform.keys});
     host.rows = {{"Open File", session.RecorderScript(runOutput, "sleep 3").string(), "True"},
-                 {"Keystrokes", "every key~", "True"}, {"Wait", "1 seconds", "True"}, {"Keystrokes", "{BAD", "True"},
+                 {"Keystrokes", "every key~", "True"}, {"Wait", "1 seconds", "True"},
                  {"Keystrokes", "Grüße, ", "True"}, {"Keystrokes", "+kestrun~", "True"}};
     run.Run();
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_GT(run.LastTaskId(), 0);
+    EXPECT_EQ(WaitForOutput(runOutput, 27), "every key\nGrüße, Kestrun\n");
+    host.rows = {{"Keystrokes", "typed~", "True"}, {"Keystrokes", "{BAD", "True"}};
+    run.Run();
+    EXPECT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(WaitForOutput(runOutput, 27), "every key\nGrüße, Kestrun\n");
 }
 

@@ -17,7 +17,8 @@ public:
     void HideMainWindow() override { log.push_back("hide"); }
     void FocusAddProgram() override { log.push_back("focus cmdAddProgram"); }
     void FocusProgramSelector() override { log.push_back("focus cboPrograms"); }
-    void SaveTaskDocument() override { log.push_back("save"); }
+    std::string SelectedProgramName() const override { return "Mine"; }
+    bool SaveTaskDocument() override { return log.push_back("save"), true; }
 
     int programCount = 1;
     bool selected = true;

@@ -53,11 +53,13 @@ public:
     void SendKeys(const std::vector<KeyStroke>& strokes, bool wait) override
     {
         log.push_back("keys " + FormatKeySequence(strokes) + (wait ? "" : " (no wait)"));
+        if (untypable.contains(FormatKeySequence(strokes)))
+            throw PlatformError("The window has stopped taking keys.");
     }
 
     RunServices Services() { return {*this, *this, *this, *this, *this, *this}; }
 
-    std::set<std::string> missing, failingExistence, executables, unstartable, unopenable;
+    std::set<std::string> missing, failingExistence, executables, unstartable, unopenable, untypable;
     std::int32_t nextTaskId = 100;
     std::vector<std::string> log;
     std::vector<std::pair<std::int32_t, std::chrono::milliseconds>> waits;  // kept out of the log

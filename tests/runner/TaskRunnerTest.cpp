@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace kestrun::test {
 namespace {
 
@@ -71,24 +73,45 @@ TEST_F(TaskRunnerTest, HidesSavesPendingChangesAndRunsOnlyEnabledKnownRows)
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-// Waiting for its first window; a program that cannot start, a failed existence test or failed
-// keys change nothing of that, silently.
+// Waiting for its first window; a program that cannot start or a failed existence test change
+// nothing of that, silently.
 TEST_F(TaskRunnerTest, KeystrokesGoToTheProgramStartedLast)
 {
     fake.executables = {"/bin/tool"};
     fake.failingExistence = {"/bin/tool"};
     fake.unstartable = {"/b.exe"};
     EXPECT_EQ(Run({Keys("a"), OpenFile("D:\\Setup.EXE"), Keys("b"), Wait("1"), Keys("c"), OpenFile("/b.exe"),
-                   OpenFile("/bin/tool"), Keys("{BAD"), Keys("d")}),
+                   OpenFile("/bin/tool"), Keys("d")}),
               (Log{"hide", "activate 0", "keys a", "exists D:\\Setup.EXE", "start D:\\Setup.EXE", "activate 100",
                    "keys b", "sleep 1000", "activate 100", "keys c", "exists /b.exe", "start /b.exe", "exists /bin/tool",
-                   "start /bin/tool", "activate 101", "activate 101", "keys d"}));
+                   "start /bin/tool", "activate 101", "keys d"}));
     using Waits = std::vector<std::pair<std::int32_t, std::chrono::milliseconds>>;
     const std::chrono::seconds limit(10);
-    EXPECT_EQ(fake.waits, (Waits{{100, limit}, {100, limit}, {101, limit}, {101, limit}})) << "for the first window";
+    EXPECT_EQ(fake.waits, (Waits{{100, limit}, {100, limit}, {101, limit}})) << "for the first window";
     EXPECT_EQ(runner.LastTaskId(), 101);
     EXPECT_EQ(Run({Keys("x")}), (Log{"hide", "activate 0", "keys x"})) << "each run starts without a target";
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+// Notation that cannot be read stops the run before its first task, keys that cannot be typed stop
+// it there, each with one message naming the task and why; a disabled row is never read.
+TEST_F(TaskRunnerTest, KeystrokesThatCannotBeTypedStopTheRunWithOneMessage)
+{
+    fake.untypable = {"b"};
+    const std::string x70(70, 'x'), task = "Task 3 of [Mine], Keystrokes [";
+    const std::string notRun = "\r\n\r\nThe program was not run.";
+    const std::tuple<std::vector<TaskRow>, Log, std::string> cases[] = {
+        {{OpenFile("/a.txt"), {"Keystrokes", "{BAD", "False"}, Keys(x70 + "{ENTER")}, {"hide"},
+         task + x70.substr(0, 60) + "...], cannot be typed:\r\nCharacter 71: \"{\" has no closing \"}\"." + notRun},
+        {{Keys("a"), {"Keystrokes", "{BAD", "False"}, Keys("b"), Keys("c")},
+         {"hide", "activate 0", "keys a", "activate 0", "keys b"},
+         task + "b], cannot be typed:\r\nThe window has stopped taking keys.\r\n\r\nThe run stops here."},
+    };
+    for (const auto& [rows, log, message] : cases) {
+        dialogs.shown.clear();
+        EXPECT_EQ(Run(rows), log);
+        EXPECT_EQ(Shown(), Log{message + "||critical|Ok"});
+    }
 }
 
 TEST_F(TaskRunnerTest, AMissingFileAsksWhetherToContinue)

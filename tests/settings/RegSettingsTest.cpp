@@ -1,6 +1,7 @@
 #include "platform/RegistryFile.h"
 #include "platform/RegistryFileFormat.h"
 #include "settings/CRegSettings.h"
+#include "tests/support/SmallFileSystem.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -409,6 +410,23 @@ TEST_F(RegistryFileTest, ChangesLeaveOnlyTheFileAndAStartRemovesTemporariesOfKil
     std::sort(left.begin(), left.end());
     EXPECT_EQ(names(), left);
     EXPECT_EQ(settings.GetSetting("Position", "frmMain Top"), "900");
+}
+
+// On a full or read-only file system a change fails, leaving the file whole and nothing beside it.
+TEST_F(RegistryFileTest, AChangeThatCannotBeWrittenLeavesTheFileWhole)
+{
+    const SmallFileSystem small(file.parent_path());
+    if (!small.mounted)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    ASSERT_TRUE(settings.SaveSetting("Position", "frmMain Left", "", 1500));
+    const std::string before = folder.Read("Quillon Works/Kestrun.reg");
+    for (const bool full : {true, false}) {
+        full ? small.Fill() : small.ReadOnly(true);
+        EXPECT_FALSE(settings.SaveSetting("Position", "frmMain Top", std::string(8000, 't'))) << full;
+        EXPECT_EQ(folder.Read("Quillon Works/Kestrun.reg"), before) << full;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(small.at), {}), full ? 2 : 1);
+        full ? void(std::filesystem::remove(small.at / ".filler")) : small.ReadOnly(false);
+    }
 }
 
 TEST(UserRegistryFileTest, LivesInTheUserConfigFolder)
