@@ -133,6 +133,8 @@ SingleInstance::SingleInstance(const QString& address)
 SingleInstance::~SingleInstance()
 {
     waiting_.reset();
+    // Before the members they count on go.
+    qDeleteAll(findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly));
     listener_.Close();
     lock_.unlock();
 }
