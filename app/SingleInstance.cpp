@@ -6,9 +6,14 @@
 #include <QDataStream>
 #include <QFile>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
+
+#include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -26,6 +31,13 @@ constexpr auto kReachLimit = std::chrono::seconds(20);
 // length in bytes (4 bytes, all bits set for a null text), then UTF-16.
 constexpr qint64 kRequestHeaderBytes = 8;
 constexpr quint32 kNullText = 0xFFFFFFFFu;
+
+// With no descriptor left, the listener waits this long before it takes the
+// next connection.
+constexpr std::chrono::milliseconds kOutOfDescriptorsPause{150};
+
+// Where a connection's request stands.
+enum class Stage { Waiting, Handling, Answered };
 
 const char* const kTooLarge = "Kestrun takes no request larger than 64 KiB: no program name is that long.";
 
@@ -116,12 +128,14 @@ SingleInstance::SingleInstance(const QString& address)
 {
     // Held for the whole life of the process: never stale by its age.
     lock_.setStaleLockTime(0);
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
 }
 
 SingleInstance::~SingleInstance()
 {
-    server_.close();
+    waiting_.reset();
+    // Before the members they count on go.
+    qDeleteAll(findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly));
+    listener_.Close();
     lock_.unlock();
 }
 
@@ -198,58 +212,120 @@ std::optional<InstanceReply> SingleInstance::Deliver(const InstanceRequest& requ
 bool SingleInstance::Listen(Handler handler)
 {
     handler_ = std::move(handler);
-    const QString socketName = address_ + QStringLiteral(".socket");
     // Whatever is there was left by a Kestrun that ended without cleaning up:
     // the lock says no other one lives.
-    QLocalServer::removeServer(socketName);
-    if (!server_.listen(socketName)) {
-        error = server_.errorString();
+    std::string why;
+    if (!listener_.Listen(QFile::encodeName(address_ + QStringLiteral(".socket")).toStdString(), why)) {
+        error = QString::fromLocal8Bit(why.c_str());
         return false;
     }
-    connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::Accept);
+    waiting_ = std::make_unique<QSocketNotifier>(listener_.descriptor(), QSocketNotifier::Read);
+    connect(waiting_.get(), &QSocketNotifier::activated, this, &SingleInstance::Accept);
     return true;
 }
 
 void SingleInstance::Accept()
 {
-    while (QLocalSocket* socket = server_.nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (!SameUser(*socket)) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
+    while (connections_ < kMostConnections) {
+        const LocalListener::Accepted accepted = listener_.Accept();
+        if (accepted.taken == LocalListener::Taken::NoneWaiting)
+            return;
+        if (accepted.taken == LocalListener::Taken::OutOfDescriptors) {
+            // The connection stays queued; taking it again at once would spin.
+            paused_ = true;
+            waiting_->setEnabled(false);
+            QTimer::singleShot(kOutOfDescriptorsPause, this, [this] {
+                paused_ = false;
+                ResumeAccepting();
+            });
+            return;
         }
-        // Qt reads no more than this much ahead; a larger request is refused
-        // from its header, before its name is read.
-        socket->setReadBufferSize(kMaxRequestBytes);
-        const auto answer = [this, socket] {
-            const std::optional<quint32> nameBytes = AnnouncedNameBytes(*socket);
-            if (nameBytes && *nameBytes != kNullText && *nameBytes > kMaxRequestBytes - kRequestHeaderBytes) {
-                disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
-                Write(*socket, qint32(2), QString::fromLatin1(kTooLarge));
-                socket->disconnectFromServer();
-                return;
-            }
-            qint32 kind = 0;
-            QString program;
-            if (!Read(*socket, kind, program))
-                return;
-            InstanceRequest request;
-            if (kind < qint32(InstanceRequest::Kind::Show) || kind > qint32(InstanceRequest::Kind::List)) {
-                socket->disconnectFromServer();
-                return;
-            }
-            request.kind = InstanceRequest::Kind(kind);
-            request.program = program.toStdString();
-            const InstanceReply reply = handler_(request);
-            if (socket->state() == QLocalSocket::ConnectedState)
-                Write(*socket, qint32(reply.status), QString::fromStdString(reply.text));
-            socket->disconnectFromServer();
-        };
-        connect(socket, &QLocalSocket::readyRead, this, answer);
-        if (socket->bytesAvailable() > 0)
-            answer();
+        Serve(accepted.descriptor);
     }
+    waiting_->setEnabled(false);  // until one of them is closed
+}
+
+void SingleInstance::ResumeAccepting()
+{
+    if (waiting_ && !paused_ && connections_ < kMostConnections)
+        waiting_->setEnabled(true);
+}
+
+void SingleInstance::Serve(int descriptor)
+{
+    auto* socket = new QLocalSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        ::close(descriptor);
+        delete socket;
+        return;
+    }
+    ++connections_;
+    connect(socket, &QObject::destroyed, this, [this] {
+        --connections_;
+        ResumeAccepting();
+    });
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    if (!SameUser(*socket)) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    // Qt reads no more than this much ahead; a larger request is refused
+    // from its header, before its name is read.
+    socket->setReadBufferSize(kMaxRequestBytes);
+    const auto close = [socket] {
+        socket->abort();
+        socket->deleteLater();
+    };
+    // Once answered, the client has a while to take the answer.
+    const auto finish = [socket, close] {
+        socket->disconnectFromServer();
+        QTimer::singleShot(kConnectionLifetime, socket, close);
+    };
+    const auto stage = std::make_shared<Stage>(Stage::Waiting);
+    const auto answer = [this, socket, stage, finish] {
+        if (*stage != Stage::Waiting)
+            return;
+        const std::optional<quint32> nameBytes = AnnouncedNameBytes(*socket);
+        if (nameBytes && *nameBytes != kNullText && *nameBytes > kMaxRequestBytes - kRequestHeaderBytes) {
+            *stage = Stage::Answered;
+            Write(*socket, qint32(2), QString::fromLatin1(kTooLarge));
+            finish();
+            return;
+        }
+        qint32 kind = 0;
+        QString program;
+        if (!Read(*socket, kind, program))
+            return;
+        *stage = Stage::Handling;
+        InstanceRequest request;
+        if (kind < qint32(InstanceRequest::Kind::Show) || kind > qint32(InstanceRequest::Kind::List)) {
+            *stage = Stage::Answered;
+            finish();
+            return;
+        }
+        request.kind = InstanceRequest::Kind(kind);
+        request.program = program.toStdString();
+        // The handler may show a message box, whose event loop sees the
+        // client go: the connection may be gone when it returns.
+        const QPointer<QLocalSocket> alive(socket);
+        const InstanceReply reply = handler_(request);
+        if (!alive)
+            return;
+        *stage = Stage::Answered;
+        if (socket->state() == QLocalSocket::ConnectedState)
+            Write(*socket, qint32(reply.status), QString::fromStdString(reply.text));
+        finish();
+    };
+    connect(socket, &QLocalSocket::readyRead, this, answer);
+    // A request that came while the event loop stood still (a run) is served
+    // still; a connection that has sent none by then frees its place.
+    QTimer::singleShot(kConnectionLifetime, socket, [socket, stage, answer, close] {
+        socket->waitForReadyRead(0);
+        answer();
+        if (*stage == Stage::Waiting)
+            close();
+    });
 }
 
 }  // namespace kestrun

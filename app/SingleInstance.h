@@ -1,13 +1,16 @@
 #pragma once
 
-#include <QLocalServer>
+#include "platform/LocalListener.h"
+
 #include <QLockFile>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -31,6 +34,11 @@ struct InstanceReply {
 /// The largest request a later start may send: no program name is longer.
 /// A larger one is refused from its first bytes, and never read whole.
 inline constexpr qint64 kMaxRequestBytes = 64 * 1024;
+
+/// How many later starts a running Kestrun talks to at once, and how long
+/// each one may take to send its request and read the answer.
+inline constexpr int kMostConnections = 64;
+inline constexpr std::chrono::milliseconds kConnectionLifetime{5000};
 
 /// The socket and lock of the Kestrun of one user and one document: in the
 /// user's runtime folder (one that only the user may write to), named after
@@ -66,7 +74,11 @@ public:
                                        std::chrono::milliseconds patience = std::chrono::seconds(5));
 
     /// Answers the requests of later starts with `handler`, from the event
-    /// loop. False with `error` set when the socket cannot be made.
+    /// loop. False with `error` set when the socket cannot be made. Once
+    /// listening it goes on, whatever clients do: a connection that has not
+    /// sent its request and taken its answer in kConnectionLifetime is
+    /// closed, at most kMostConnections are open at once (the others wait
+    /// to be taken), and with no descriptor left it pauses for a moment.
     bool Listen(Handler handler);
     QString error;
 
@@ -74,10 +86,15 @@ private:
     std::optional<InstanceReply> Deliver(const InstanceRequest& request, std::chrono::milliseconds patience,
                                          bool& gone);
     void Accept();
+    void Serve(int descriptor);
+    void ResumeAccepting();
 
     QString address_;
     QLockFile lock_;
-    QLocalServer server_;
+    LocalListener listener_;
+    std::unique_ptr<QSocketNotifier> waiting_;
+    bool paused_ = false;
+    int connections_ = 0;
     Handler handler_;
 };
 

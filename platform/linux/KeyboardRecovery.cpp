@@ -18,11 +18,12 @@ void RestoreKeyboardFromJournal()
         return;
     const auto path = KeymapJournalPath(display);
     struct stat info {};
-    if (!path || stat(path->c_str(), &info) != 0)
+    if (!path || lstat(path->c_str(), &info) != 0)
         return;
     const auto journal = ReadKeymapJournal(*path);
-    // A journal still looked after by a live Kestrun or guardian is theirs.
-    if (!journal || IsRunning(journal->writer) || (journal->guardian.pid > 0 && IsRunning(journal->guardian)))
+    // A journal is acted on only once both its Kestrun and its guardian are
+    // surely gone; one that may still be looked after is theirs.
+    if (!journal || !ProvenEnded(journal->writer) || !ProvenEnded(journal->guardian))
         return;
     Display* connection = XOpenDisplay(display);
     if (!connection)

@@ -1,6 +1,9 @@
 #include "platform/linux/KeymapJournal.h"
 
+#include "platform/linux/NeutralKeyCodes.h"
+
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,6 +102,15 @@ bool IsRunning(const ProcessIdentity& process)
     return running && *running == process;
 }
 
+bool ProvenEnded(const ProcessIdentity& process)
+{
+    if (process.pid <= 0)
+        return true;  // no process was ever named
+    if (const auto stat = ProcessStat(process.pid))
+        return stat->first == 'Z' || stat->first == 'X' || (process.started != 0 && stat->second != process.started);
+    return kill(process.pid, 0) != 0 && errno == ESRCH;
+}
+
 void AddBorrowedCode(std::vector<BorrowedCode>& codes, const BorrowedCode& entry)
 {
     const auto sameCode = [&](const BorrowedCode& known) { return known.code == entry.code; };
@@ -142,6 +154,11 @@ std::optional<BorrowedCode> ParseBorrowedCode(std::string_view line)
         (k < *count ? parsed.original : parsed.borrowed).push_back(*sym);
     }
     return parsed;
+}
+
+bool CouldHaveBorrowed(const BorrowedCode& code)
+{
+    return IsNeutralKeyCode(code.code) && std::all_of(code.original.begin(), code.original.end(), IsSpareKeysym);
 }
 
 std::string FormatKeymapJournal(const KeymapJournal& journal)
@@ -230,12 +247,35 @@ bool WriteKeymapJournal(const std::filesystem::path& path, const KeymapJournal& 
 
 std::optional<KeymapJournal> ReadKeymapJournal(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Whatever else is found there is never followed nor read: a FIFO would
+    // block the start, a device would never end.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
         return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseKeymapJournal(text.str());
+    struct stat info {};
+    std::string text;
+    bool whole = false;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
+        info.st_size <= static_cast<off_t>(kMostJournalBytes)) {
+        // One byte more than a journal may hold tells a file grown since.
+        text.resize(kMostJournalBytes + 1);
+        std::size_t size = 0;
+        while (size <= kMostJournalBytes) {
+            const ssize_t n = read(fd, text.data() + size, text.size() - size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                whole = n == 0;
+                break;
+            }
+            size += static_cast<std::size_t>(n);
+        }
+        text.resize(size);
+    }
+    close(fd);
+    if (!whole)
+        return std::nullopt;
+    return ParseKeymapJournal(text);
 }
 
 }  // namespace kestrun

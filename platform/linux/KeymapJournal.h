@@ -26,6 +26,10 @@ ProcessIdentity CurrentProcess();
 std::optional<ProcessIdentity> RunningProcess(pid_t pid);
 /// Whether that very process still runs.
 bool IsRunning(const ProcessIdentity& process);
+/// Whether that process has surely ended: no process has its id, or the one
+/// that has it started at another time (the id was reused). False while it
+/// runs, and when it cannot be told (its start time unknown or unreadable).
+bool ProvenEnded(const ProcessIdentity& process);
 
 /// What typing changed in the keyboard mapping, kept in a file so that the
 /// change can be undone after both Kestrun and its guardian have died. A code
@@ -54,6 +58,11 @@ void AddBorrowedCode(std::vector<BorrowedCode>& codes, const BorrowedCode& entry
 std::string FormatBorrowedCode(const BorrowedCode& code);
 std::optional<BorrowedCode> ParseBorrowedCode(std::string_view line);
 
+/// Whether typing could have made that change: it borrows only codes no
+/// application reads as a key, which held nothing or only vendor keysyms.
+/// Anything else in a journal was not written by Kestrun.
+bool CouldHaveBorrowed(const BorrowedCode& code);
+
 /// Where the journal for the X display `displayName` lives:
 /// $XDG_RUNTIME_DIR/kestrun/keymap-<display>.journal. Nothing when
 /// XDG_RUNTIME_DIR is not set to an absolute path: then there is no journal.
@@ -62,7 +71,10 @@ std::optional<std::filesystem::path> KeymapJournalPath(const std::string& displa
 /// Replaces the file at `path` whole (a new file beside it, then a rename),
 /// creating its folder private to the user. False when it could not.
 bool WriteKeymapJournal(const std::filesystem::path& path, const KeymapJournal& journal);
-/// The journal at `path`; nothing when it is missing or unreadable.
+/// The journal at `path`; nothing when it is missing or unreadable, and
+/// nothing, without reading it, when it is not a plain file of the user's of
+/// at most kMostJournalBytes (a link, a FIFO, a device).
 std::optional<KeymapJournal> ReadKeymapJournal(const std::filesystem::path& path);
+inline constexpr std::size_t kMostJournalBytes = 64 * 1024;
 
 }  // namespace kestrun

@@ -1,5 +1,7 @@
 #include "platform/linux/KeymapRepair.h"
 
+#include "platform/linux/KeymapJournal.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
@@ -13,11 +15,11 @@ namespace kestrun {
 
 namespace {
 
-std::set<unsigned long> SymbolsOf(const std::vector<unsigned long>& syms)
+std::vector<unsigned long> Unpadded(std::vector<unsigned long> syms)
 {
-    std::set<unsigned long> set(syms.begin(), syms.end());
-    set.erase(NoSymbol);
-    return set;
+    while (!syms.empty() && syms.back() == NoSymbol)
+        syms.pop_back();
+    return syms;
 }
 
 std::vector<unsigned long> CurrentSyms(Display* display, unsigned char code)
@@ -52,8 +54,8 @@ bool HasClientOf(Display* display, pid_t pid)
 
 bool HoldsBorrowed(const std::vector<unsigned long>& current, const std::vector<unsigned long>& borrowed)
 {
-    const auto expected = SymbolsOf(borrowed);
-    return !expected.empty() && SymbolsOf(current) == expected;
+    const auto expected = Unpadded(borrowed);
+    return !expected.empty() && Unpadded(current) == expected;
 }
 
 int RestoreBorrowedCodes(Display* display, const std::vector<BorrowedCode>& codes)
@@ -64,7 +66,7 @@ int RestoreBorrowedCodes(Display* display, const std::vector<BorrowedCode>& code
     XDisplayKeycodes(display, &firstCode, &lastCode);
     std::map<unsigned char, std::vector<const BorrowedCode*>> byCode;
     for (const BorrowedCode& entry : codes)
-        if (entry.code >= firstCode && entry.code <= lastCode)
+        if (entry.code >= firstCode && entry.code <= lastCode && CouldHaveBorrowed(entry))
             byCode[entry.code].push_back(&entry);
     XSync(display, False);
     const auto previousHandler = XSetErrorHandler(IgnoreXError);

@@ -13,14 +13,14 @@ typedef struct _XDisplay Display;
 
 namespace kestrun {
 
-/// Whether the keysyms a code holds now are the ones typing put there. The
-/// server reports a code's keysyms in its own arrangement (levels repeated
-/// for a second group, padding), so the two are compared as sets of keysyms.
+/// Whether the keysyms a code holds now are exactly the ones typing put there,
+/// as the core protocol shows them: the same keysyms in the same places (the
+/// NoSymbol padding at the end aside, whose width the server chooses).
 bool HoldsBorrowed(const std::vector<unsigned long>& current, const std::vector<unsigned long>& borrowed);
 
 /// Gives every code of `codes` its original keysyms back, but only while it
-/// still holds keysyms that typing put there: a code someone else changed
-/// since is left alone. A code listed more than once gets the original of its
+/// still holds exactly what typing put there: a code someone else changed
+/// since is left alone, and so is one typing could not have borrowed. A code listed more than once gets the original of its
 /// first entry and matches the keysyms of any entry. Returns how many codes
 /// were restored.
 int RestoreBorrowedCodes(Display* display, const std::vector<BorrowedCode>& codes);

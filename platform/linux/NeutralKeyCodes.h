@@ -16,4 +16,8 @@ namespace kestrun {
 /// radio keys.
 bool IsNeutralKeyCode(std::uint32_t code);
 
+/// Whether a keysym leaves its key code free for typing to borrow: no keysym
+/// at all, or a vendor keysym (those of multimedia keys), never a character.
+inline bool IsSpareKeysym(unsigned long keysym) { return keysym == 0 || (keysym & 0x10000000) != 0; }
+
 }  // namespace kestrun

@@ -84,8 +84,7 @@ std::vector<KeyCode> XkbKeyMap::BorrowableCodes(const std::set<KeySym>& needed) 
             continue;
         const KeySym* syms = XkbKeySymsPtr(xkb_, code);
         const bool free = std::all_of(syms, syms + XkbKeyNumSyms(xkb_, code), [&](KeySym sym) {
-            // Vendor keysyms have bit 28 set; Unicode keysyms lie below it.
-            return sym == NoSymbol || ((sym & 0x10000000) != 0 && !needed.contains(sym));
+            return IsSpareKeysym(sym) && !needed.contains(sym);
         });
         if (free)
             codes.push_back(static_cast<KeyCode>(code));

@@ -6,6 +6,9 @@
 
 #include <signal.h>
 #include <unistd.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 
 namespace kestrun::test {
@@ -114,6 +117,36 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(TrayIcons(), 1u);
     EXPECT_FALSE(Ended((oneEnded ? two : one).pid, status));
+
+    Step("a flood of idle connections, also one that uses up every descriptor: once it goes, later starts are served");
+    const pid_t running = (oneEnded ? two : one).pid;
+    fs::path socket;
+    for (const auto& entry : fs::directory_iterator(session.folder() / "runtime"))
+        if (entry.path().extension() == ".socket")
+            socket = entry.path();
+    sockaddr_un where{};
+    where.sun_family = AF_UNIX;
+    socket.native().copy(where.sun_path, sizeof where.sun_path - 1);
+    rlimit descriptors{};
+    getrlimit(RLIMIT_NOFILE, &descriptors);
+    descriptors.rlim_cur = descriptors.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &descriptors);
+    const std::size_t used = std::distance(fs::directory_iterator("/proc/" + std::to_string(running) + "/fd"), {});
+    for (const auto& [limit, flood] : {std::pair{std::size_t(1024), 1100}, {used + 8, 300}}) {
+        SCOPED_TRACE(limit);
+        const std::string nofile = "--nofile=" + std::to_string(limit) + ":" + std::to_string(limit);
+        ASSERT_EQ(RunProgram({"prlimit", "--pid", std::to_string(running), nofile}).status, 0);
+        std::vector<int> idle;
+        for (int k = 0; k < flood; ++k) {
+            idle.push_back(::socket(AF_UNIX, SOCK_STREAM, 0));
+            ::connect(idle.back(), reinterpret_cast<sockaddr*>(&where), sizeof where);
+        }
+        std::this_thread::sleep_for(500ms);
+        for (const int fd : idle)
+            close(fd);
+        EXPECT_EQ(Result(kestrun({"--list"})), listed);
+    }
+    EXPECT_FALSE(Ended(running, status));
 }
 
 }  // namespace

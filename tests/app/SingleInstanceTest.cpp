@@ -10,11 +10,16 @@
 #include <QDataStream>
 #include <QLocalSocket>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <set>
 #include <thread>
 #include <functional>
 
@@ -191,6 +196,39 @@ TEST_F(SingleInstanceTest, ALaterStartOfTheSameUserHandsItsRequestOver)
     const InstanceReply tooLong = deliver(std::string(kMaxRequestBytes / 2, 'x'));
     EXPECT_EQ(tooLong.status, 2);
     EXPECT_EQ(served.size(), 1u) << "the long name never reached the running one";
+}
+
+// A busy Kestrun (its event loop stands still while a program runs) keeps
+// every later start's request, also of one that gave up waiting, and serves
+// each once when it is free again; a connection that never says anything
+// does not keep its place.
+TEST_F(SingleInstanceTest, WhileBusyEveryLaterStartLeavesItsRequestAndEachIsServedOnce)
+{
+    sockaddr_un where{};
+    where.sun_family = AF_UNIX;
+    std::strcpy(where.sun_path, QFile::encodeName(address + QStringLiteral(".socket")).constData());
+    std::vector<int> clients;
+    for (int k = 0; k < 200; ++k) {
+        clients.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ASSERT_EQ(::connect(clients.back(), reinterpret_cast<sockaddr*>(&where), sizeof where), 0) << "start " << k;
+    }
+    for (std::size_t k = 0; k + 1 < clients.size(); ++k) {
+        QByteArray bytes;
+        QDataStream(&bytes, QIODevice::WriteOnly) << qint32(InstanceRequest::Kind::Run) << QString::number(k);
+        EXPECT_EQ(::write(clients[k], bytes.constData(), bytes.size()), bytes.size());
+        ::close(clients[k]);
+    }
+    char byte = 0;
+    bool letGo = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((served.size() < 199 || !letGo) && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        letGo = letGo || ::read(clients.back(), &byte, 1) == 0;
+    }
+    ::close(clients.back());
+    EXPECT_TRUE(letGo) << "a connection that says nothing is never closed";
+    EXPECT_EQ(served.size(), 199u);
+    EXPECT_EQ(std::set<std::string>(served.begin(), served.end()).size(), 199u);
 }
 
 }  // namespace

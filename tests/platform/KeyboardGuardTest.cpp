@@ -3,12 +3,17 @@
 #include "platform/KeyboardRecovery.h"
 #include "platform/linux/KeymapJournal.h"
 #include "platform/linux/KeymapRepair.h"
+#include "platform/linux/NeutralKeyCodes.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
+
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace kestrun::test {
@@ -101,6 +106,49 @@ TEST(KeyboardGuard, AfterAKillOrATermTheKeyboardIsSoundAndTheNextStartRepairsWha
     RestoreKeyboardFromJournal();
     EXPECT_EQ(KeyRows(), expected);
     EXPECT_FALSE(fs::exists(journalPath));
+
+    Step("a journal someone else made: only a plain file of the user's is read, only a writer surely gone lets it "
+         "act, and then only on codes typing could have borrowed that hold exactly what it put there");
+    unsigned char spare = 0;
+    for (const auto& [code, row] : expected)
+        if (IsNeutralKeyCode(code) && std::all_of(row.begin(), row.end(), IsSpareKeysym))
+            spare = code;
+    ASSERT_NE(spare, 0);
+    const auto letter = expected.at(38);  // a A
+    auto q = letter;
+    std::replace(q.begin(), q.end(), 0x61ul, 0x71ul), std::replace(q.begin(), q.end(), 0x41ul, 0x51ul);
+    const ProcessIdentity self = CurrentProcess(), gone{std::numeric_limits<pid_t>::max(), 1};  // above any pid
+    enum Place { File, Link, LinkToZero, Fifo, OthersFile, Oversize };
+    const struct { const char* what; Place place; ProcessIdentity writer; bool restores; } cases[] = {
+        {"writer ended", File, gone, true}, {"writer's id now another process's", File, {self.pid, self.started + 1}, true},
+        {"writer running", File, self, false}, {"a link to a journal", Link, gone, false},
+        {"a link to /dev/zero", LinkToZero, gone, false}, {"a FIFO", Fifo, gone, false},
+        {"another user's file", OthersFile, gone, false}, {"larger than a journal may be", Oversize, gone, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetKeySyms(spare, {0x3b1, 0x3b1});
+        const auto held = KeyRows();
+        KeymapJournal planted{c.writer, {}, {{38, q, letter}, {spare, expected.at(spare), held.at(spare)}}};
+        if (c.place == Oversize)
+            planted.codes.resize(kMostJournalBytes / FormatBorrowedCode(planted.codes[1]).size() + 1, planted.codes[1]);
+        const fs::path real = session.folder().Write("planted.journal", FormatKeymapJournal(planted));
+        if (c.place == Link || c.place == LinkToZero)
+            fs::create_symlink(c.place == Link ? real : "/dev/zero", journalPath);
+        else if (c.place == Fifo)
+            mkfifo(journalPath.c_str(), 0600);
+        else
+            fs::rename(real, journalPath);
+        if (c.place == OthersFile && chown(journalPath.c_str(), 65534, 65534) != 0) {
+            fs::remove(journalPath);  // only root can give a file away
+            continue;
+        }
+        RestoreKeyboardFromJournal();
+        EXPECT_EQ(KeyRows().at(38), letter);
+        EXPECT_EQ(KeyRows().at(spare), c.restores ? expected.at(spare) : held.at(spare));
+        fs::remove(journalPath);
+    }
+    SetKeySyms(spare, expected.at(spare));
 }
 
 }  // namespace

@@ -52,11 +52,12 @@ TEST(KeymapJournalTest, ACodeKeepsItsFirstOriginalAndItsTwoLatestMeanings)
                          {201, {0x61, 0x41}, {0x3b2, 0x3b2}}, {200, {0, 0}, {0x3b5, 0x3b5}}, {200, {0, 0}, {0x3b6, 0x3b6}}}));
 }
 
-TEST(KeymapJournalTest, ACodeIsStillBorrowedWhenItHoldsTheSameKeysymsInAnyArrangement)
+TEST(KeymapJournalTest, ACodeIsStillBorrowedOnlyWhileItHoldsExactlyWhatTypingPutThere)
 {
     const std::vector<std::tuple<std::vector<unsigned long>, std::vector<unsigned long>, bool>> cases = {
-        {{0x1000436, 0x1000436, 0x1000436, 0x1000436, 0, 0, 0}, {0x1000436, 0x1000436}, true},
+        {{0x1000436, 0x1000436, 0x1000436, 0x1000436, 0, 0, 0}, {0x1000436, 0x1000436, 0x1000436, 0x1000436}, true},
         {{0x3b1, 0x391, 0x3b2, 0x392, 0, 0}, {0x3b1, 0x391, 0x3b2, 0x392}, true},
+        {{0x61, 0x41, 0x61, 0x41, 0, 0, 0}, {0x61, 0x41}, false},  // the same keysyms, not in the same places
         {{0x3b1, 0x391, 0, 0}, {0x3b1, 0x391, 0x3b2, 0x392}, false},  // a level changed since
         {{0x61, 0x41, 0x61, 0x41}, {0x1000436, 0x1000436}, false},    // someone else's keysyms
         {{0, 0, 0, 0}, {0x1000436, 0x1000436}, false},                // already given back
@@ -89,6 +90,9 @@ TEST(KeymapJournalTest, AProcessThatEndedOrWhoseIdWasReusedIsNotRunning)
     const ProcessIdentity self = CurrentProcess();
     EXPECT_TRUE(IsRunning(self));
     EXPECT_FALSE(IsRunning({self.pid, self.started + 1}));
+    EXPECT_FALSE(ProvenEnded(self));
+    EXPECT_TRUE(ProvenEnded({self.pid, self.started + 1}));
+    EXPECT_FALSE(ProvenEnded({self.pid, 0})) << "a start time not known proves nothing";
     const pid_t child = fork();
     if (child == 0)
         _exit(0);
@@ -97,7 +101,9 @@ TEST(KeymapJournalTest, AProcessThatEndedOrWhoseIdWasReusedIsNotRunning)
     for (int k = 0; k < 500 && RunningProcess(child); ++k)
         usleep(10000);
     EXPECT_FALSE(RunningProcess(child));
+    EXPECT_TRUE(ProvenEnded({child, 0}));
     waitpid(child, nullptr, 0);
+    EXPECT_TRUE(ProvenEnded({child, 0}));
 }
 
 }  // namespace
