@@ -171,8 +171,9 @@ TEST_F(SingleInstanceTest, ARequestLargerThanAnyNameIsRefusedFromItsHeader)
         SCOPED_TRACE(c.what);
         const auto [status, text] = Send(c.announced, c.sent);
         EXPECT_EQ(status, c.status);
-        if (c.status == 2)
+        if (c.status == 2) {
             EXPECT_EQ(text.toStdString(), "Kestrun takes no request larger than 64 KiB: no program name is that long.");
+        }
     }
     EXPECT_EQ(served, std::vector<std::string>{"Greet"});
 }
