@@ -26,7 +26,16 @@ TEST(HandEditEndToEnd, ARunningKestrunListsAndRunsWhatTheFileHoldsNow)
         return RunProgram(arguments);
     };
     Started running{StartProcess({executable.string()})};
-    ASSERT_TRUE(WaitUntil([&] { return kestrun({"--list"}).out == "Mine\n"; }, 20s));
+    // Listening, not merely listed: a listing with no Kestrun up reads the file itself, and a run
+    // after it would start the Kestrun of the document in place of this one.
+    const auto listening = [&] {
+        for (const auto& entry : fs::directory_iterator(folder / "runtime"))
+            if (entry.path().extension() == ".socket")
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(WaitUntil(listening, 20s));
+    ASSERT_EQ(kestrun({"--list"}).out, "Mine\n");
 
     const fs::path marker = folder / "ran.txt";
     const fs::path script = folder.Write("mark.sh", "#!/bin/sh\necho ran >> '" + marker.string() + "'\n");
