@@ -71,15 +71,21 @@ std::optional<std::uint32_t> WaitMilliseconds(const std::string& value)
 
 void TaskRunner::Run()
 {
+    if (const std::optional<RunPlan> plan = Prepare())
+        Perform(*plan);
+}
+
+std::optional<RunPlan> TaskRunner::Prepare()
+{
     if (host_.ProgramCount() <= 0) {
         dialogs_.Message("Please create a program first.", MessageButtons::Ok, MessageIcon::Information);
         host_.FocusAddProgram();
-        return;
+        return std::nullopt;
     }
     if (!host_.HasSelectedProgram()) {
         dialogs_.Message("Please select a program.", MessageButtons::Ok, MessageIcon::Information);
         host_.FocusProgramSelector();
-        return;
+        return std::nullopt;
     }
     host_.HideMainWindow();
     // A save that failed has told the user so and keeps the changes for the
@@ -89,22 +95,35 @@ void TaskRunner::Run()
 
     // Every key sequence is read before the first task: a program with a
     // mistake in one does nothing at all rather than half of its work.
-    const std::vector<TaskRow> rows = host_.TaskRows();
-    std::vector<KeySequence> keys(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].type != kTypeKeystrokes || !ReadEnabled(rows[i].enabled))
+    RunPlan plan{host_.SelectedProgramName(), host_.TaskRows(), {}};
+    program_ = plan.program;
+    plan.keys.resize(plan.rows.size());
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        const TaskRow& row = plan.rows[i];
+        if (row.type != kTypeKeystrokes || !ReadEnabled(row.enabled))
             continue;
-        keys[i] = ParseKeySequence(rows[i].value);
-        if (!keys[i].ok()) {
-            ReportKeystrokes(i + 1, rows[i].value, keys[i].error, true);
-            return;
+        KeySequence keys = ParseKeySequence(row.value);
+        if (!keys.ok()) {
+            ReportKeystrokes(i + 1, row.value, keys.error, true);
+            return std::nullopt;
         }
+        plan.keys[i] = std::move(keys.strokes);
     }
+    return plan;
+}
 
+bool TaskRunner::Stopping() const
+{
+    return TerminationRequested() || (services_.stopRequested && services_.stopRequested());
+}
+
+void TaskRunner::Perform(const RunPlan& plan)
+{
+    program_ = plan.program;
     lastTaskId_ = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const TaskRow& row = rows[i];
-        if (TerminationRequested())
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        const TaskRow& row = plan.rows[i];
+        if (Stopping())
             return;
         if (!ReadEnabled(row.enabled))
             continue;
@@ -114,7 +133,7 @@ void TaskRunner::Run()
         } else if (row.type == kTypeWait) {
             Wait(row.value);
         } else if (row.type == kTypeKeystrokes) {
-            if (Keystrokes(keys[i].strokes, i + 1, row.value) == Outcome::Stop)
+            if (Keystrokes(plan.keys[i], i + 1, row.value) == Outcome::Stop)
                 return;
         }
     }
@@ -184,6 +203,8 @@ TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes
             services_.windows.WaitForWindow(lastTaskId_, kFirstWindowLimit);
     } catch (const std::exception&) {
     }
+    if (Stopping())
+        return Outcome::Stop;
     try {
         services_.windows.Activate(lastTaskId_);
     } catch (const std::exception&) {
@@ -191,8 +212,9 @@ TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes
     try {
         services_.keys.SendKeys(strokes, true);
     } catch (const std::exception& error) {
-        // Typing stopped by a termination signal ends the run without a word.
-        if (!TerminationRequested())
+        // Typing stopped by the user or a termination signal ends the run
+        // without a word.
+        if (!Stopping())
             ReportKeystrokes(row, value, error.what(), false);
         return Outcome::Stop;
     }
@@ -206,7 +228,7 @@ void TaskRunner::ReportKeystrokes(std::size_t row, const std::string& value, con
     while (cut < value.size() && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
         --cut;
     const std::string shown = value.substr(0, cut) + (cut < value.size() ? "..." : "");
-    dialogs_.Message("Task " + std::to_string(row) + " of [" + host_.SelectedProgramName() + "], Keystrokes [" +
+    dialogs_.Message("Task " + std::to_string(row) + " of [" + program_ + "], Keystrokes [" +
                          shown + "], cannot be typed:\r\n" + why + "\r\n\r\n" +
                          (before ? "The program was not run." : "The run stops here."),
                      MessageButtons::Ok, MessageIcon::Critical);

@@ -70,7 +70,7 @@ void EwmhWindowActivator::Activate(std::int32_t taskId)
     XSync(display, False);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (ActiveWindow(display) != *window && std::chrono::steady_clock::now() < deadline)
+    while (ActiveWindow(display) != *window && std::chrono::steady_clock::now() < deadline && !Stopping())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
@@ -83,9 +83,9 @@ bool EwmhWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::millis
     for (;;) {
         if (FindFamilyWindow(connection.get(), taskId))
             return true;
-        if (!ProcessRunning(taskId) || std::chrono::steady_clock::now() >= deadline)
+        if (!ProcessRunning(taskId) || std::chrono::steady_clock::now() >= deadline || Stopping())
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 

@@ -11,6 +11,7 @@
 #include "runner/TaskRunner.h"
 
 #include <chrono>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,7 +40,12 @@ public:
         return nextTaskId++;
     }
     bool Open(const std::string& path) override { return log.push_back("open " + path), !unopenable.contains(path); }
-    void Sleep(std::uint32_t milliseconds) override { log.push_back("sleep " + std::to_string(milliseconds)); }
+    void Sleep(std::uint32_t milliseconds) override
+    {
+        log.push_back("sleep " + std::to_string(milliseconds));
+        if (duringSleep)
+            duringSleep();
+    }
     void Activate(std::int32_t taskId) override
     {
         log.push_back("activate " + std::to_string(taskId));
@@ -59,6 +65,8 @@ public:
 
     RunServices Services() { return {*this, *this, *this, *this, *this, *this}; }
 
+    /// Called within each sleep, on the thread of the run.
+    std::function<void()> duringSleep;
     std::set<std::string> missing, failingExistence, executables, unstartable, unopenable, untypable;
     std::int32_t nextTaskId = 100;
     std::vector<std::string> log;
