@@ -62,6 +62,11 @@ constexpr std::size_t kOnLayout = static_cast<std::size_t>(-1);
 // carry different times; 1 ms keeps every letter (measured with Writer 7.4).
 constexpr unsigned long kRepeatGapMs = 1;
 
+// Keys typed between two round trips to the server. Xlib and the server's
+// queue would otherwise hold thousands of keys not yet delivered, which a
+// stop or a change of the active window could no longer hold back.
+constexpr int kKeysInFlight = 16;
+
 }  // namespace
 
 unsigned long KeySymFor(const KeyStroke& stroke)
@@ -155,6 +160,8 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
                 throw PlatformError("No key types the keysym " + std::to_string(KeySymFor(strokes[i])) + ".");
         }
         TypeStroke(strokes[i], *choice);
+        if ((i + 1) % kKeysInFlight == 0)
+            Sync();
         ++keysSinceInTurn_;
         if (inTurn_ && strokes[i].named && !IsLockKey(strokes[i])) {
             Sync();

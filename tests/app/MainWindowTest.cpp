@@ -160,9 +160,10 @@ TEST_F(MainWindowFixture, ARunWaitsWhileTheTrayAnswersAndItsStopEndsTheRun)
     Load({{"Alpha", {{"Wait", "30", "True"}, {"Keystrokes", "late", "True"}}}});
     std::atomic<bool> stopped = false;
     services.duringSleep = [&] {
-        while (!w().RunStopRequested())
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!w().RunStopRequested() && std::chrono::steady_clock::now() < limit)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        stopped = true;
+        stopped = w().RunStopRequested();
     };
     std::string tipDuring;
     Texts menuDuring;
