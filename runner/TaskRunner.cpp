@@ -7,6 +7,7 @@
 #include "platform/FileExistence.h"
 #include "platform/FileOpener.h"
 #include "platform/KeySender.h"
+#include "platform/PlatformError.h"
 #include "platform/ProgramStarter.h"
 #include "platform/Sleeper.h"
 #include "platform/TerminationSignals.h"
@@ -211,6 +212,10 @@ TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes
     }
     try {
         services_.keys.SendKeys(strokes, true);
+    } catch (const FocusLostError& lost) {
+        if (!Stopping())
+            ReportFocusLost(row, value, lost.window);
+        return Outcome::Stop;
     } catch (const std::exception& error) {
         // Typing stopped by the user or a termination signal ends the run
         // without a word.
@@ -221,15 +226,27 @@ TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes
     return Outcome::Next;
 }
 
-void TaskRunner::ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before)
+std::string TaskRunner::TaskName(std::size_t row, const std::string& value) const
 {
     // Enough of the value to know the task by; cut on a character boundary.
     std::size_t cut = std::min<std::size_t>(value.size(), 60);
     while (cut < value.size() && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
         --cut;
     const std::string shown = value.substr(0, cut) + (cut < value.size() ? "..." : "");
-    dialogs_.Message("Task " + std::to_string(row) + " of [" + program_ + "], Keystrokes [" +
-                         shown + "], cannot be typed:\r\n" + why + "\r\n\r\n" +
+    return "Task " + std::to_string(row) + " of [" + program_ + "], Keystrokes [" + shown + "]";
+}
+
+void TaskRunner::ReportFocusLost(std::size_t row, const std::string& value, const std::string& window)
+{
+    dialogs_.Message("Typing stopped: the window " + (window.empty() ? std::string("it typed into") : "\"" + window + "\"") +
+                         " was no longer active.\r\n" + TaskName(row, value) +
+                         " typed nothing into another window.\r\n\r\nThe run stops here.",
+                     MessageButtons::Ok, MessageIcon::Exclamation);
+}
+
+void TaskRunner::ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before)
+{
+    dialogs_.Message(TaskName(row, value) + ", cannot be typed:\r\n" + why + "\r\n\r\n" +
                          (before ? "The program was not run." : "The run stops here."),
                      MessageButtons::Ok, MessageIcon::Critical);
 }

@@ -100,6 +100,10 @@ private:
     Outcome Keystrokes(const std::vector<KeyStroke>& strokes, std::size_t row, const std::string& value);
     /// Tells that the keys of a row cannot be typed, and why.
     void ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before);
+    /// Tells that typing stopped because the window it typed into lost the focus.
+    void ReportFocusLost(std::size_t row, const std::string& value, const std::string& window);
+    /// "Task 2 of [NAME], Keystrokes [VALUE]", the value cut to 60 characters.
+    std::string TaskName(std::size_t row, const std::string& value) const;
     bool Stopping() const;
 
     RunHost& host_;

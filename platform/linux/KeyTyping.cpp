@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace kestrun {
 
@@ -91,6 +92,8 @@ KeyTyping::KeyTyping(Display* display, BorrowedKeys& borrowed, KeyboardGuard& gu
 
 KeyTyping::~KeyTyping()
 {
+    if (std::exchange(grabbed_, false))
+        XUngrabServer(display_);
     for (auto code = pressed_.rbegin(); code != pressed_.rend(); ++code) {
         XTestFakeKeyEvent(display_, *code, False, CurrentTime);
         released_.push_back(*code);
@@ -159,8 +162,9 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
             if (!choice)
                 throw PlatformError("No key types the keysym " + std::to_string(KeySymFor(strokes[i])) + ".");
         }
+        BeginBatch();
         TypeStroke(strokes[i], *choice);
-        if ((i + 1) % kKeysInFlight == 0)
+        if (++batch_ >= kKeysInFlight)
             Sync();
         ++keysSinceInTurn_;
         if (inTurn_ && strokes[i].named && !IsLockKey(strokes[i])) {
@@ -224,8 +228,26 @@ void KeyTyping::Release(KeyCode code)
 
 void KeyTyping::Sync()
 {
+    if (std::exchange(grabbed_, false))
+        XUngrabServer(display_);
+    batch_ = 0;
     XSync(display_, False);
     Synced();
+}
+
+// Keys queued before the ungrab are delivered before any other client's next
+// request: none of them can reach a window that took the focus meanwhile.
+void KeyTyping::BeginBatch()
+{
+    if (!focusKept_ || grabbed_)
+        return;
+    XGrabServer(display_);
+    grabbed_ = true;
+    batch_ = 0;
+    if (!focusKept_()) {
+        Sync();
+        throw FocusLostError(focusWindow_);
+    }
 }
 
 // A release still in Xlib's buffer would be lost with the process: a key

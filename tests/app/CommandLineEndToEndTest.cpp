@@ -1,5 +1,6 @@
 // The command line and one Kestrun per user and document, built and installed.
 
+#include "platform/linux/EwmhWindowActivator.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -187,6 +188,32 @@ TEST(CommandLineEndToEnd, StopEndsARunInAWaitOrInTypingAndSaysWhetherThereWasOne
     EXPECT_EQ(Result(kestrun({"--run", "Waits"})), "0 |");
     EXPECT_EQ(WaitForOutput(waited, 7), "before\n");
     EXPECT_EQ(Result(kestrun({"--stop"})), "0 |");
+}
+
+// Another window activated mid-text: typing stops before its next key, and not one key reaches that window.
+TEST(CommandLineEndToEnd, TypingStopsWhenAnotherWindowBecomesActive)
+{
+    XSession session({.tray = true});
+    ASSERT_TRUE(session.ok()) << session.failure;
+    const fs::path meant = session.folder() / "meant.txt", other = session.folder() / "other.txt";
+    const std::string longText(40000, 'x');
+    const fs::path executable = session.InstallKestrun(
+        TemplateDocument(Program("Types", {{"Open File", session.RecorderScript(meant)}, {"Keystrokes", longText}})));
+    const pid_t bystander = session.StartRecorder(other);
+    ASSERT_GT(bystander, 0);
+    Started running{StartProcess({executable})};
+    ASSERT_FALSE(WaitForTrayIcon().empty());
+
+    ASSERT_EQ(RunProgram({executable, "--run", "Types"}).status, 0);
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(meant) > 200; })) << "typing did not start";
+    EwmhWindowActivator().Activate(bystander);  // as a user's click would, through the window manager
+    EXPECT_TRUE(WaitUntil([] { return !WindowsNamed("^Kestrun$").empty(); }, 10s)) << "no message box";
+    const std::uintmax_t typed = SizeOf(meant);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(SizeOf(meant), typed) << "typing went on";
+    EXPECT_EQ(ReadFile(other), "") << "keys reached the window activated mid-text";
+    EXPECT_LT(SizeOf(meant), longText.size());
+    EXPECT_EQ(KeysDown(), "");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -61,12 +62,16 @@ public:
         log.push_back("keys " + FormatKeySequence(strokes) + (wait ? "" : " (no wait)"));
         if (untypable.contains(FormatKeySequence(strokes)))
             throw PlatformError("The window has stopped taking keys.");
+        if (const auto lost = focusLost.find(FormatKeySequence(strokes)); lost != focusLost.end())
+            throw FocusLostError(lost->second);
     }
 
     RunServices Services() { return {*this, *this, *this, *this, *this, *this}; }
 
     /// Called within each sleep, on the thread of the run.
     std::function<void()> duringSleep;
+    /// Keys whose typing loses the focus, and the name of the window left.
+    std::map<std::string, std::string> focusLost;
     std::set<std::string> missing, failingExistence, executables, unstartable, unopenable, untypable;
     std::int32_t nextTaskId = 100;
     std::vector<std::string> log;
