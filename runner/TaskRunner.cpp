@@ -19,6 +19,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace kestrun {
 
@@ -122,6 +123,8 @@ void TaskRunner::Perform(const RunPlan& plan)
 {
     program_ = plan.program;
     lastTaskId_ = 0;
+    typedInto_ = 0;
+    waitedSince_ = false;
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
         const TaskRow& row = plan.rows[i];
         if (Stopping())
@@ -133,6 +136,7 @@ void TaskRunner::Perform(const RunPlan& plan)
                 return;
         } else if (row.type == kTypeWait) {
             Wait(row.value);
+            waitedSince_ = true;
         } else if (row.type == kTypeKeystrokes) {
             if (Keystrokes(plan.keys[i], i + 1, row.value) == Outcome::Stop)
                 return;
@@ -206,12 +210,24 @@ TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes
     }
     if (Stopping())
         return Outcome::Stop;
+    bool activated = false;
     try {
         services_.windows.Activate(lastTaskId_);
+        activated = true;
     } catch (const std::exception&) {
+    }
+    // During a Wait another window may have taken the focus: unless the run
+    // has just brought its program forward, the keys go only into the window
+    // the run typed into before.
+    if (std::exchange(waitedSince_, false) && !activated && typedInto_ != 0) {
+        if (const std::uint64_t active = services_.windows.ActiveWindowId(); active != 0 && active != typedInto_) {
+            ReportFocusLost(row, value, {});
+            return Outcome::Stop;
+        }
     }
     try {
         services_.keys.SendKeys(strokes, true);
+        typedInto_ = services_.windows.ActiveWindowId();
     } catch (const FocusLostError& lost) {
         if (!Stopping())
             ReportFocusLost(row, value, lost.window);

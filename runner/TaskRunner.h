@@ -111,6 +111,10 @@ private:
     RunServices services_;
     std::int32_t lastTaskId_ = 0;
     std::string program_;  // the name of the program running
+    // The window the last Keystrokes task typed into (0: unknown), and
+    // whether a Wait came since.
+    std::uint64_t typedInto_ = 0;
+    bool waitedSince_ = false;
 };
 
 /// Reads an Enabled text: false only for "False" in any letter case or a

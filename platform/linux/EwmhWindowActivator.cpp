@@ -74,6 +74,16 @@ void EwmhWindowActivator::Activate(std::int32_t taskId)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
+std::uint64_t EwmhWindowActivator::ActiveWindowId()
+{
+    try {
+        X11Connection connection;
+        return ActiveWindow(connection.get());
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
 bool EwmhWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit)
 {
     if (taskId <= 0)

@@ -198,7 +198,8 @@ TEST(CommandLineEndToEnd, TypingStopsWhenAnotherWindowBecomesActive)
     const fs::path meant = session.folder() / "meant.txt", other = session.folder() / "other.txt";
     const std::string longText(40000, 'x');
     const fs::path executable = session.InstallKestrun(
-        TemplateDocument(Program("Types", {{"Open File", session.RecorderScript(meant)}, {"Keystrokes", longText}})));
+        TemplateDocument(Program("Types", {{"Open File", session.RecorderScript(meant)}, {"Keystrokes", longText}}) +
+                         Program("Waits", {{"Keystrokes", "before~"}, {"Wait", "2"}, {"Keystrokes", "after~"}})));
     const pid_t bystander = session.StartRecorder(other);
     ASSERT_GT(bystander, 0);
     Started running{StartProcess({executable})};
@@ -214,6 +215,21 @@ TEST(CommandLineEndToEnd, TypingStopsWhenAnotherWindowBecomesActive)
     EXPECT_EQ(ReadFile(other), "") << "keys reached the window activated mid-text";
     EXPECT_LT(SizeOf(meant), longText.size());
     EXPECT_EQ(KeysDown(), "");
+    for (const std::string& box : WindowsNamed("^Kestrun$"))
+        Xdo({"windowactivate", "--sync", box, "key", "--clearmodifiers", "Return"});  // the message box goes
+    ASSERT_TRUE(WaitUntil([] { return WindowsNamed("^Kestrun$").empty(); }, 10s)) << "the message box stays";
+
+    Step("after a Wait during which another window took the focus, the next keys are not typed");
+    const fs::path third = session.folder() / "third.txt";
+    const pid_t thirdWindow = session.StartRecorder(third);
+    ASSERT_GT(thirdWindow, 0);
+    EwmhWindowActivator().Activate(bystander);
+    ASSERT_EQ(RunProgram({executable, "--run", "Waits"}).status, 0);
+    EXPECT_EQ(WaitForOutput(other, 7), "before\n");
+    EwmhWindowActivator().Activate(thirdWindow);
+    EXPECT_TRUE(WaitUntil([] { return !WindowsNamed("^Kestrun$").empty(); }, 10s)) << "no message box";
+    EXPECT_EQ(ReadFile(third), "");
+    EXPECT_EQ(ReadFile(other), "before\n");
 }
 
 }  // namespace

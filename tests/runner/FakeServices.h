@@ -53,6 +53,15 @@ public:
         if (taskId == 0)
             throw PlatformError("no window");
     }
+    std::uint64_t ActiveWindowId() override
+    {
+        if (activeWindows.empty())
+            return 0;
+        const std::uint64_t active = activeWindows.front();
+        if (activeWindows.size() > 1)
+            activeWindows.erase(activeWindows.begin());
+        return active;
+    }
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override
     {
         return waits.push_back({taskId, limit}), true;
@@ -70,6 +79,8 @@ public:
 
     /// Called within each sleep, on the thread of the run.
     std::function<void()> duringSleep;
+    /// The active windows ActiveWindowId reports, one a call; the last stays.
+    std::vector<std::uint64_t> activeWindows;
     /// Keys whose typing loses the focus, and the name of the window left.
     std::map<std::string, std::string> focusLost;
     std::set<std::string> missing, failingExistence, executables, unstartable, unopenable, untypable;

@@ -145,6 +145,30 @@ TEST_F(TaskRunnerTest, TypingThatLostItsWindowOrWasStoppedEndsTheRun)
     }
 }
 
+// After a Wait the keys go only into the window typed into before, unless the run brings its program forward.
+TEST_F(TaskRunnerTest, AfterAWaitAnotherActiveWindowStopsTheRun)
+{
+    fake.executables = {"/bin/tool"};
+    const std::string lost = "Typing stopped: the window it typed into was no longer active.\r\nTask 3 of [Mine], "
+                             "Keystrokes [b] typed nothing into another window.\r\n\r\nThe run stops here.||exclamation|Ok";
+    const std::tuple<std::vector<TaskRow>, std::vector<std::uint64_t>, Log, Log> cases[] = {
+        {{Keys("a"), Wait("1"), Keys("b")}, {7, 9}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0"}, {lost}},
+        {{Keys("a"), Wait("1"), Keys("b")}, {7, 7}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0", "keys b"}, {}},
+        {{Keys("a"), Keys("b")}, {7, 9}, {"hide", "activate 0", "keys a", "activate 0", "keys b"}, {}},  // no Wait
+        {{Keys("a"), Wait("1"), Keys("b")}, {7, 0}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0", "keys b"}, {}},
+        {{OpenFile("/bin/tool"), Keys("a"), Wait("1"), Keys("b")}, {7, 9},
+         {"hide", "exists /bin/tool", "start /bin/tool", "activate 100", "keys a", "sleep 1000", "activate 100", "keys b"},
+         {}},  // brought forward by the run
+    };
+    for (const auto& [rows, active, log, shown] : cases) {
+        dialogs.shown.clear();
+        fake.activeWindows = active;
+        fake.nextTaskId = 100;
+        EXPECT_EQ(Run(rows), log);
+        EXPECT_EQ(Shown(), shown);
+    }
+}
+
 TEST_F(TaskRunnerTest, AMissingFileAsksWhetherToContinue)
 {
     fake.missing = {"/gone.txt"};
