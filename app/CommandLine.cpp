@@ -10,6 +10,9 @@ struct Options {
     QCommandLineOption run{QStringLiteral("run"), QStringLiteral("Runs the program named NAME, as \"Launch It !\" does."),
                            QStringLiteral("NAME")};
     QCommandLineOption list{QStringLiteral("list"), QStringLiteral("Prints the names of the programs, one a line.")};
+    QCommandLineOption stop{QStringLiteral("stop"),
+                            QStringLiteral("Stops the running Kestrun's run. Exit status 0 when a run was stopped, 1 "
+                                           "when none was on, 2 when no Kestrun runs.")};
 };
 
 // Defines the options on `parser`; the help and version options it returns.
@@ -23,6 +26,7 @@ std::pair<QCommandLineOption, QCommandLineOption> Define(QCommandLineParser& par
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOption(options.run);
     parser.addOption(options.list);
+    parser.addOption(options.stop);
     return {help, version};
 }
 
@@ -46,16 +50,19 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     if (parser.values(options.run).size() > 1)
         return refuse(QStringLiteral("--run takes one program."));
 
-    const int chosen = int(parser.isSet(options.run)) + int(parser.isSet(options.list)) + int(parser.isSet(help)) +
+    const int chosen = int(parser.isSet(options.run)) + int(parser.isSet(options.list)) + int(parser.isSet(options.stop)) +
+                       int(parser.isSet(help)) +
                        int(parser.isSet(version));
     if (chosen > 1)
-        return refuse(QStringLiteral("Use one of --run, --list, --help and --version at a time."));
+        return refuse(QStringLiteral("Use one of --run, --list, --stop, --help and --version at a time."));
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
         line.action = CommandLine::Action::Help;
     else if (parser.isSet(version))
         line.action = CommandLine::Action::Version;
     else if (parser.isSet(options.list))
         line.action = CommandLine::Action::List;
+    else if (parser.isSet(options.stop))
+        line.action = CommandLine::Action::Stop;
     else if (parser.isSet(options.run)) {
         line.action = CommandLine::Action::Run;
         line.program = parser.value(options.run).toStdString();

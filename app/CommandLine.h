@@ -12,6 +12,7 @@ struct CommandLine {
         Start,    // plain start: into the tray, or the running Kestrun's window forward
         Run,      // --run NAME: run that program
         List,     // --list: print the program names
+        Stop,     // --stop: stop the running Kestrun's run
         Help,     // --help
         Version,  // --version
         Invalid,  // a malformed command line; `error` says why
@@ -33,5 +34,11 @@ std::string CommandLineHelp();
 /// The exit status of a malformed command line, an unknown program or a
 /// document that cannot be loaded.
 inline constexpr int kExitUsage = 2;
+
+/// The exit statuses of --stop: a run was stopped, none was on, no Kestrun
+/// runs.
+inline constexpr int kExitStopped = 0;
+inline constexpr int kExitNoRun = 1;
+inline constexpr int kExitNoKestrun = 2;
 
 }  // namespace kestrun

@@ -99,6 +99,11 @@ int Answer(const CommandLine& line, int argc, char* argv[])
     if (!files)
         return kExitUsage;
     SingleInstance instance(AddressOf(*files));
+    if (line.action == CommandLine::Action::Stop) {
+        if (const auto reply = instance.Claim({InstanceRequest::Kind::Stop, {}}))
+            return Finish(*reply);
+        return Finish({kExitNoKestrun, "No Kestrun is running."});
+    }
     if (const auto reply = instance.Claim({InstanceRequest::Kind::List, {}}))
         return Finish(*reply);
     TaskDocument document(files->documentFolder, reporter, files->schemaFile);
@@ -111,7 +116,7 @@ int Answer(const CommandLine& line, int argc, char* argv[])
 InstanceReply Serve(frmMain& window, const InstanceRequest& request)
 {
     // A hand edit the watch has not passed on yet counts too.
-    if (request.kind != InstanceRequest::Kind::Show)
+    if (request.kind != InstanceRequest::Kind::Show && request.kind != InstanceRequest::Kind::Stop)
         window.CheckDocumentOnDisk();
     switch (request.kind) {
     case InstanceRequest::Kind::Show:
@@ -119,6 +124,10 @@ InstanceReply Serve(frmMain& window, const InstanceRequest& request)
         return {};
     case InstanceRequest::Kind::List:
         return {0, Listing(window.ProgramNames())};
+    case InstanceRequest::Kind::Stop:
+        if (window.StopRun())
+            return {kExitStopped, {}};
+        return {kExitNoRun, "Kestrun is running no program."};
     case InstanceRequest::Kind::Run:
         if (!window.HasProgram(request.program))
             return Unknown(request.program);
@@ -167,13 +176,14 @@ int Main(int argc, char* argv[])
 
     QtDialogs dialogs;
     std::optional<PlatformServices> platform;
+    const frmMain* runWindow = nullptr;  // the window whose runs the services serve
     MainWindowContext context{
         files->documentFolder,
         reporter,
         dialogs,
-        [&platform]() -> RunServices {
+        [&platform, &runWindow]() -> RunServices {
             if (!platform)
-                platform = MakePlatformServices();
+                platform = MakePlatformServices([&runWindow] { return runWindow && runWindow->RunStopRequested(); });
             return {*platform->files, *platform->programs, *platform->opener,
                     *platform->sleeper, *platform->windows, *platform->keys};
         },
@@ -183,6 +193,10 @@ int Main(int argc, char* argv[])
         loginStart.get(),
     };
     frmMain window(context);
+    runWindow = &window;
+    // The services outlive the window: from here on they ask no window.
+    const std::unique_ptr<const frmMain*, void (*)(const frmMain**)> forget(&runWindow,
+                                                                           [](const frmMain** w) { *w = nullptr; });
     dialogs.SetOwner(&window);
     // The task editor has no owner window: it takes the application's icon.
     QApplication::setWindowIcon(window.windowIcon());

@@ -187,9 +187,9 @@ std::optional<InstanceReply> SingleInstance::Deliver(const InstanceRequest& requ
     }
     Write(socket, qint32(request.kind), program);
 
-    // A listing has to wait for its answer; a run or a showing is handed over
-    // once it is written, and the running Kestrun takes it after its own run.
-    const bool mustAnswer = request.kind == InstanceRequest::Kind::List;
+    // A listing and a stop have to wait for their answer; a run or a showing
+    // is handed over once it is written.
+    const bool mustAnswer = request.kind == InstanceRequest::Kind::List || request.kind == InstanceRequest::Kind::Stop;
     const auto deadline = Clock::now() + (mustAnswer ? kReachLimit : patience);
     qint32 status = 0;
     QString text;
@@ -299,7 +299,7 @@ void SingleInstance::Serve(int descriptor)
             return;
         *stage = Stage::Handling;
         InstanceRequest request;
-        if (kind < qint32(InstanceRequest::Kind::Show) || kind > qint32(InstanceRequest::Kind::List)) {
+        if (kind < qint32(InstanceRequest::Kind::Show) || kind > qint32(InstanceRequest::Kind::Stop)) {
             *stage = Stage::Answered;
             finish();
             return;

@@ -18,7 +18,7 @@ namespace kestrun {
 
 /// What a later start of Kestrun asks of the running one.
 struct InstanceRequest {
-    enum class Kind { Show, Run, List };
+    enum class Kind { Show, Run, List, Stop };
     Kind kind = Kind::Show;
     /// The program to run (Run).
     std::string program;

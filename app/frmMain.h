@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/HelpMenu.h"
+#include "core/Dialogs.h"
 #include "document/TaskDocument.h"
 #include "editor/TaskEditorHost.h"
 #include "platform/WebPageOpener.h"
@@ -11,6 +12,7 @@
 #include <QIcon>
 #include <QMainWindow>
 
+#include <atomic>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -118,6 +120,11 @@ public:
     void lstTasks_MouseDown(Qt::MouseButton button, int row, QPoint globalPosition);
     void mnuEnabled_Click();
     void cmdLaunch_Click();
+    /// Asks the run in progress to stop: it ends within its task, every key
+    /// released. False when no run is on.
+    bool StopRun();
+    /// Whether the run in progress was asked to stop; from any thread.
+    bool RunStopRequested() const { return stopRun_.load(); }
 
     // --- Requests from the command line, in frmMainRequests.cpp ----------------
     /// Whether a program of that name is in the document (the template is not).
@@ -204,6 +211,9 @@ public:
     QAction* mnuHelpDovu = nullptr;
     QAction* mnuAbout = nullptr;
     QMenu* mnuPopUpTray = nullptr;
+    /// "Stop 'NAME'" and its separator, shown only while a run goes.
+    QAction* mnuPopUpStop = nullptr;
+    QAction* mnuPopUpStopSeparator = nullptr;
     QAction* mnuPopUpOpen = nullptr;
     QAction* mnuPopUpLogin = nullptr;
     QAction* mnuPopUpExit = nullptr;
@@ -247,6 +257,11 @@ private:
     void MarkDirty();
     /// Runs the requested programs, unless a run is on: its end does it.
     void RunRequested();
+    /// Runs the tasks of a prepared run off this thread, serving events
+    /// until they are over.
+    void Perform(const RunPlan& plan);
+    /// The tray menu's stop entry and the tooltip, for a run or for none.
+    void ShowRunning(const std::string& program, bool running);
     /// Closes an open task editor as its Cancel does.
     void CloseTaskEditor();
     // The document changed on disk, in frmMainDocumentSync.cpp.
@@ -268,6 +283,10 @@ private:
     std::deque<std::string> requestedRuns_;
     // A run is on, maybe waiting in one of its message boxes.
     bool runInProgress_ = false;
+    // Its tasks are being performed, and whether it was asked to stop.
+    bool performing_ = false;
+    std::atomic<bool> stopRun_ = false;
+    std::unique_ptr<Dialogs> runDialogs_;
     bool ended_ = false;
     bool trayMissing_ = false;
     bool unattended_ = false;

@@ -192,6 +192,11 @@ void frmMain::CreateTrayMenu()
 {
     // Never in the menu bar: the tray icon's pop-up menu.
     mnuPopUpTray = new QMenu(QStringLiteral("PopUp Tray"), this);
+    mnuPopUpStop = mnuPopUpTray->addAction(QStringLiteral("Stop"));
+    mnuPopUpStopSeparator = mnuPopUpTray->addSeparator();
+    mnuPopUpStop->setVisible(false);
+    mnuPopUpStopSeparator->setVisible(false);
+    connect(mnuPopUpStop, &QAction::triggered, this, [this] { StopRun(); });
     mnuPopUpOpen = mnuPopUpTray->addAction(QStringLiteral("Show Kestrun"));
     mnuPopUpTray->addSeparator();
     if (context_.loginStart) {

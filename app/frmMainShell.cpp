@@ -152,6 +152,7 @@ bool frmMain::Form_QueryUnload(bool byUser)
     FormPosition(geometry, true);
     if (gTray)
         gTray->SetInTray(false);
+    stopRun_ = true;  // a run in progress ends with the application
     ended_ = true;
     hide();
     emit Unloaded();

@@ -7,6 +7,7 @@
 #include "platform/Sleeper.h"
 #include "platform/WindowActivator.h"
 
+#include <functional>
 #include <memory>
 
 namespace kestrun {
@@ -22,6 +23,8 @@ struct PlatformServices {
 };
 
 /// The services of the platform this build is for (chosen at link time).
-PlatformServices MakePlatformServices();
+/// Waiting and typing end early once `stopRequested` or a termination signal
+/// says so.
+PlatformServices MakePlatformServices(std::function<bool()> stopRequested = nullptr);
 
 }  // namespace kestrun

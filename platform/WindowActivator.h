@@ -19,6 +19,10 @@ public:
     /// `limit` at most. Returns at once when there is one already or the task
     /// has ended. Whether there is one.
     virtual bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) = 0;
+
+    /// The active window, as a number that tells windows apart; 0 when it
+    /// cannot be known.
+    virtual std::uint64_t ActiveWindowId() { return 0; }
 };
 
 }  // namespace kestrun

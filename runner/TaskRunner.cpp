@@ -7,6 +7,7 @@
 #include "platform/FileExistence.h"
 #include "platform/FileOpener.h"
 #include "platform/KeySender.h"
+#include "platform/PlatformError.h"
 #include "platform/ProgramStarter.h"
 #include "platform/Sleeper.h"
 #include "platform/TerminationSignals.h"
@@ -18,6 +19,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace kestrun {
 
@@ -71,15 +73,21 @@ std::optional<std::uint32_t> WaitMilliseconds(const std::string& value)
 
 void TaskRunner::Run()
 {
+    if (const std::optional<RunPlan> plan = Prepare())
+        Perform(*plan);
+}
+
+std::optional<RunPlan> TaskRunner::Prepare()
+{
     if (host_.ProgramCount() <= 0) {
         dialogs_.Message("Please create a program first.", MessageButtons::Ok, MessageIcon::Information);
         host_.FocusAddProgram();
-        return;
+        return std::nullopt;
     }
     if (!host_.HasSelectedProgram()) {
         dialogs_.Message("Please select a program.", MessageButtons::Ok, MessageIcon::Information);
         host_.FocusProgramSelector();
-        return;
+        return std::nullopt;
     }
     host_.HideMainWindow();
     // A save that failed has told the user so and keeps the changes for the
@@ -89,22 +97,37 @@ void TaskRunner::Run()
 
     // Every key sequence is read before the first task: a program with a
     // mistake in one does nothing at all rather than half of its work.
-    const std::vector<TaskRow> rows = host_.TaskRows();
-    std::vector<KeySequence> keys(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].type != kTypeKeystrokes || !ReadEnabled(rows[i].enabled))
+    RunPlan plan{host_.SelectedProgramName(), host_.TaskRows(), {}};
+    program_ = plan.program;
+    plan.keys.resize(plan.rows.size());
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        const TaskRow& row = plan.rows[i];
+        if (row.type != kTypeKeystrokes || !ReadEnabled(row.enabled))
             continue;
-        keys[i] = ParseKeySequence(rows[i].value);
-        if (!keys[i].ok()) {
-            ReportKeystrokes(i + 1, rows[i].value, keys[i].error, true);
-            return;
+        KeySequence keys = ParseKeySequence(row.value);
+        if (!keys.ok()) {
+            ReportKeystrokes(i + 1, row.value, keys.error, true);
+            return std::nullopt;
         }
+        plan.keys[i] = std::move(keys.strokes);
     }
+    return plan;
+}
 
+bool TaskRunner::Stopping() const
+{
+    return TerminationRequested() || (services_.stopRequested && services_.stopRequested());
+}
+
+void TaskRunner::Perform(const RunPlan& plan)
+{
+    program_ = plan.program;
     lastTaskId_ = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const TaskRow& row = rows[i];
-        if (TerminationRequested())
+    typedInto_ = 0;
+    waitedSince_ = false;
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        const TaskRow& row = plan.rows[i];
+        if (Stopping())
             return;
         if (!ReadEnabled(row.enabled))
             continue;
@@ -113,8 +136,9 @@ void TaskRunner::Run()
                 return;
         } else if (row.type == kTypeWait) {
             Wait(row.value);
+            waitedSince_ = true;
         } else if (row.type == kTypeKeystrokes) {
-            if (Keystrokes(keys[i].strokes, i + 1, row.value) == Outcome::Stop)
+            if (Keystrokes(plan.keys[i], i + 1, row.value) == Outcome::Stop)
                 return;
         }
     }
@@ -184,30 +208,61 @@ TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes
             services_.windows.WaitForWindow(lastTaskId_, kFirstWindowLimit);
     } catch (const std::exception&) {
     }
+    if (Stopping())
+        return Outcome::Stop;
+    bool activated = false;
     try {
         services_.windows.Activate(lastTaskId_);
+        activated = true;
     } catch (const std::exception&) {
+    }
+    // During a Wait another window may have taken the focus: unless the run
+    // has just brought its program forward, the keys go only into the window
+    // the run typed into before.
+    if (std::exchange(waitedSince_, false) && !activated && typedInto_ != 0) {
+        if (const std::uint64_t active = services_.windows.ActiveWindowId(); active != 0 && active != typedInto_) {
+            ReportFocusLost(row, value, {});
+            return Outcome::Stop;
+        }
     }
     try {
         services_.keys.SendKeys(strokes, true);
+        typedInto_ = services_.windows.ActiveWindowId();
+    } catch (const FocusLostError& lost) {
+        if (!Stopping())
+            ReportFocusLost(row, value, lost.window);
+        return Outcome::Stop;
     } catch (const std::exception& error) {
-        // Typing stopped by a termination signal ends the run without a word.
-        if (!TerminationRequested())
+        // Typing stopped by the user or a termination signal ends the run
+        // without a word.
+        if (!Stopping())
             ReportKeystrokes(row, value, error.what(), false);
         return Outcome::Stop;
     }
     return Outcome::Next;
 }
 
-void TaskRunner::ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before)
+std::string TaskRunner::TaskName(std::size_t row, const std::string& value) const
 {
     // Enough of the value to know the task by; cut on a character boundary.
     std::size_t cut = std::min<std::size_t>(value.size(), 60);
     while (cut < value.size() && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
         --cut;
     const std::string shown = value.substr(0, cut) + (cut < value.size() ? "..." : "");
-    dialogs_.Message("Task " + std::to_string(row) + " of [" + host_.SelectedProgramName() + "], Keystrokes [" +
-                         shown + "], cannot be typed:\r\n" + why + "\r\n\r\n" +
+    return "Task " + std::to_string(row) + " of [" + program_ + "], Keystrokes [" + shown + "]";
+}
+
+void TaskRunner::ReportFocusLost(std::size_t row, const std::string& value, const std::string& window)
+{
+    dialogs_.Message("Typing stopped: the window " + (window.empty() ? std::string("it typed into") : "\"" + window + "\"") +
+                         " was no longer active.\r\n" + TaskName(row, value) +
+                         " typed nothing into another window.\r\n\r\nThe run stops here.",
+                     MessageButtons::Ok, MessageIcon::Exclamation);
+}
+
+void TaskRunner::ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before)
+{
+    dialogs_.Message(TaskName(row, value) + ", cannot be typed:\r\n" + why + "\r\n\r\n" +
                          (before ? "The program was not run." : "The run stops here."),
                      MessageButtons::Ok, MessageIcon::Critical);
 }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,6 +49,17 @@ struct RunServices {
     Sleeper& sleeper;
     WindowActivator& windows;
     KeySender& keys;
+    /// Whether the user asked the run to stop; none: never. Asked from any
+    /// thread, between tasks and by the waiting and typing services.
+    std::function<bool()> stopRequested = {};
+};
+
+/// What a run has read before its first task: the rows, their parsed keys and
+/// the program's name.
+struct RunPlan {
+    std::string program;
+    std::vector<TaskRow> rows;
+    std::vector<std::vector<KeyStroke>> keys;
 };
 
 /// How long "Keystrokes" waits for the first window of a program started in
@@ -68,6 +80,15 @@ public:
     /// failures of one step are ignored.
     void Run();
 
+    /// The part of Run before the first task, on the thread of the main
+    /// window: the checks, hiding, saving and reading every key sequence.
+    /// Nothing when the run does not start.
+    std::optional<RunPlan> Prepare();
+    /// The tasks of a prepared run, in order, on any thread: the dialogs must
+    /// take calls from it. Ends before the next task, or within the task it
+    /// is in, once a stop was asked for; a stop shows no message.
+    void Perform(const RunPlan& plan);
+
     /// The identifier of the program started last in the latest run (0: none).
     std::int32_t LastTaskId() const { return lastTaskId_; }
 
@@ -79,11 +100,21 @@ private:
     Outcome Keystrokes(const std::vector<KeyStroke>& strokes, std::size_t row, const std::string& value);
     /// Tells that the keys of a row cannot be typed, and why.
     void ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before);
+    /// Tells that typing stopped because the window it typed into lost the focus.
+    void ReportFocusLost(std::size_t row, const std::string& value, const std::string& window);
+    /// "Task 2 of [NAME], Keystrokes [VALUE]", the value cut to 60 characters.
+    std::string TaskName(std::size_t row, const std::string& value) const;
+    bool Stopping() const;
 
     RunHost& host_;
     Dialogs& dialogs_;
     RunServices services_;
     std::int32_t lastTaskId_ = 0;
+    std::string program_;  // the name of the program running
+    // The window the last Keystrokes task typed into (0: unknown), and
+    // whether a Wait came since.
+    std::uint64_t typedInto_ = 0;
+    bool waitedSince_ = false;
 };
 
 /// Reads an Enabled text: false only for "False" in any letter case or a

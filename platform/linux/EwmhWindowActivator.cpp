@@ -70,8 +70,18 @@ void EwmhWindowActivator::Activate(std::int32_t taskId)
     XSync(display, False);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (ActiveWindow(display) != *window && std::chrono::steady_clock::now() < deadline)
+    while (ActiveWindow(display) != *window && std::chrono::steady_clock::now() < deadline && !Stopping())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+std::uint64_t EwmhWindowActivator::ActiveWindowId()
+{
+    try {
+        X11Connection connection;
+        return ActiveWindow(connection.get());
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 bool EwmhWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit)
@@ -83,9 +93,9 @@ bool EwmhWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::millis
     for (;;) {
         if (FindFamilyWindow(connection.get(), taskId))
             return true;
-        if (!ProcessRunning(taskId) || std::chrono::steady_clock::now() >= deadline)
+        if (!ProcessRunning(taskId) || std::chrono::steady_clock::now() >= deadline || Stopping())
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "platform/WindowActivator.h"
 
+#include <functional>
+
 #include <optional>
 
 // Kept free of the X headers, whose macros clash with ordinary names.
@@ -15,8 +17,17 @@ namespace kestrun {
 /// the window manager has activated it, or after a second at most.
 class EwmhWindowActivator : public WindowActivator {
 public:
+    /// Waiting for a window ends early once `stopRequested` says so.
+    explicit EwmhWindowActivator(std::function<bool()> stopRequested = nullptr) : stopRequested_(std::move(stopRequested)) {}
+
     void Activate(std::int32_t taskId) override;
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override;
+    std::uint64_t ActiveWindowId() override;
+
+private:
+    bool Stopping() const { return stopRequested_ && stopRequested_(); }
+
+    std::function<bool()> stopRequested_;
 };
 
 /// The first managed top-level window of a process, if any.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace kestrun {
 
@@ -62,6 +63,11 @@ constexpr std::size_t kOnLayout = static_cast<std::size_t>(-1);
 // carry different times; 1 ms keeps every letter (measured with Writer 7.4).
 constexpr unsigned long kRepeatGapMs = 1;
 
+// Keys typed between two round trips to the server. Xlib and the server's
+// queue would otherwise hold thousands of keys not yet delivered, which a
+// stop or a change of the active window could no longer hold back.
+constexpr int kKeysInFlight = 16;
+
 }  // namespace
 
 unsigned long KeySymFor(const KeyStroke& stroke)
@@ -86,6 +92,8 @@ KeyTyping::KeyTyping(Display* display, BorrowedKeys& borrowed, KeyboardGuard& gu
 
 KeyTyping::~KeyTyping()
 {
+    if (std::exchange(grabbed_, false))
+        XUngrabServer(display_);
     for (auto code = pressed_.rbegin(); code != pressed_.rend(); ++code) {
         XTestFakeKeyEvent(display_, *code, False, CurrentTime);
         released_.push_back(*code);
@@ -154,7 +162,10 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
             if (!choice)
                 throw PlatformError("No key types the keysym " + std::to_string(KeySymFor(strokes[i])) + ".");
         }
+        BeginBatch();
         TypeStroke(strokes[i], *choice);
+        if (++batch_ >= kKeysInFlight)
+            Sync();
         ++keysSinceInTurn_;
         if (inTurn_ && strokes[i].named && !IsLockKey(strokes[i])) {
             Sync();
@@ -217,8 +228,26 @@ void KeyTyping::Release(KeyCode code)
 
 void KeyTyping::Sync()
 {
+    if (std::exchange(grabbed_, false))
+        XUngrabServer(display_);
+    batch_ = 0;
     XSync(display_, False);
     Synced();
+}
+
+// Keys queued before the ungrab are delivered before any other client's next
+// request: none of them can reach a window that took the focus meanwhile.
+void KeyTyping::BeginBatch()
+{
+    if (!focusKept_ || grabbed_)
+        return;
+    XGrabServer(display_);
+    grabbed_ = true;
+    batch_ = 0;
+    if (!focusKept_()) {
+        Sync();
+        throw FocusLostError(focusWindow_);
+    }
 }
 
 // A release still in Xlib's buffer would be lost with the process: a key

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kestrun {
@@ -42,6 +43,15 @@ public:
     /// Keys pressed by this typing.
     int KeysTyped() const { return keysTyped_; }
 
+    /// Checks `focusKept` before each batch of keys, with the server grabbed
+    /// so that no window manager can move the focus until the batch has been
+    /// delivered; typing ends with FocusLostError(`window`) once it is false.
+    void WatchFocus(std::function<bool()> focusKept, std::string window)
+    {
+        focusKept_ = std::move(focusKept);
+        focusWindow_ = std::move(window);
+    }
+
 private:
     unsigned HeldMask(std::uint8_t modifiers) const;
     std::optional<KeyChoice> FindOnLayout(const KeyStroke& stroke);
@@ -50,6 +60,7 @@ private:
     void Release(KeyCode code);
     void Sync();
     void Synced();
+    void BeginBatch();
 
     Display* display_;
     XkbKeyMap map_;
@@ -65,6 +76,10 @@ private:
     int keysUnsettled_ = 0;
     int keysTyped_ = 0;
     bool borrowedUnsettled_ = false;
+    std::function<bool()> focusKept_;
+    std::string focusWindow_;
+    bool grabbed_ = false;  // the server, for the batch of keys being typed
+    int batch_ = 0;
 };
 
 }  // namespace kestrun

@@ -5,6 +5,7 @@
 #include "platform/linux/KeySettle.h"
 #include "platform/linux/KeyTyping.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11Property.h"
 #include "platform/linux/XErrorTrap.h"
 
 #include <X11/XKBlib.h>
@@ -15,6 +16,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 
 namespace kestrun {
@@ -80,6 +82,7 @@ public:
         {
             const int before = Clock::now() < settledAt_ ? unsettledKeys_ : 0;
             KeyTyping typing(display, *borrowed_, *guard_, *settle_, stopRequested_, before);
+            WatchFocus(typing);
             try {
                 typing.Type(strokes);
             } catch (...) {
@@ -128,6 +131,66 @@ public:
     }
 
 private:
+    // The window typing starts into, as the window manager says and as the
+    // server gives it the focus: a change of either ends the typing. A change
+    // of _NET_ACTIVE_WINDOW arrives as an event, read without a round trip.
+    void WatchFocus(KeyTyping& typing)
+    {
+        Display* display = connection_->get();
+        const Window root = DefaultRootWindow(display);
+        if (!watchingRoot_) {
+            XSelectInput(display, root, PropertyChangeMask);
+            watchingRoot_ = true;
+        }
+        XEvent event;
+        while (XCheckTypedWindowEvent(display, root, PropertyNotify, &event)) {
+        }
+        const Atom activeAtom = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        const unsigned long active = ActiveWindow(display);
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        typing.WatchFocus(
+            [display, root, activeAtom, active, focus] {
+                XEvent changed;
+                bool moved = false;
+                while (XCheckTypedWindowEvent(display, root, PropertyNotify, &changed))
+                    moved = moved || changed.xproperty.atom == activeAtom;
+                if (moved && ActiveWindow(display) != active)
+                    return false;
+                Window now = None;
+                int how = 0;
+                XGetInputFocus(display, &now, &how);
+                return now == focus;
+            },
+            WindowName(display, active != None ? active : focus));
+    }
+
+    static std::string WindowName(Display* display, unsigned long window)
+    {
+        if (window == None || window == PointerRoot)
+            return {};
+        const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, left = 0;
+        unsigned char* data = nullptr;
+        std::string name;
+        if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 1024, False, utf8,
+                               &type, &format, &items, &left, &data) == Success && data) {
+            name.assign(reinterpret_cast<const char*>(data), items);
+            XFree(data);
+        }
+        if (name.empty()) {
+            char* plain = nullptr;
+            if (XFetchName(display, window, &plain) && plain) {
+                name = plain;
+                XFree(plain);
+            }
+        }
+        return name;
+    }
+
     void Open()
     {
         if (connection_)
@@ -179,6 +242,7 @@ private:
     Clock::time_point lastTyped_;
     Clock::time_point settledAt_;
     int unsettledKeys_ = 0;
+    bool watchingRoot_ = false;
     std::thread worker_;  // last: starts once everything above exists
 };
 

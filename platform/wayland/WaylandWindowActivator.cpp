@@ -98,9 +98,9 @@ bool WaylandWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::mil
             return false;
         if (HasWindow(family))
             return true;
-        if (std::chrono::steady_clock::now() >= deadline)
+        if (std::chrono::steady_clock::now() >= deadline || Stopping())
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 

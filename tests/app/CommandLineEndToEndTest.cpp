@@ -1,5 +1,6 @@
 // The command line and one Kestrun per user and document, built and installed.
 
+#include "platform/linux/EwmhWindowActivator.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
         {{"--bogus"}, "2 |Unknown option 'bogus'.\nTry 'kestrun --help' for more information.\n"},
         {{"--run"}, "2 |Missing value after '--run'.\nTry 'kestrun --help' for more information.\n"},
         {{"--run", "Greet", "--list"},
-         "2 |Use one of --run, --list, --help and --version at a time.\nTry 'kestrun --help' for more information.\n"},
+         "2 |Use one of --run, --list, --stop, --help and --version at a time.\nTry 'kestrun --help' for more information.\n"},
         {{"--run", "Greet", "--run", "Second"}, "2 |--run takes one program.\nTry 'kestrun --help' for more information.\n"},
         {{"stray"}, "2 |Unexpected argument 'stray'.\nTry 'kestrun --help' for more information.\n"},
         {{"--run", "greet"}, "2 |Kestrun has no program named \"greet\".\n"},
@@ -147,6 +148,121 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
         EXPECT_EQ(Result(kestrun({"--list"})), listed);
     }
     EXPECT_FALSE(Ended(running, status));
+}
+
+std::uintmax_t SizeOf(const fs::path& file)
+{
+    std::error_code ignored;
+    const std::uintmax_t size = fs::file_size(file, ignored);
+    return size == std::uintmax_t(-1) ? 0 : size;
+}
+
+// kestrun --stop ends a run wherever it is, within a moment, and the run types nothing more.
+TEST(CommandLineEndToEnd, StopEndsARunInAWaitOrInTypingAndSaysWhetherThereWasOne)
+{
+    XSession session({.tray = true});
+    ASSERT_TRUE(session.ok()) << session.failure;
+    const fs::path waited = session.folder() / "waited.txt", typed = session.folder() / "typed.txt";
+    const std::string longText(40000, 'x');
+    const fs::path executable = session.InstallKestrun(TemplateDocument(
+        Program("Waits", {{"Open File", session.RecorderScript(waited)}, {"Keystrokes", "before~"}, {"Wait", "30"},
+                          {"Keystrokes", "after~"}}) +
+        Program("Types", {{"Open File", session.RecorderScript(typed)}, {"Keystrokes", longText}})));
+    const auto kestrun = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), executable.string());
+        return RunProgram(arguments);
+    };
+
+    Step("--stop without a Kestrun, and with one that runs nothing");
+    EXPECT_EQ(Result(kestrun({"--stop"})), "2 |No Kestrun is running.\n");
+    Started running{StartProcess({executable})};
+    ASSERT_FALSE(WaitForTrayIcon().empty());
+    const auto idleAsked = std::chrono::steady_clock::now();
+    EXPECT_EQ(Result(kestrun({"--stop"})), "1 |Kestrun is running no program.\n");
+    EXPECT_EQ(kestrun({"--stop"}).status, 1);
+    const auto twoStarts = std::chrono::steady_clock::now() - idleAsked;  // what a stop and its check cost alone
+
+    // Stops the run and waits for its end; how long that took.
+    const auto stop = [&] {
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_EQ(Result(kestrun({"--stop"})), "0 |");
+        EXPECT_TRUE(WaitUntil([&] { return kestrun({"--stop"}).status == 1; }, 10s)) << "the run did not end";
+        return std::chrono::steady_clock::now() - asked;
+    };
+
+    Step("during a Wait 30 of a run, which the socket still answers");
+    EXPECT_EQ(Result(kestrun({"--run", "Waits"})), "0 |");
+    EXPECT_EQ(WaitForOutput(waited, 7), "before\n");
+    EXPECT_EQ(Result(kestrun({"--list"})), "0 Waits\nTypes\n|") << "the socket does not answer during the run";
+    const auto inWait = stop();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(ReadFile(waited), "before\n");
+
+    Step("during typing: the keys stop, none is left down, nothing more arrives");
+    EXPECT_EQ(Result(kestrun({"--run", "Types"})), "0 |");
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(typed) > 200; })) << "typing did not start";
+    const auto inTyping = stop();
+    std::this_thread::sleep_for(300ms);
+    const std::uintmax_t after = SizeOf(typed);
+    std::this_thread::sleep_for(700ms);
+    EXPECT_EQ(SizeOf(typed), after) << "keys arrived after the run ended";
+    EXPECT_LT(after, longText.size());
+    EXPECT_EQ(KeysDown(), "");
+
+    // Each stop, asked and confirmed by later starts of their own, costs little more than those starts.
+    const auto ms = [](auto duration) { return (long long)std::chrono::duration_cast<std::chrono::milliseconds>(duration).count(); };
+    std::fprintf(stderr, "stop to the end of the run: in a wait %lld ms, in typing %lld ms; two starts alone %lld ms\n",
+                 ms(inWait), ms(inTyping), ms(twoStarts));
+    EXPECT_LT(inWait, 6 * twoStarts);
+    EXPECT_LT(inTyping, 6 * twoStarts);
+
+    Step("the next run types as ever");
+    fs::remove(waited);
+    EXPECT_EQ(Result(kestrun({"--run", "Waits"})), "0 |");
+    EXPECT_EQ(WaitForOutput(waited, 7), "before\n");
+    EXPECT_EQ(Result(kestrun({"--stop"})), "0 |");
+}
+
+// Another window activated mid-text: typing stops before its next key, and not one key reaches that window.
+TEST(CommandLineEndToEnd, TypingStopsWhenAnotherWindowBecomesActive)
+{
+    XSession session({.tray = true});
+    ASSERT_TRUE(session.ok()) << session.failure;
+    const fs::path meant = session.folder() / "meant.txt", other = session.folder() / "other.txt";
+    const std::string longText(40000, 'x');
+    const fs::path executable = session.InstallKestrun(
+        TemplateDocument(Program("Types", {{"Open File", session.RecorderScript(meant)}, {"Keystrokes", longText}}) +
+                         Program("Waits", {{"Keystrokes", "before~"}, {"Wait", "2"}, {"Keystrokes", "after~"}})));
+    const pid_t bystander = session.StartRecorder(other);
+    ASSERT_GT(bystander, 0);
+    Started running{StartProcess({executable})};
+    ASSERT_FALSE(WaitForTrayIcon().empty());
+
+    ASSERT_EQ(RunProgram({executable, "--run", "Types"}).status, 0);
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(meant) > 200; })) << "typing did not start";
+    EwmhWindowActivator().Activate(bystander);  // as a user's click would, through the window manager
+    EXPECT_TRUE(WaitUntil([] { return !WindowsNamed("^Kestrun$").empty(); }, 10s)) << "no message box";
+    const std::uintmax_t typed = SizeOf(meant);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(SizeOf(meant), typed) << "typing went on";
+    EXPECT_EQ(ReadFile(other), "") << "keys reached the window activated mid-text";
+    EXPECT_LT(SizeOf(meant), longText.size());
+    EXPECT_EQ(KeysDown(), "");
+    for (const std::string& box : WindowsNamed("^Kestrun$"))
+        Xdo({"windowactivate", "--sync", box, "key", "--clearmodifiers", "Return"});  // the message box goes
+    ASSERT_TRUE(WaitUntil([] { return WindowsNamed("^Kestrun$").empty(); }, 10s)) << "the message box stays";
+
+    Step("after a Wait during which another window took the focus, the next keys are not typed");
+    const fs::path third = session.folder() / "third.txt";
+    const pid_t thirdWindow = session.StartRecorder(third);
+    ASSERT_GT(thirdWindow, 0);
+    EwmhWindowActivator().Activate(bystander);
+    ASSERT_EQ(RunProgram({executable, "--run", "Waits"}).status, 0);
+    EXPECT_EQ(WaitForOutput(other, 7), "before\n");
+    EwmhWindowActivator().Activate(thirdWindow);
+    EXPECT_TRUE(WaitUntil([] { return !WindowsNamed("^Kestrun$").empty(); }, 10s)) << "no message box";
+    EXPECT_EQ(ReadFile(third), "");
+    EXPECT_EQ(ReadFile(other), "before\n");
 }
 
 }  // namespace

@@ -6,6 +6,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
 
 namespace kestrun::test {
 namespace {
@@ -16,7 +20,8 @@ Texts Entries(const QMenu& menu)
 {
     Texts entries;
     for (QAction* action : menu.actions())
-        entries.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+        if (action->isVisible())
+            entries.push_back(action->isSeparator() ? "-" : action->text().toStdString());
     return entries;
 }
 
@@ -143,6 +148,41 @@ TEST_F(MainWindowFixture, LaunchSavesHidesAndRunsTheEnabledRowsOrAsksForAProgram
     w().cmdLaunch->click();
     EXPECT_EQ(Messages(), Texts{"Please create a program first."});
     EXPECT_TRUE(w().isVisible() && w().focusWidget() == w().cmdAddProgram);
+}
+
+// The tooltip as shown: up to its NUL.
+std::string Tip() { return gTray->TrayTip().substr(0, gTray->TrayTip().find('\0')); }
+
+// While a run waits, the application answers: the tray names the run, and its "Stop" ends it before the
+// next task; the document and its unsaved changes stay.
+TEST_F(MainWindowFixture, ARunWaitsWhileTheTrayAnswersAndItsStopEndsTheRun)
+{
+    Load({{"Alpha", {{"Wait", "30", "True"}, {"Keystrokes", "late", "True"}}}});
+    std::atomic<bool> stopped = false;
+    services.duringSleep = [&] {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!w().RunStopRequested() && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        stopped = w().RunStopRequested();
+    };
+    std::string tipDuring;
+    Texts menuDuring;
+    bool stopWhileRunning = false;
+    QTimer::singleShot(50, &w(), [&] {
+        tipDuring = Tip();
+        menuDuring = Entries(*w().mnuPopUpTray);
+        gDocumentDirty = true;  // an edit made during the run
+        w().mnuPopUpTray->actions().at(0)->trigger();
+        stopWhileRunning = w().RunStopRequested();
+    });
+    w().cmdLaunch->click();
+    EXPECT_TRUE(stopped && stopWhileRunning);
+    EXPECT_EQ(tipDuring, "Kestrun: running 'Alpha'");
+    EXPECT_EQ(menuDuring, (Texts{"Stop 'Alpha'", "-", "Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
+    EXPECT_EQ(services.log, Texts{"sleep 30000"}) << "the keys after the wait were typed";
+    EXPECT_EQ(Tip(), "Kestrun");
+    EXPECT_EQ(Entries(*w().mnuPopUpTray), (Texts{"Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
+    EXPECT_TRUE(gDocumentDirty && !w().StopRun()) << "no run is left to stop";
 }
 
 // A failed save is told and keeps the changes: Hide and Launch (which still runs) try again, and so

@@ -11,6 +11,8 @@
 #include "runner/TaskRunner.h"
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,12 +41,26 @@ public:
         return nextTaskId++;
     }
     bool Open(const std::string& path) override { return log.push_back("open " + path), !unopenable.contains(path); }
-    void Sleep(std::uint32_t milliseconds) override { log.push_back("sleep " + std::to_string(milliseconds)); }
+    void Sleep(std::uint32_t milliseconds) override
+    {
+        log.push_back("sleep " + std::to_string(milliseconds));
+        if (duringSleep)
+            duringSleep();
+    }
     void Activate(std::int32_t taskId) override
     {
         log.push_back("activate " + std::to_string(taskId));
         if (taskId == 0)
             throw PlatformError("no window");
+    }
+    std::uint64_t ActiveWindowId() override
+    {
+        if (activeWindows.empty())
+            return 0;
+        const std::uint64_t active = activeWindows.front();
+        if (activeWindows.size() > 1)
+            activeWindows.erase(activeWindows.begin());
+        return active;
     }
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override
     {
@@ -55,10 +71,18 @@ public:
         log.push_back("keys " + FormatKeySequence(strokes) + (wait ? "" : " (no wait)"));
         if (untypable.contains(FormatKeySequence(strokes)))
             throw PlatformError("The window has stopped taking keys.");
+        if (const auto lost = focusLost.find(FormatKeySequence(strokes)); lost != focusLost.end())
+            throw FocusLostError(lost->second);
     }
 
     RunServices Services() { return {*this, *this, *this, *this, *this, *this}; }
 
+    /// Called within each sleep, on the thread of the run.
+    std::function<void()> duringSleep;
+    /// The active windows ActiveWindowId reports, one a call; the last stays.
+    std::vector<std::uint64_t> activeWindows;
+    /// Keys whose typing loses the focus, and the name of the window left.
+    std::map<std::string, std::string> focusLost;
     std::set<std::string> missing, failingExistence, executables, unstartable, unopenable, untypable;
     std::int32_t nextTaskId = 100;
     std::vector<std::string> log;

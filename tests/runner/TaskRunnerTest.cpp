@@ -45,7 +45,15 @@ protected:
     FakeRunHost host;
     FakeServices fake;
     ScriptedDialogs dialogs;
-    TaskRunner runner{host, dialogs, fake.Services()};
+    // With it, the user asks for the stop as soon as keys have been typed.
+    bool stopAfterKeys = false;
+    TaskRunner runner{host, dialogs, [this] {
+                          RunServices services = fake.Services();
+                          services.stopRequested = [this] {
+                              return stopAfterKeys && !fake.log.empty() && fake.log.back().starts_with("keys");
+                          };
+                          return services;
+                      }()};
 };
 
 TEST_F(TaskRunnerTest, WithoutAProgramToRunItSaysSoAndDoesNothingElse)
@@ -111,6 +119,53 @@ TEST_F(TaskRunnerTest, KeystrokesThatCannotBeTypedStopTheRunWithOneMessage)
         dialogs.shown.clear();
         EXPECT_EQ(Run(rows), log);
         EXPECT_EQ(Shown(), Log{message + "||critical|Ok"});
+    }
+}
+
+// Typing that lost its window ends the run with one message naming the task and the window; typing
+// that the user stopped ends it without a word.
+TEST_F(TaskRunnerTest, TypingThatLostItsWindowOrWasStoppedEndsTheRun)
+{
+    fake.focusLost = {{"b", "Notes - Editor"}, {"c", ""}};
+    const std::string stops = "\r\n\r\nThe run stops here.||exclamation|Ok";
+    const std::tuple<std::vector<TaskRow>, bool, Log, Log> cases[] = {
+        {{Keys("a"), Keys("b"), Keys("never")}, false, {"hide", "activate 0", "keys a", "activate 0", "keys b"},
+         {"Typing stopped: the window \"Notes - Editor\" was no longer active.\r\nTask 2 of [Mine], Keystrokes [b] "
+          "typed nothing into another window." + stops}},
+        {{Keys("c")}, false, {"hide", "activate 0", "keys c"},
+         {"Typing stopped: the window it typed into was no longer active.\r\nTask 1 of [Mine], Keystrokes [c] typed "
+          "nothing into another window." + stops}},
+        {{Keys("b"), Keys("never")}, true, {"hide", "activate 0", "keys b"}, {}},
+    };
+    for (const auto& [rows, stopped, log, shown] : cases) {
+        dialogs.shown.clear();
+        stopAfterKeys = stopped;
+        EXPECT_EQ(Run(rows), log);
+        EXPECT_EQ(Shown(), shown);
+    }
+}
+
+// After a Wait the keys go only into the window typed into before, unless the run brings its program forward.
+TEST_F(TaskRunnerTest, AfterAWaitAnotherActiveWindowStopsTheRun)
+{
+    fake.executables = {"/bin/tool"};
+    const std::string lost = "Typing stopped: the window it typed into was no longer active.\r\nTask 3 of [Mine], "
+                             "Keystrokes [b] typed nothing into another window.\r\n\r\nThe run stops here.||exclamation|Ok";
+    const std::tuple<std::vector<TaskRow>, std::vector<std::uint64_t>, Log, Log> cases[] = {
+        {{Keys("a"), Wait("1"), Keys("b")}, {7, 9}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0"}, {lost}},
+        {{Keys("a"), Wait("1"), Keys("b")}, {7, 7}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0", "keys b"}, {}},
+        {{Keys("a"), Keys("b")}, {7, 9}, {"hide", "activate 0", "keys a", "activate 0", "keys b"}, {}},  // no Wait
+        {{Keys("a"), Wait("1"), Keys("b")}, {7, 0}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0", "keys b"}, {}},
+        {{OpenFile("/bin/tool"), Keys("a"), Wait("1"), Keys("b")}, {7, 9},
+         {"hide", "exists /bin/tool", "start /bin/tool", "activate 100", "keys a", "sleep 1000", "activate 100", "keys b"},
+         {}},  // brought forward by the run
+    };
+    for (const auto& [rows, active, log, shown] : cases) {
+        dialogs.shown.clear();
+        fake.activeWindows = active;
+        fake.nextTaskId = 100;
+        EXPECT_EQ(Run(rows), log);
+        EXPECT_EQ(Shown(), shown);
     }
 }
 
