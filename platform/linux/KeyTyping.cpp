@@ -132,7 +132,6 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
             throw PlatformError("There are not enough free key codes to type this text.");
     }
 
-    inTurn_ = settle_.TakesKeysOutOfTurn();
     std::size_t phase = 0;
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         // Hook for the process's termination signals: typing ends at the next key.
@@ -167,13 +166,21 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
         if (++batch_ >= kKeysInFlight)
             Sync();
         ++keysSinceInTurn_;
-        if (inTurn_ && strokes[i].named && !IsLockKey(strokes[i])) {
+        if (strokes[i].named && !IsLockKey(strokes[i]) && TargetTakesKeysOutOfTurn()) {
             Sync();
             std::this_thread::sleep_for(KeySettle::InTurnPause(keysSinceInTurn_));
             keysSinceInTurn_ = 0;
         }
     }
     Sync();
+}
+
+// Asked at the first key that needs it: most texts have none.
+bool KeyTyping::TargetTakesKeysOutOfTurn()
+{
+    if (!inTurn_)
+        inTurn_ = settle_.TakesKeysOutOfTurn();
+    return *inTurn_;
 }
 
 std::optional<KeyChoice> KeyTyping::FindOnLayout(const KeyStroke& stroke)
@@ -246,7 +253,7 @@ void KeyTyping::BeginBatch()
     batch_ = 0;
     if (!focusKept_()) {
         Sync();
-        throw FocusLostError(focusWindow_);
+        throw FocusLostError(focusWindowName_ ? focusWindowName_() : std::string());
     }
 }
 

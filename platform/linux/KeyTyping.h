@@ -45,16 +45,18 @@ public:
 
     /// Checks `focusKept` before each batch of keys, with the server grabbed
     /// so that no window manager can move the focus until the batch has been
-    /// delivered; typing ends with FocusLostError(`window`) once it is false.
-    void WatchFocus(std::function<bool()> focusKept, std::string window)
+    /// delivered; once it is false, typing ends with FocusLostError naming
+    /// the window that `windowName` gives.
+    void WatchFocus(std::function<bool()> focusKept, std::function<std::string()> windowName)
     {
         focusKept_ = std::move(focusKept);
-        focusWindow_ = std::move(window);
+        focusWindowName_ = std::move(windowName);
     }
 
 private:
     unsigned HeldMask(std::uint8_t modifiers) const;
     std::optional<KeyChoice> FindOnLayout(const KeyStroke& stroke);
+    bool TargetTakesKeysOutOfTurn();
     void TypeStroke(const KeyStroke& stroke, KeyChoice choice);
     void Press(KeyCode code, unsigned long delayMs = CurrentTime);
     void Release(KeyCode code);
@@ -69,7 +71,7 @@ private:
     KeySettle& settle_;
     std::function<bool()> stopRequested_;
     KeyCode lastKey_ = 0;  // the last key typed, its modifiers aside
-    bool inTurn_ = false;  // each key that types no character waits for the keys before it
+    std::optional<bool> inTurn_;  // each key that types no character waits for the keys before it
     int keysSinceInTurn_ = 0;
     std::vector<KeyCode> pressed_;
     std::vector<KeyCode> released_;  // not yet known to have reached the server
@@ -77,7 +79,7 @@ private:
     int keysTyped_ = 0;
     bool borrowedUnsettled_ = false;
     std::function<bool()> focusKept_;
-    std::string focusWindow_;
+    std::function<std::string()> focusWindowName_;
     bool grabbed_ = false;  // the server, for the batch of keys being typed
     int batch_ = 0;
 };

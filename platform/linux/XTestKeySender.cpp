@@ -163,7 +163,7 @@ private:
                 XGetInputFocus(display, &now, &how);
                 return now == focus;
             },
-            WindowName(display, active != None ? active : focus));
+            [display, window = active != None ? active : focus] { return WindowName(display, window); });
     }
 
     static std::string WindowName(Display* display, unsigned long window)

@@ -11,6 +11,7 @@
 #include "platform/linux/KeymapJournal.h"
 #include "platform/linux/NeutralKeyCodes.h"
 #include "platform/linux/PosixProgramStarter.h"
+#include "platform/linux/X11Property.h"
 #include "platform/linux/XTestKeySender.h"
 #include "runner/TaskRunner.h"
 #include "tests/runner/FakeRunHost.h"
@@ -64,6 +65,14 @@ public:
         }, 10s);
         XSetInputFocus(x_.get(), window_, RevertToParent, CurrentTime);
         XSync(x_.get(), False);
+        // Typing ends when the focus moves: it starts once the window manager has made this window
+        // the active one too, rather than while it may still be moving the focus to the new window.
+        WaitUntil([&] {
+            Window focus = None;
+            int revert = 0;
+            XGetInputFocus(x_.get(), &focus, &revert);
+            return focus == window_ && kestrun::ActiveWindow(x_.get()) == window_;
+        }, 5s);
     }
 
     struct Event { bool press; unsigned code; Time time; };

@@ -26,6 +26,21 @@ std::string XmlEscaped(const std::string& text)
     return out;
 }
 
+// Waits for the process's window and brings it forward.
+template <typename Activator>
+bool ShowAndActivate(pid_t pid, std::chrono::milliseconds limit)
+{
+    Activator windows;
+    if (!windows.WaitForWindow(pid, limit))
+        return false;
+    try {
+        windows.Activate(pid);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
 class X11Desktop : public Desktop {
 public:
     X11Desktop() : session_(XSessionOptions{.tray = true})
@@ -59,15 +74,7 @@ public:
 
     bool Focus(pid_t pid, std::chrono::milliseconds limit) override
     {
-        EwmhWindowActivator windows;
-        if (!windows.WaitForWindow(pid, limit))
-            return false;
-        try {
-            windows.Activate(pid);
-        } catch (const std::exception&) {
-            return false;
-        }
-        return WaitUntil([&] { return IsActive(pid); }, 5s);
+        return ShowAndActivate<EwmhWindowActivator>(pid, limit) && WaitUntil([&] { return IsActive(pid); }, 5s);
     }
 
     bool StartKestrun(const std::string& document) override
@@ -118,15 +125,7 @@ public:
 
     bool Focus(pid_t pid, std::chrono::milliseconds limit) override
     {
-        WaylandWindowActivator windows;
-        if (!windows.WaitForWindow(pid, limit))
-            return false;
-        try {
-            windows.Activate(pid);
-        } catch (const std::exception&) {
-            return false;
-        }
-        return true;
+        return ShowAndActivate<WaylandWindowActivator>(pid, limit);
     }
 
     bool StartKestrun(const std::string& document) override
