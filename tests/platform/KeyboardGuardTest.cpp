@@ -1,6 +1,7 @@
 // Ending a typing process midway: no key stays down, the keyboard mapping is as it was.
 
 #include "platform/KeyboardRecovery.h"
+#include "platform/linux/EwmhWindowActivator.h"
 #include "platform/linux/KeymapJournal.h"
 #include "platform/linux/KeymapRepair.h"
 #include "platform/linux/NeutralKeyCodes.h"
@@ -30,6 +31,11 @@ TEST(KeyboardGuard, AfterAKillOrATermTheKeyboardIsSoundAndTheNextStartRepairsWha
     const fs::path journalPath = KeymapJournalPath(std::getenv("DISPLAY")).value();
     const auto before = KeyRows();
     const std::string beforeXkb = XkbKeys();
+    // Typing ends when the focus moves, as it may while the window manager settles: it goes into a
+    // window that has the focus.
+    const pid_t receiver = session.StartRecorder(session.folder() / "typed.txt");
+    ASSERT_GT(receiver, 0) << "xterm did not start";
+    EwmhWindowActivator().Activate(receiver);
     // Typing in a child process, returned once it has borrowed key codes.
     const auto startTyping = [&](const std::string& guardian = KESTRUN_KEYGUARD) {
         const pid_t child = StartProcess({"/bin/sh", "-c", "exec \"$0\" \"$1\" 2>\"$2\"", KESTRUN_TYPING_CHILD,
