@@ -9,6 +9,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace kestrun {
 
@@ -78,7 +79,13 @@ bool KeySettle::Ping(std::chrono::milliseconds timeout)
     // that listens to the root's structure or substructure changes receives
     // it too (toolkits differ in which of the two they name).
     XErrorTrap trap;
-    XSelectInput(display_, root, StructureNotifyMask | SubstructureNotifyMask);
+    // Added to what this connection already selects on the root (typing
+    // watches its properties), and taken away again afterwards.
+    XWindowAttributes attributes{};
+    const long selected = XGetWindowAttributes(display_, root, &attributes) ? attributes.your_event_mask : NoEventMask;
+    const long added = StructureNotifyMask | SubstructureNotifyMask;
+    XSelectInput(display_, root, selected | added);
+    std::vector<XEvent> kept;
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
@@ -95,6 +102,8 @@ bool KeySettle::Ping(std::chrono::milliseconds timeout)
     while (!answered && trap.errors().empty()) {
         while (!answered && XPending(display_) > 0) {
             XNextEvent(display_, &event);
+            if (event.type == PropertyNotify)
+                kept.push_back(event);
             answered = event.type == ClientMessage && event.xclient.message_type == protocols &&
                        static_cast<Atom>(event.xclient.data.l[0]) == ping && event.xclient.data.l[1] == stamp_ &&
                        static_cast<Window>(event.xclient.data.l[2]) == window;
@@ -105,8 +114,17 @@ bool KeySettle::Ping(std::chrono::milliseconds timeout)
         pollfd descriptor{ConnectionNumber(display_), POLLIN, 0};
         poll(&descriptor, 1, static_cast<int>(left.count()) + 1);
     }
-    XSelectInput(display_, root, NoEventMask);
-    XSync(display_, True);  // drops the root's events that came meanwhile
+    XSelectInput(display_, root, selected);
+    // Drops the events that came meanwhile but the property changes, which
+    // typing reads to see the active window change.
+    XSync(display_, False);
+    while (XPending(display_) > 0) {
+        XNextEvent(display_, &event);
+        if (event.type == PropertyNotify)
+            kept.push_back(event);
+    }
+    for (auto it = kept.rbegin(); it != kept.rend(); ++it)
+        XPutBackEvent(display_, &*it);
     return answered;
 }
 

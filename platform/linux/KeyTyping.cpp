@@ -68,6 +68,13 @@ constexpr unsigned long kRepeatGapMs = 1;
 // stop or a change of the active window could no longer hold back.
 constexpr int kKeysInFlight = 16;
 
+// Chromium fetches the map a change announces only after it has read the
+// keys already queued behind the notice, and drops the first key typed with
+// a code it does not know yet. A window that answers a ping has sent its
+// request for the new map before the answer; the keys sent after the answer
+// reach it after that map. Windows that do not answer read the map at once.
+constexpr auto kMapTakenInTimeout = std::chrono::milliseconds(500);
+
 }  // namespace
 
 unsigned long KeySymFor(const KeyStroke& stroke)
@@ -151,7 +158,8 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
                     borrowedUnsettled_ = false;
                 }
                 borrowed_.Apply(plan.phases[phase].changes);
-                Synced();
+                Sync();
+                settle_.Ping(kMapTakenInTimeout);
             }
             const std::size_t slot = plan.slotOf[need];
             choice = KeyChoice{borrowed_.Slots()[slot].code, borrowed_.ModifiersFor(slot)};
