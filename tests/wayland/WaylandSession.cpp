@@ -1,7 +1,9 @@
 #include "tests/wayland/WaylandSession.h"
 
 #include "platform/wayland/CompositorIpc.h"
-#include "platform/wayland/WaylandProtocols.h"
+#include "platform/wayland/KeymapUpload.h"
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 #include <xkbcommon/xkbcommon.h>
 
@@ -140,15 +142,15 @@ UserKeyboard::UserKeyboard(const char* layout) : keymap(LayoutKeymap(layout)), c
 {
     if (!connection_ || !connection_->keyboards())
         return;
-    keyboard_ = wayland::CreateVirtualKeyboard(connection_->keyboards(), connection_->seat());
-    wayland::UploadKeymap(keyboard_, keymap);
+    keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(connection_->keyboards(), connection_->seat());
+    UploadKeymap(keyboard_, keymap);
     connection_->RoundTrip();
 }
 
 UserKeyboard::~UserKeyboard()
 {
     if (keyboard_)
-        wayland::DestroyVirtualKeyboard(keyboard_);
+        zwp_virtual_keyboard_v1_destroy(keyboard_);
 }
 
 }  // namespace kestrun::test
