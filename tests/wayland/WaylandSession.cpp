@@ -115,12 +115,8 @@ pid_t WaylandSession::StartRecorder(const fs::path& output, const std::string& n
 
 long FocusedProcess()
 {
-    const std::string tree = SwayRequest(SwayMessage::GetTree, "").value_or("");
-    const std::size_t focused = tree.find("\"focused\": true");
-    // The focused node's own members end where the next node begins.
-    const auto pids = focused == std::string::npos ? std::set<long>()
-                                                   : PidsInJson(tree.substr(focused, tree.find("\"id\":", focused) - focused));
-    return pids.empty() ? 0 : *pids.begin();
+    const auto focused = FocusedInTree(SwayRequest(SwayMessage::GetTree, "").value_or(""));
+    return focused ? focused->pid : 0;
 }
 
 bool HasWindow(long pid) { return PidsInJson(SwayRequest(SwayMessage::GetTree, "").value_or("")).count(pid) != 0; }
