@@ -1,35 +1,23 @@
 #include "platform/wayland/ForeignToplevels.h"
 
+#include "core/AsciiText.h"
 #include "platform/wayland/WaylandConnection.h"
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 
 namespace kestrun {
 
-namespace {
-
-bool SameLetters(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-}  // namespace
-
 bool AppIdNames(const std::string& appId, const std::string& program)
 {
     if (program.empty())
         return false;
-    if (SameLetters(appId, program))
+    if (EqualsIgnoringAsciiCase(appId, program))
         return true;
     const std::size_t dot = appId.rfind('.');
-    return dot != std::string::npos && SameLetters(appId.substr(dot + 1), program);
+    return dot != std::string::npos && EqualsIgnoringAsciiCase(std::string_view(appId).substr(dot + 1), program);
 }
 
 std::vector<std::string> ProcessNames(long processId)
