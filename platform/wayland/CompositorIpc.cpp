@@ -8,10 +8,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 namespace kestrun {
 
@@ -122,6 +122,28 @@ std::optional<std::string> HyprlandRequest(const std::string& request)
 
 namespace {
 
+QJsonDocument Parse(const std::string& json)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(json));
+}
+
+void AddPids(const QJsonValue& value, std::set<long>& pids)
+{
+    if (value.isArray()) {
+        for (const QJsonValue& element : value.toArray())
+            AddPids(element, pids);
+    } else if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto member = object.begin(); member != object.end(); ++member)
+            if (member.key() == QLatin1String("pid")) {
+                if (const qint64 pid = member.value().toInteger(); pid > 0 && pid <= std::numeric_limits<long>::max())
+                    pids.insert(static_cast<long>(pid));
+            } else {
+                AddPids(member.value(), pids);
+            }
+    }
+}
+
 std::optional<FocusedWindow> FocusedIn(const QJsonObject& node)
 {
     if (node.value("focused").toBool()) {
@@ -140,7 +162,7 @@ std::optional<FocusedWindow> FocusedIn(const QJsonObject& node)
 
 std::optional<FocusedWindow> FocusedInTree(const std::string& json)
 {
-    return FocusedIn(QJsonDocument::fromJson(QByteArray::fromStdString(json)).object());
+    return FocusedIn(Parse(json).object());
 }
 
 std::optional<FocusedWindow> FocusedWindowNow()
@@ -148,7 +170,7 @@ std::optional<FocusedWindow> FocusedWindowNow()
     if (const auto tree = SwayRequest(SwayMessage::GetTree, ""))
         return FocusedInTree(*tree);
     if (const auto active = HyprlandRequest("j/activewindow")) {
-        const QJsonObject window = QJsonDocument::fromJson(QByteArray::fromStdString(*active)).object();
+        const QJsonObject window = Parse(*active).object();
         const long pid = window.value("pid").toInteger();
         return pid > 0 ? std::optional<FocusedWindow>({pid, window.value("xwayland").toBool()}) : std::nullopt;
     }
@@ -158,24 +180,18 @@ std::optional<FocusedWindow> FocusedWindowNow()
 std::set<long> PidsInJson(const std::string& json)
 {
     std::set<long> pids;
-    const std::string key = "\"pid\"";
-    for (std::size_t at = json.find(key); at != std::string::npos; at = json.find(key, at + key.size())) {
-        std::size_t i = at + key.size();
-        while (i < json.size() && std::isspace(static_cast<unsigned char>(json[i])))
-            ++i;
-        if (i >= json.size() || json[i] != ':')
-            continue;
-        ++i;
-        while (i < json.size() && std::isspace(static_cast<unsigned char>(json[i])))
-            ++i;
-        const std::size_t digits = i;
-        long pid = 0;
-        while (i < json.size() && std::isdigit(static_cast<unsigned char>(json[i])) && i - digits < 10)
-            pid = pid * 10 + (json[i++] - '0');
-        if (i > digits && pid > 0)
-            pids.insert(pid);
-    }
+    const QJsonDocument document = Parse(json);
+    AddPids(document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object()), pids);
     return pids;
+}
+
+bool SwayCommandSucceeded(const std::string& json)
+{
+    // One result per command: [{"success": true}].
+    for (const QJsonValue& result : Parse(json).array())
+        if (result.toObject().value("success").toBool())
+            return true;
+    return false;
 }
 
 }  // namespace kestrun

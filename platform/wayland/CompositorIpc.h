@@ -35,8 +35,12 @@ std::optional<FocusedWindow> FocusedWindowNow();
 /// The focused node of sway's window tree (get_tree).
 std::optional<FocusedWindow> FocusedInTree(const std::string& json);
 
-/// Every number given as a "pid" member anywhere in a JSON text: the processes
-/// that own windows in a compositor's window tree or client list.
+/// Every positive whole number given as a "pid" member anywhere in a JSON
+/// text: the processes that own windows in a compositor's window tree or
+/// client list. None when the text is no JSON document.
 std::set<long> PidsInJson(const std::string& json);
+
+/// Whether sway's reply to run_command says a command succeeded.
+bool SwayCommandSucceeded(const std::string& json);
 
 }  // namespace kestrun

@@ -1,34 +1,23 @@
 #include "platform/wayland/ForeignToplevels.h"
 
+#include "core/AsciiText.h"
 #include "platform/wayland/WaylandConnection.h"
-#include "platform/wayland/WaylandProtocols.h"
 
-#include <algorithm>
-#include <cctype>
+#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
+
 #include <filesystem>
 #include <fstream>
 
 namespace kestrun {
 
-namespace {
-
-bool SameLetters(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-}  // namespace
-
 bool AppIdNames(const std::string& appId, const std::string& program)
 {
     if (program.empty())
         return false;
-    if (SameLetters(appId, program))
+    if (EqualsIgnoringAsciiCase(appId, program))
         return true;
     const std::size_t dot = appId.rfind('.');
-    return dot != std::string::npos && SameLetters(appId.substr(dot + 1), program);
+    return dot != std::string::npos && EqualsIgnoringAsciiCase(std::string_view(appId).substr(dot + 1), program);
 }
 
 std::vector<std::string> ProcessNames(long processId)
@@ -47,36 +36,34 @@ std::vector<std::string> ProcessNames(long processId)
 
 ForeignToplevels::ForeignToplevels(WaylandConnection& connection) : connection_(connection)
 {
-    static const wayland::ToplevelHandleListener handleListener = {
-        [](void*, wl_proxy*, const char*) {},
-        [](void* data, wl_proxy* handle, const char* appId) {
+    static const zwlr_foreign_toplevel_handle_v1_listener handleListener = {
+        [](void*, zwlr_foreign_toplevel_handle_v1*, const char*) {},
+        [](void* data, zwlr_foreign_toplevel_handle_v1* handle, const char* appId) {
             auto* self = static_cast<ForeignToplevels*>(data);
             for (Toplevel& toplevel : self->toplevels_)
                 if (toplevel.handle == handle)
                     toplevel.appId = appId ? appId : "";
         },
-        [](void*, wl_proxy*, wl_output*) {},
-        [](void*, wl_proxy*, wl_output*) {},
-        [](void*, wl_proxy*, wl_array*) {},
-        [](void*, wl_proxy*) {},
-        [](void*, wl_proxy*) {},
+        [](void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {},
+        [](void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {},
+        [](void*, zwlr_foreign_toplevel_handle_v1*, wl_array*) {},
+        [](void*, zwlr_foreign_toplevel_handle_v1*) {},
+        [](void*, zwlr_foreign_toplevel_handle_v1*) {},
+        // Bound at version 1, the handles never tell their parents.
+        [](void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {},
     };
-    static const wayland::ToplevelManagerListener managerListener = {
-        [](void* data, wl_proxy*, wl_proxy* handle) {
+    static const zwlr_foreign_toplevel_manager_v1_listener managerListener = {
+        [](void* data, zwlr_foreign_toplevel_manager_v1*, zwlr_foreign_toplevel_handle_v1* handle) {
             auto* self = static_cast<ForeignToplevels*>(data);
             self->toplevels_.push_back({handle, {}});
-            wl_proxy_add_listener(handle, reinterpret_cast<void (**)(void)>(
-                                              const_cast<wayland::ToplevelHandleListener*>(&handleListener)),
-                                  self);
+            zwlr_foreign_toplevel_handle_v1_add_listener(handle, &handleListener, self);
         },
-        [](void*, wl_proxy*) {},
+        [](void*, zwlr_foreign_toplevel_manager_v1*) {},
     };
     manager_ = connection_.BindToplevels();
     if (!manager_)
         return;
-    wl_proxy_add_listener(
-        manager_, reinterpret_cast<void (**)(void)>(const_cast<wayland::ToplevelManagerListener*>(&managerListener)),
-        this);
+    zwlr_foreign_toplevel_manager_v1_add_listener(manager_, &managerListener, this);
     // The first round trip brings the toplevels, the second their app ids.
     connection_.RoundTrip();
     connection_.RoundTrip();
@@ -85,10 +72,10 @@ ForeignToplevels::ForeignToplevels(WaylandConnection& connection) : connection_(
 ForeignToplevels::~ForeignToplevels()
 {
     for (const Toplevel& toplevel : toplevels_)
-        wayland::DestroyToplevel(toplevel.handle);
+        zwlr_foreign_toplevel_handle_v1_destroy(toplevel.handle);
     if (manager_) {
-        wayland::StopToplevels(manager_);
-        wl_proxy_destroy(manager_);
+        zwlr_foreign_toplevel_manager_v1_stop(manager_);
+        zwlr_foreign_toplevel_manager_v1_destroy(manager_);
     }
     wl_display_flush(connection_.display());
 }
@@ -109,7 +96,7 @@ bool ForeignToplevels::Activate(const std::vector<std::string>& programs)
     const Toplevel* toplevel = Find(programs);
     if (!toplevel || !connection_.seat())
         return false;
-    wayland::ActivateToplevel(toplevel->handle, connection_.seat());
+    zwlr_foreign_toplevel_handle_v1_activate(toplevel->handle, connection_.seat());
     connection_.RoundTrip();
     return true;
 }

@@ -3,14 +3,15 @@
 #include <string>
 #include <vector>
 
-struct wl_proxy;
+struct zwlr_foreign_toplevel_handle_v1;
+struct zwlr_foreign_toplevel_manager_v1;
 
 namespace kestrun {
 
 class WaylandConnection;
 
-/// The toplevel windows a compositor lists through
-/// zwlr_foreign_toplevel_manager_v1, with their app ids, as they are when the
+/// The toplevel windows a compositor lists through its foreign toplevel
+/// manager, with their app ids, as they are when the
 /// list is made.
 class ForeignToplevels {
 public:
@@ -29,14 +30,14 @@ public:
 
 private:
     struct Toplevel {
-        wl_proxy* handle = nullptr;
+        zwlr_foreign_toplevel_handle_v1* handle = nullptr;
         std::string appId;
     };
 
     const Toplevel* Find(const std::vector<std::string>& programs) const;
 
     WaylandConnection& connection_;
-    wl_proxy* manager_ = nullptr;
+    zwlr_foreign_toplevel_manager_v1* manager_ = nullptr;
     std::vector<Toplevel> toplevels_;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/wayland/KeyboardLayouts.h"
 
+#include "core/AsciiText.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,11 +18,11 @@ QJsonDocument Parse(const std::string& json)
     return QJsonDocument::fromJson(QByteArray::fromStdString(json));
 }
 
-std::string Trimmed(const std::string& text)
+// A line of the list without its blanks; one written on Windows ends with a
+// carriage return as well.
+std::string Trimmed(std::string_view text)
 {
-    const std::size_t first = text.find_first_not_of(" \t");
-    const std::size_t last = text.find_last_not_of(" \t\r");
-    return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+    return std::string(Trim(text.substr(0, text.find_last_not_of(" \t\r") + 1), " \t"));
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 #include "platform/wayland/ClientBacklog.h"
 #include "platform/wayland/CompositorIpc.h"
 #include "platform/wayland/KeyboardLayouts.h"
+#include "platform/wayland/KeymapUpload.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandKeymap.h"
-#include "platform/wayland/WaylandProtocols.h"
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -100,7 +102,7 @@ VirtualKeyboardSender::VirtualKeyboardSender(std::function<bool()> stopRequested
 VirtualKeyboardSender::~VirtualKeyboardSender()
 {
     if (keyboard_)
-        wayland::DestroyVirtualKeyboard(keyboard_);
+        zwp_virtual_keyboard_v1_destroy(keyboard_);
     if (connection_)
         wl_display_flush(connection_->display());
 }
@@ -111,7 +113,7 @@ std::string VirtualKeyboardSender::Connect()
         return UserKeymap();
     // A lost connection took the keyboard with it; only the proxy is left.
     if (keyboard_)
-        wl_proxy_destroy(keyboard_);
+        wl_proxy_destroy(reinterpret_cast<wl_proxy*>(keyboard_));
     keyboard_ = nullptr;
     if (!connection_ || wl_display_get_error(connection_->display()) != 0)
         connection_ = WaylandConnection::Open();
@@ -124,7 +126,7 @@ std::string VirtualKeyboardSender::Connect()
     // Read before the new keyboard takes the seat with a keymap of the
     // compositor's choosing, which it then trades for the user's.
     std::string userKeymap = UserKeymap();
-    keyboard_ = wayland::CreateVirtualKeyboard(connection_->keyboards(), connection_->seat());
+    keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(connection_->keyboards(), connection_->seat());
     keymap_.clear();
     Restore(WaylandKeymap(userKeymap).Text());
     return userKeymap;
@@ -157,7 +159,7 @@ void VirtualKeyboardSender::SetModifiers(std::uint32_t modifiers)
         return;
     // Nothing latched, nothing locked, the first group: each character types
     // itself whatever Caps Lock or the user's group is.
-    wayland::SendModifiers(keyboard_, modifiers, 0, 0, 0);
+    zwp_virtual_keyboard_v1_modifiers(keyboard_, modifiers, 0, 0, 0);
     modifiers_ = modifiers;
 }
 
@@ -192,14 +194,14 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
             }
             SetModifiers(step.modifiers);
             const std::uint32_t time = Now();
-            wayland::SendKey(keyboard_, time, step.code, WL_KEYBOARD_KEY_STATE_PRESSED);
-            wayland::SendKey(keyboard_, time, step.code, WL_KEYBOARD_KEY_STATE_RELEASED);
+            zwp_virtual_keyboard_v1_key(keyboard_, time, step.code, WL_KEYBOARD_KEY_STATE_PRESSED);
+            zwp_virtual_keyboard_v1_key(keyboard_, time, step.code, WL_KEYBOARD_KEY_STATE_RELEASED);
             // The compositor locks nothing for a virtual keyboard, but XWayland
             // runs the key through its own state; it takes the locks the
             // compositor passes on, which it does only when they change.
             if (step.locks) {
-                wayland::SendModifiers(keyboard_, modifiers_, 0, kLocks, 0);
-                wayland::SendModifiers(keyboard_, modifiers_, 0, 0, 0);
+                zwp_virtual_keyboard_v1_modifiers(keyboard_, modifiers_, 0, kLocks, 0);
+                zwp_virtual_keyboard_v1_modifiers(keyboard_, modifiers_, 0, 0, 0);
             }
             if (x11) {
                 ++xKeys_;
@@ -240,7 +242,7 @@ void VirtualKeyboardSender::ChangeKeymap(const std::string& keymap)
         std::this_thread::sleep_until(xLastKey_ + static_cast<long>(xKeys_) * kXKeyTime);
         xKeys_ = 0;
     }
-    wayland::UploadKeymap(keyboard_, keymap);
+    UploadKeymap(keyboard_, keymap);
     keymap_ = keymap;
     // A new keymap starts with no modifier down.
     modifiers_ = 0;

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-struct wl_proxy;
+struct zwp_virtual_keyboard_v1;
 
 namespace kestrun {
 
@@ -51,7 +51,7 @@ private:
 
     std::function<bool()> stopRequested_;
     std::unique_ptr<WaylandConnection> connection_;
-    wl_proxy* keyboard_ = nullptr;
+    zwp_virtual_keyboard_v1* keyboard_ = nullptr;
     std::uint32_t modifiers_ = 0;
     std::string keymap_;         // what the keyboard has
     std::size_t xKeys_ = 0;      // keys typed into X programs with it

@@ -1,7 +1,9 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include "platform/PlatformError.h"
-#include "platform/wayland/WaylandProtocols.h"
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 #include <wayland-client.h>
 
@@ -53,7 +55,7 @@ WaylandConnection::~WaylandConnection()
     if (keyboard_)
         wl_keyboard_destroy(keyboard_);
     if (keyboards_)
-        wl_proxy_destroy(keyboards_);
+        zwp_virtual_keyboard_manager_v1_destroy(keyboards_);
     if (seat_)
         wl_seat_destroy(seat_);
     wl_registry_destroy(registry_);
@@ -68,9 +70,10 @@ void WaylandConnection::OnGlobal(void* data, wl_registry* registry, unsigned nam
     if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_) {
         self->seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
         wl_seat_add_listener(self->seat_, &seatListener, self);
-    } else if (std::strcmp(interface, wayland::kVirtualKeyboardManager.name) == 0 && !self->keyboards_) {
-        self->keyboards_ = static_cast<wl_proxy*>(wl_registry_bind(registry, name, &wayland::kVirtualKeyboardManager, 1));
-    } else if (std::strcmp(interface, wayland::kToplevelManager.name) == 0) {
+    } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0 && !self->keyboards_) {
+        self->keyboards_ = static_cast<zwp_virtual_keyboard_manager_v1*>(
+            wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, zwlr_foreign_toplevel_manager_v1_interface.name) == 0) {
         self->toplevelsName_ = name;
     }
     Ignore(version);
@@ -121,11 +124,12 @@ std::string WaylandConnection::SeatKeymap()
     return keyboard_ ? keymap_ : std::string();
 }
 
-wl_proxy* WaylandConnection::BindToplevels()
+zwlr_foreign_toplevel_manager_v1* WaylandConnection::BindToplevels()
 {
     if (toplevelsName_ == 0)
         return nullptr;
-    return static_cast<wl_proxy*>(wl_registry_bind(registry_, toplevelsName_, &wayland::kToplevelManager, 1));
+    return static_cast<zwlr_foreign_toplevel_manager_v1*>(
+        wl_registry_bind(registry_, toplevelsName_, &zwlr_foreign_toplevel_manager_v1_interface, 1));
 }
 
 void WaylandConnection::RoundTrip()

@@ -5,9 +5,10 @@
 
 struct wl_display;
 struct wl_keyboard;
-struct wl_proxy;
 struct wl_registry;
 struct wl_seat;
+struct zwlr_foreign_toplevel_manager_v1;
+struct zwp_virtual_keyboard_manager_v1;
 
 namespace kestrun {
 
@@ -25,11 +26,11 @@ public:
 
     wl_display* display() const { return display_; }
     wl_seat* seat() const { return seat_; }
-    /// zwp_virtual_keyboard_manager_v1; nullptr when the compositor has none.
-    wl_proxy* keyboards() const { return keyboards_; }
-    /// Binds a new zwlr_foreign_toplevel_manager_v1, which lists every
-    /// toplevel at once; nullptr when the compositor has none.
-    wl_proxy* BindToplevels();
+    /// The virtual keyboard manager; nullptr when the compositor has none.
+    zwp_virtual_keyboard_manager_v1* keyboards() const { return keyboards_; }
+    /// Binds a new foreign toplevel manager, which lists every toplevel at
+    /// once; nullptr when the compositor has none.
+    zwlr_foreign_toplevel_manager_v1* BindToplevels();
 
     /// The keymap the seat's keyboard has now, in the xkb text format; empty
     /// when the seat has no keyboard. Throws PlatformError when the
@@ -56,7 +57,7 @@ private:
     wl_registry* registry_ = nullptr;
     wl_seat* seat_ = nullptr;
     wl_keyboard* keyboard_ = nullptr;
-    wl_proxy* keyboards_ = nullptr;
+    zwp_virtual_keyboard_manager_v1* keyboards_ = nullptr;
     unsigned toplevelsName_ = 0;
     std::string keymap_;
 };

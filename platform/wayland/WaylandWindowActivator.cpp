@@ -74,7 +74,7 @@ void WaylandWindowActivator::Activate(std::int32_t taskId)
         const auto owner = SwayWindowOwner(family);
         const auto reply = owner ? SwayRequest(SwayMessage::RunCommand, "[pid=" + std::to_string(*owner) + "] focus")
                                  : std::nullopt;
-        if (reply && reply->find("\"success\": true") != std::string::npos)
+        if (reply && SwayCommandSucceeded(*reply))
             return;
     } else if (Runs("HYPRLAND_INSTANCE_SIGNATURE")) {
         const auto owner = HyprlandWindowOwner(family);

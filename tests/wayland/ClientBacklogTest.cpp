@@ -49,6 +49,7 @@ TEST(ClientBacklogTest, TheFocusedNodeOfSwaysTreeNamesItsProcess)
         {R"({"nodes": [], "floating_nodes": [{"pid": 9, "focused": true, "shell": "xwayland"}]})", FocusedWindow{9, true}},
         {R"({"focused": true, "name": "root"})", std::nullopt},  // the focus is on no window
         {R"({"nodes": [{"pid": 5}]})", std::nullopt},
+        {R"({"nodes": [{"pid": 7, "focused": true, "shell": "xdg_shell"})", std::nullopt},  // truncated
         {"not json", std::nullopt},
     };
     for (const auto& [tree, pid] : cases)

@@ -32,6 +32,11 @@ TEST(KeyboardLayoutsTest, DescriptionsNameLayoutsAndVariants)
         EXPECT_EQ(kList.Find(description), name) << description;
     EXPECT_EQ(kList.Describe({"de", "nodeadkeys"}), "German (no dead keys)");
     EXPECT_EQ(kList.Describe({"de", "nosuch"}), "");
+
+    // Windows line endings, tabs between the columns
+    const LayoutList crlf("! layout\r\n\tde\tGerman \r\n! variant\r\n  nodeadkeys\t de: German (no dead keys)\r\n");
+    EXPECT_EQ(crlf.Find("German"), (LayoutName{"de", ""}));
+    EXPECT_EQ(crlf.Find("German (no dead keys)"), (LayoutName{"de", "nodeadkeys"}));
 }
 
 TEST(KeyboardLayoutsTest, ReadsSwaysAndHyprlandsKeyboards)

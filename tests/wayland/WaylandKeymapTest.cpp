@@ -2,7 +2,6 @@
 // planned key through xkbcommon with the keymap it is typed with.
 
 #include "keys/KeyNotation.h"
-#include "platform/wayland/CompositorIpc.h"
 #include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/WaylandKeymap.h"
 #include "tests/wayland/WaylandSession.h"
@@ -140,14 +139,6 @@ TEST(WaylandKeymapTest, MoreForeignCharactersThanPlacesChangeTheKeymapMidway)
     EXPECT_EQ(plan.keymaps.size(), 2u);
     EXPECT_EQ(Replay(plan), Expected(strokes));
     EXPECT_THROW(WaylandKeymap("xkb_keymap { nonsense"), std::exception);
-}
-
-TEST(CompositorIpcTest, FindsEveryProcessIdInAListing)
-{
-    EXPECT_EQ(PidsInJson(R"({ "pid": 12, "nodes": [ { "pid":345 }, { "app_id": "pid", "pid" : 6 } ] })"),
-              (std::set<long>{6, 12, 345}));
-    EXPECT_TRUE(PidsInJson(R"({ "pid": null, "name": "\"pid\": 7 is text", "pid": -3 })").empty());
-    EXPECT_TRUE(PidsInJson("").empty());
 }
 
 TEST(ForeignToplevelsTest, AppIdsNameTheirPrograms)

@@ -1,7 +1,9 @@
 #include "tests/wayland/WaylandSession.h"
 
 #include "platform/wayland/CompositorIpc.h"
-#include "platform/wayland/WaylandProtocols.h"
+#include "platform/wayland/KeymapUpload.h"
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 #include <xkbcommon/xkbcommon.h>
 
@@ -113,12 +115,8 @@ pid_t WaylandSession::StartRecorder(const fs::path& output, const std::string& n
 
 long FocusedProcess()
 {
-    const std::string tree = SwayRequest(SwayMessage::GetTree, "").value_or("");
-    const std::size_t focused = tree.find("\"focused\": true");
-    // The focused node's own members end where the next node begins.
-    const auto pids = focused == std::string::npos ? std::set<long>()
-                                                   : PidsInJson(tree.substr(focused, tree.find("\"id\":", focused) - focused));
-    return pids.empty() ? 0 : *pids.begin();
+    const auto focused = FocusedInTree(SwayRequest(SwayMessage::GetTree, "").value_or(""));
+    return focused ? focused->pid : 0;
 }
 
 bool HasWindow(long pid) { return PidsInJson(SwayRequest(SwayMessage::GetTree, "").value_or("")).count(pid) != 0; }
@@ -140,15 +138,15 @@ UserKeyboard::UserKeyboard(const char* layout) : keymap(LayoutKeymap(layout)), c
 {
     if (!connection_ || !connection_->keyboards())
         return;
-    keyboard_ = wayland::CreateVirtualKeyboard(connection_->keyboards(), connection_->seat());
-    wayland::UploadKeymap(keyboard_, keymap);
+    keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(connection_->keyboards(), connection_->seat());
+    UploadKeymap(keyboard_, keymap);
     connection_->RoundTrip();
 }
 
 UserKeyboard::~UserKeyboard()
 {
     if (keyboard_)
-        wayland::DestroyVirtualKeyboard(keyboard_);
+        zwp_virtual_keyboard_v1_destroy(keyboard_);
 }
 
 }  // namespace kestrun::test

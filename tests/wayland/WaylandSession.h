@@ -5,6 +5,8 @@
 
 #include <memory>
 
+struct zwp_virtual_keyboard_v1;
+
 namespace kestrun::test {
 
 /// A private headless sway with its own bus (and swaybar's tray when asked), run by an unprivileged
@@ -55,7 +57,7 @@ public:
 
 private:
     std::unique_ptr<WaylandConnection> connection_;
-    wl_proxy* keyboard_ = nullptr;
+    zwp_virtual_keyboard_v1* keyboard_ = nullptr;
 };
 
 }  // namespace kestrun::test
