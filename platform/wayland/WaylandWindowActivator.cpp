@@ -1,7 +1,7 @@
 #include "platform/wayland/WaylandWindowActivator.h"
 
 #include "platform/PlatformError.h"
-#include "platform/linux/ProcessTree.h"
+#include "platform/posix/ProcessTree.h"
 #include "platform/wayland/CompositorIpc.h"
 #include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/WaylandConnection.h"

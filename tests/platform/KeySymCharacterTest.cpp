@@ -1,5 +1,5 @@
-#include "platform/linux/KeySymCharacter.h"
-#include "platform/linux/NeutralKeyCodes.h"
+#include "platform/KeySymCharacter.h"
+#include "platform/x11/keyguard/NeutralKeyCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "platform/linux/KeyboardGuard.h"
+#include "platform/x11/keyguard/KeyGuard.h"
 
-#include "platform/linux/KeyGuardianProtocol.h"
-#include "platform/linux/KeymapJournal.h"
+#include "platform/x11/keyguard/KeyGuardProtocol.h"
+#include "platform/x11/keyguard/KeyGuardJournal.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,8 +1,8 @@
-#include "platform/linux/XkbKeyMap.h"
+#include "platform/x11/XkbKeyMap.h"
 
 #include "platform/PlatformError.h"
-#include "platform/linux/KeySymCharacter.h"
-#include "platform/linux/NeutralKeyCodes.h"
+#include "platform/KeySymCharacter.h"
+#include "platform/x11/keyguard/NeutralKeyCodes.h"
 
 #include <X11/keysym.h>
 

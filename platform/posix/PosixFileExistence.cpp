@@ -1,4 +1,4 @@
-#include "platform/linux/PosixFileExistence.h"
+#include "platform/posix/PosixFileExistence.h"
 
 #include "platform/PlatformError.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/GioFileOpener.h"
+#include "platform/posix/GioFileOpener.h"
 
 #include <gio/gio.h>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/XdgAutostart.h"
+#include "platform/posix/XdgAutostart.h"
 
 #include "platform/PlatformError.h"
 #include "platform/UserFolders.h"

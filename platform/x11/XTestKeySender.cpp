@@ -1,12 +1,12 @@
-#include "platform/linux/XTestKeySender.h"
+#include "platform/x11/XTestKeySender.h"
 
 #include "platform/PlatformError.h"
-#include "platform/linux/BorrowedKeys.h"
-#include "platform/linux/KeySettle.h"
-#include "platform/linux/KeyTyping.h"
-#include "platform/linux/X11Connection.h"
-#include "platform/linux/X11Property.h"
-#include "platform/linux/XErrorTrap.h"
+#include "platform/x11/BorrowedKeys.h"
+#include "platform/x11/KeySettle.h"
+#include "platform/x11/KeyTyping.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Property.h"
+#include "platform/x11/XErrorTrap.h"
 
 #include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>

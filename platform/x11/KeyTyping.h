@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/KeyStroke.h"
-#include "platform/linux/BorrowedKeys.h"
-#include "platform/linux/KeySettle.h"
-#include "platform/linux/KeyboardGuard.h"
-#include "platform/linux/XkbKeyMap.h"
+#include "platform/x11/BorrowedKeys.h"
+#include "platform/x11/KeySettle.h"
+#include "platform/x11/keyguard/KeyGuard.h"
+#include "platform/x11/XkbKeyMap.h"
 
 #include <X11/Xlib.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/KeyboardGuard.h"
+#include "platform/x11/keyguard/KeyGuard.h"
 
 #include <sys/types.h>
 

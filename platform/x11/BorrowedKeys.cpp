@@ -1,7 +1,7 @@
-#include "platform/linux/BorrowedKeys.h"
+#include "platform/x11/BorrowedKeys.h"
 
 #include "platform/PlatformError.h"
-#include "platform/linux/XErrorTrap.h"
+#include "platform/x11/XErrorTrap.h"
 
 #include <algorithm>
 #include <cstring>

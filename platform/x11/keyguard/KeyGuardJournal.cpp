@@ -1,6 +1,6 @@
-#include "platform/linux/KeymapJournal.h"
+#include "platform/x11/keyguard/KeyGuardJournal.h"
 
-#include "platform/linux/NeutralKeyCodes.h"
+#include "platform/x11/keyguard/NeutralKeyCodes.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,7 +1,7 @@
-#include "platform/linux/KeyTyping.h"
+#include "platform/x11/KeyTyping.h"
 
 #include "platform/PlatformError.h"
-#include "platform/linux/KeyPlan.h"
+#include "platform/KeyPlan.h"
 
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/ProcessTree.h"
+#include "platform/posix/ProcessTree.h"
 
 #include <charconv>
 #include <filesystem>

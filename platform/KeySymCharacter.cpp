@@ -1,4 +1,4 @@
-#include "platform/linux/KeySymCharacter.h"
+#include "platform/KeySymCharacter.h"
 
 #include <xkbcommon/xkbcommon.h>
 

@@ -1,7 +1,7 @@
 #include "platform/KeyboardRecovery.h"
 
-#include "platform/linux/KeymapJournal.h"
-#include "platform/linux/KeymapRepair.h"
+#include "platform/x11/keyguard/KeyGuardJournal.h"
+#include "platform/x11/keyguard/KeyGuardRepair.h"
 
 #include <X11/Xlib.h>
 #include <sys/stat.h>

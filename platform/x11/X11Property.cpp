@@ -1,6 +1,6 @@
-#include "platform/linux/X11Property.h"
+#include "platform/x11/X11Property.h"
 
-#include "platform/linux/XErrorTrap.h"
+#include "platform/x11/XErrorTrap.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

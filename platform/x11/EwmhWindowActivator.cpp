@@ -1,8 +1,8 @@
-#include "platform/linux/EwmhWindowActivator.h"
+#include "platform/x11/EwmhWindowActivator.h"
 
-#include "platform/linux/ProcessTree.h"
-#include "platform/linux/X11Connection.h"
-#include "platform/linux/X11Property.h"
+#include "platform/posix/ProcessTree.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Property.h"
 
 #include <X11/Xatom.h>
 

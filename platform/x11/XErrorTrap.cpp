@@ -1,4 +1,4 @@
-#include "platform/linux/XErrorTrap.h"
+#include "platform/x11/XErrorTrap.h"
 
 #include <algorithm>
 

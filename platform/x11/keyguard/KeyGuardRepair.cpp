@@ -1,6 +1,6 @@
-#include "platform/linux/KeymapRepair.h"
+#include "platform/x11/keyguard/KeyGuardRepair.h"
 
-#include "platform/linux/KeymapJournal.h"
+#include "platform/x11/keyguard/KeyGuardJournal.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XRes.h>

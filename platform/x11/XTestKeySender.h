@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/KeySender.h"
-#include "platform/linux/KeyboardGuard.h"
+#include "platform/x11/keyguard/KeyGuard.h"
 
 #include <chrono>
 #include <functional>

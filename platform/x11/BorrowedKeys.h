@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/linux/KeyPlan.h"
-#include "platform/linux/KeyboardGuard.h"
-#include "platform/linux/XkbKeyMap.h"
+#include "platform/KeyPlan.h"
+#include "platform/x11/keyguard/KeyGuard.h"
+#include "platform/x11/XkbKeyMap.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

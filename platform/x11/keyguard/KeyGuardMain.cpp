@@ -3,9 +3,9 @@
 // borrowed key codes their own keysyms back. Its protocol is in
 // KeyGuardianProtocol.h.
 
-#include "platform/linux/KeyGuardianProtocol.h"
-#include "platform/linux/KeymapJournal.h"
-#include "platform/linux/KeymapRepair.h"
+#include "platform/x11/keyguard/KeyGuardProtocol.h"
+#include "platform/x11/keyguard/KeyGuardJournal.h"
+#include "platform/x11/keyguard/KeyGuardRepair.h"
 
 #include <X11/Xlib.h>
 #include <sys/mman.h>

@@ -1,7 +1,7 @@
-#include "platform/linux/KeySettle.h"
+#include "platform/x11/KeySettle.h"
 
-#include "platform/linux/X11Property.h"
-#include "platform/linux/XErrorTrap.h"
+#include "platform/x11/X11Property.h"
+#include "platform/x11/XErrorTrap.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

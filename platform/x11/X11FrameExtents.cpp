@@ -3,7 +3,7 @@
 // mapped yet.
 #include "platform/WindowFrame.h"
 
-#include "platform/linux/X11Property.h"
+#include "platform/x11/X11Property.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

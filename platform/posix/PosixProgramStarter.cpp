@@ -1,4 +1,4 @@
-#include "platform/linux/PosixProgramStarter.h"
+#include "platform/posix/PosixProgramStarter.h"
 
 #include "platform/PlatformError.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/NeutralKeyCodes.h"
+#include "platform/x11/keyguard/NeutralKeyCodes.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "platform/linux/GioWebPageOpener.h"
+#include "platform/posix/GioWebPageOpener.h"
 
 #include <gio/gio.h>
 
