@@ -1,41 +1,40 @@
 #include "platform/PlatformServices.h"
 
 #include "platform/TerminationSignals.h"
-#include "platform/x11/EwmhWindowActivator.h"
-#include "platform/posix/GioFileOpener.h"
-#include "platform/posix/PosixFileExistence.h"
-#include "platform/posix/PosixProgramStarter.h"
-#include "platform/posix/ThreadSleeper.h"
-#include "platform/x11/XTestKeySender.h"
-#include "platform/wayland/VirtualKeyboardSender.h"
-#include "platform/wayland/WaylandConnection.h"
-#include "platform/wayland/WaylandWindowActivator.h"
+
+#if defined(KESTRUN_WITH_X11)
+#include "platform/posix/PosixServices.h"
+#include "platform/x11/X11Services.h"
+#endif
+#if defined(KESTRUN_WITH_WAYLAND)
+#include "platform/wayland/WaylandServices.h"
+#endif
+#if !defined(KESTRUN_WITH_X11)
+#include "platform/none/NoPlatformServices.h"
+#endif
 
 namespace kestrun {
 
+// The one place that picks the back-ends, once at start: each is asked in
+// turn whether it serves this session, the last one taking what is left.
 PlatformServices MakePlatformServices(std::function<bool()> stopRequested)
 {
+    PlatformServices services;
+#if defined(KESTRUN_WITH_X11)
     const std::function<bool()> stopTyping = [stopRequested] {
         return TerminationRequested() || (stopRequested && stopRequested());
     };
-    PlatformServices services;
-    services.files = std::make_unique<PosixFileExistence>();
-    services.programs = std::make_unique<PosixProgramStarter>();
-    services.opener = std::make_unique<GioFileOpener>();
-    services.sleeper = std::make_unique<ThreadSleeper>(stopRequested);
+    AddPosixServices(services, stopRequested);
+#if defined(KESTRUN_WITH_WAYLAND)
     // A Wayland session types and activates through its compositor, even
     // when Qt itself runs through XWayland: XTest reaches X programs only.
-    if (auto wayland = WaylandConnection::Open(); wayland && wayland->keyboards() && wayland->seat()) {
-        services.windows = std::make_unique<WaylandWindowActivator>(stopRequested);
-        services.keys = std::make_unique<VirtualKeyboardSender>(stopTyping, std::move(wayland));
+    if (AddWaylandServices(services, stopRequested, stopTyping))
         return services;
-    }
-    services.windows = std::make_unique<EwmhWindowActivator>(stopRequested);
-    // The guardian starts with the first typing and watches as long as the
-    // sender may hold borrowed key codes; a stop or a termination signal
-    // stops typing at the next key.
-    services.keys = std::make_unique<XTestKeySender>(
-        [](const std::string& displayName) { return StartKeyboardGuard(displayName); }, stopTyping);
+#endif
+    AddX11Services(services, stopRequested, stopTyping);
+#else
+    AddNoPlatformServices(services, stopRequested);
+#endif
     return services;
 }
 

@@ -1,42 +1,17 @@
 #include "platform/posix/ProcessTree.h"
 
+#include "platform/posix/ProcStat.h"
+
 #include <charconv>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <optional>
 #include <string>
 
 namespace kestrun {
 
 namespace {
 
-struct ProcessState {
-    char state = '?';
-    long parent = 0;
-};
-
-// Reads /proc/<id>/stat: "id (command) state parent ...". The command may
-// hold spaces and parentheses, so the fields are taken after the last ')'.
-std::optional<ProcessState> ReadState(const std::string& processId)
-{
-    std::ifstream file("/proc/" + processId + "/stat");
-    std::string line;
-    if (!std::getline(file, line))
-        return std::nullopt;
-    const std::size_t close = line.rfind(')');
-    if (close == std::string::npos || close + 4 > line.size())
-        return std::nullopt;
-    ProcessState result;
-    result.state = line[close + 2];
-    const char* begin = line.data() + close + 4;
-    const char* end = line.data() + line.size();
-    if (std::from_chars(begin, end, result.parent).ec != std::errc())
-        return std::nullopt;
-    return result;
-}
-
-bool Alive(const ProcessState& state) { return state.state != 'Z' && state.state != 'X' && state.state != 'x'; }
+bool Alive(const ProcStat& state) { return state.state != 'Z' && state.state != 'X' && state.state != 'x'; }
 
 }  // namespace
 
@@ -44,7 +19,7 @@ bool ProcessRunning(long processId)
 {
     if (processId <= 0)
         return false;
-    const auto state = ReadState(std::to_string(processId));
+    const auto state = ReadProcStat(processId);
     return state && Alive(*state);
 }
 
@@ -59,7 +34,7 @@ std::vector<long> ProcessFamily(long processId)
         long id = 0;
         if (std::from_chars(name.data(), name.data() + name.size(), id).ptr != name.data() + name.size())
             continue;
-        if (const auto state = ReadState(name); state && Alive(*state))
+        if (const auto state = ReadProcStat(id); state && Alive(*state))
             children.emplace(state->parent, id);
     }
     std::vector<long> family{processId};

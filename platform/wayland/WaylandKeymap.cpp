@@ -2,7 +2,7 @@
 
 #include "platform/PlatformError.h"
 #include "platform/KeyPlan.h"
-#include "platform/x11/KeyTyping.h"
+#include "platform/KeySyms.h"
 
 #include <xkbcommon/xkbcommon.h>
 

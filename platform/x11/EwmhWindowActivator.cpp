@@ -1,5 +1,6 @@
 #include "platform/x11/EwmhWindowActivator.h"
 
+#include "platform/WindowWait.h"
 #include "platform/posix/ProcessTree.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Property.h"
@@ -89,14 +90,13 @@ bool EwmhWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::millis
     if (taskId <= 0)
         return false;
     X11Connection connection;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        if (FindFamilyWindow(connection.get(), taskId))
-            return true;
-        if (!ProcessRunning(taskId) || std::chrono::steady_clock::now() >= deadline || Stopping())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return WaitForWindowWith(
+        [&] {
+            if (FindFamilyWindow(connection.get(), taskId))
+                return WindowLook::Found;
+            return ProcessRunning(taskId) ? WindowLook::Pending : WindowLook::Ended;
+        },
+        limit, [this] { return Stopping(); });
 }
 
 }  // namespace kestrun

@@ -2,6 +2,7 @@
 
 #include "platform/PlatformError.h"
 #include "platform/KeyPlan.h"
+#include "platform/KeySyms.h"
 
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -15,39 +16,6 @@
 namespace kestrun {
 
 namespace {
-
-KeySym NamedKeySym(NamedKey key)
-{
-    switch (key) {
-    case NamedKey::Backspace: return XK_BackSpace;
-    case NamedKey::Break: return XK_Break;
-    case NamedKey::CapsLock: return XK_Caps_Lock;
-    case NamedKey::Clear: return XK_Clear;
-    case NamedKey::Delete: return XK_Delete;
-    case NamedKey::Down: return XK_Down;
-    case NamedKey::End: return XK_End;
-    case NamedKey::Enter: return XK_Return;
-    case NamedKey::Escape: return XK_Escape;
-    case NamedKey::Help: return XK_Help;
-    case NamedKey::Home: return XK_Home;
-    case NamedKey::Insert: return XK_Insert;
-    case NamedKey::Left: return XK_Left;
-    case NamedKey::NumLock: return XK_Num_Lock;
-    case NamedKey::PageDown: return XK_Next;
-    case NamedKey::PageUp: return XK_Prior;
-    case NamedKey::PrintScreen: return XK_Print;
-    case NamedKey::Right: return XK_Right;
-    case NamedKey::ScrollLock: return XK_Scroll_Lock;
-    case NamedKey::Tab: return XK_Tab;
-    case NamedKey::Up: return XK_Up;
-    case NamedKey::KeypadAdd: return XK_KP_Add;
-    case NamedKey::KeypadSubtract: return XK_KP_Subtract;
-    case NamedKey::KeypadMultiply: return XK_KP_Multiply;
-    case NamedKey::KeypadDivide: return XK_KP_Divide;
-    default:
-        return XK_F1 + (static_cast<int>(key) - static_cast<int>(NamedKey::F1));
-    }
-}
 
 bool IsLockKey(const KeyStroke& stroke)
 {
@@ -69,18 +37,6 @@ constexpr unsigned long kRepeatGapMs = 1;
 constexpr int kKeysInFlight = 16;
 
 }  // namespace
-
-unsigned long KeySymFor(const KeyStroke& stroke)
-{
-    if (stroke.named)
-        return NamedKeySym(stroke.key);
-    const char32_t c = stroke.character;
-    if ((c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    if (c == 0x20AC)
-        return XK_EuroSign;
-    return 0x01000000 | c;
-}
 
 KeyTyping::KeyTyping(Display* display, BorrowedKeys& borrowed, KeyboardGuard& guard, KeySettle& settle,
                      std::function<bool()> stopRequested, int unsettledKeys)

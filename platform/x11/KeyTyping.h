@@ -15,9 +15,6 @@
 
 namespace kestrun {
 
-/// The keysym that types a stroke on a borrowed key code.
-unsigned long KeySymFor(const KeyStroke& stroke);
-
 /// Types one parsed sequence through XTest. The whole sequence is planned
 /// before its first key: the layout's own keys where they produce a keysym,
 /// borrowed codes for the rest. Whatever ends it, every key pressed is

@@ -1,5 +1,6 @@
 #include "platform/x11/keyguard/KeyGuardJournal.h"
 
+#include "platform/posix/ProcStat.h"
 #include "platform/x11/keyguard/NeutralKeyCodes.h"
 
 #include <fcntl.h>
@@ -63,37 +64,16 @@ std::string ProcessLine(std::string_view key, const ProcessIdentity& process)
     return std::string(key) + " " + std::to_string(process.pid) + " " + std::to_string(process.started) + "\n";
 }
 
-// The state letter and start time of a process, from /proc/<pid>/stat.
-std::optional<std::pair<char, unsigned long long>> ProcessStat(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat;
-    if (!std::getline(in, stat))
-        return std::nullopt;
-    // The command name may hold any character; the fields follow its last ')'.
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos)
-        return std::nullopt;
-    const auto fields = Words(std::string_view(stat).substr(close + 1));
-    constexpr std::size_t kStartTime = 19;  // field 22, counted from the state (field 3)
-    if (fields.size() <= kStartTime || fields[0].size() != 1)
-        return std::nullopt;
-    const auto started = ReadNumber<unsigned long long>(fields[kStartTime]);
-    if (!started)
-        return std::nullopt;
-    return std::make_pair(fields[0][0], *started);
-}
-
 }  // namespace
 
 ProcessIdentity CurrentProcess() { return RunningProcess(getpid()).value_or(ProcessIdentity{getpid(), 0}); }
 
 std::optional<ProcessIdentity> RunningProcess(pid_t pid)
 {
-    const auto stat = ProcessStat(pid);
-    if (!stat || stat->first == 'Z' || stat->first == 'X')
+    const auto stat = ReadProcStat(pid);
+    if (!stat || stat->state == 'Z' || stat->state == 'X')
         return std::nullopt;
-    return ProcessIdentity{pid, stat->second};
+    return ProcessIdentity{pid, stat->started};
 }
 
 bool IsRunning(const ProcessIdentity& process)
@@ -106,8 +86,8 @@ bool ProvenEnded(const ProcessIdentity& process)
 {
     if (process.pid <= 0)
         return true;  // no process was ever named
-    if (const auto stat = ProcessStat(process.pid))
-        return stat->first == 'Z' || stat->first == 'X' || (process.started != 0 && stat->second != process.started);
+    if (const auto stat = ReadProcStat(process.pid))
+        return stat->state == 'Z' || stat->state == 'X' || (process.started != 0 && stat->started != process.started);
     return kill(process.pid, 0) != 0 && errno == ESRCH;
 }
 
