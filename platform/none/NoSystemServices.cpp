@@ -1,6 +1,7 @@
 // The free-standing services of the no-op platform: nothing to listen on, no
-// signals to catch, no login start, no web browser, no window frames, and
-// folders under the temporary folder.
+// signals to catch, no login start, no web browser, no window frames. The
+// user's folders follow the XDG environment variables, which need no system,
+// with the temporary folder standing in for a missing home.
 #include "platform/KeyboardRecovery.h"
 #include "platform/LocalListener.h"
 #include "platform/LoginStart.h"
@@ -11,6 +12,7 @@
 #include "platform/WindowFrame.h"
 #include "platform/none/NoPlatformServices.h"
 
+#include <cstdlib>
 #include <system_error>
 
 namespace kestrun {
@@ -28,11 +30,21 @@ public:
     bool OpenAddress(const std::string&) override { return false; }
 };
 
-std::filesystem::path TemporaryFolder(const char* name)
+std::filesystem::path HomeFolder()
 {
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
     std::error_code error;
-    const auto base = std::filesystem::temp_directory_path(error);
-    return error ? std::filesystem::path() : base / "kestrun" / name;
+    const auto temporary = std::filesystem::temp_directory_path(error);
+    return error ? std::filesystem::path("/") : temporary / "kestrun";
+}
+
+std::filesystem::path BaseFolder(const char* variable, const char* fallbackInHome)
+{
+    const char* value = std::getenv(variable);
+    if (value && std::filesystem::path(value).is_absolute())
+        return value;
+    return HomeFolder() / fallbackInHome;
 }
 
 }  // namespace
@@ -55,8 +67,8 @@ void CatchTerminationSignals() {}
 bool TerminationRequested() { return false; }
 int TerminationDescriptor() { return -1; }
 
-std::filesystem::path UserConfigFolder() { return TemporaryFolder("config"); }
-std::filesystem::path UserDataFolder() { return TemporaryFolder("data"); }
+std::filesystem::path UserConfigFolder() { return BaseFolder("XDG_CONFIG_HOME", ".config"); }
+std::filesystem::path UserDataFolder() { return BaseFolder("XDG_DATA_HOME", ".local/share"); }
 
 std::filesystem::path UserRuntimeFolder(std::string* refused)
 {
