@@ -8,7 +8,6 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include <cstdlib>
-#include <thread>
 
 namespace kestrun {
 
