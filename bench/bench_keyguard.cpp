@@ -2,7 +2,7 @@
 // process is killed (SIGKILL) or stopped (SIGTERM) no key is down and the
 // keyboard mapping is what it was, and what the guard costs each key sender.
 
-#include "platform/linux/KeyboardGuard.h"
+#include "platform/x11/keyguard/KeyGuard.h"
 #include "tests/support/XSession.h"
 
 #include <signal.h>

@@ -4,8 +4,8 @@
 // per second and the count of wrong or lost characters for each.
 
 #include "bench/TypingTexts.h"
-#include "platform/linux/EwmhWindowActivator.h"
-#include "platform/linux/XTestKeySender.h"
+#include "platform/x11/EwmhWindowActivator.h"
+#include "platform/x11/XTestKeySender.h"
 #include "tests/support/XSession.h"
 
 #include <sys/wait.h>

@@ -22,7 +22,9 @@ struct PlatformServices {
     std::unique_ptr<KeySender> keys;
 };
 
-/// The services of the platform this build is for (chosen at link time).
+/// The services of this session, chosen once: a Wayland compositor's when
+/// it offers virtual keyboards and a seat, X11's otherwise; the no-op
+/// platform's in a build without back-ends.
 /// Waiting and typing end early once `stopRequested` or a termination signal
 /// says so.
 PlatformServices MakePlatformServices(std::function<bool()> stopRequested = nullptr);

@@ -1,8 +1,8 @@
 #include "platform/wayland/WaylandKeymap.h"
 
 #include "platform/PlatformError.h"
-#include "platform/linux/KeyPlan.h"
-#include "platform/linux/KeyTyping.h"
+#include "platform/KeyPlan.h"
+#include "platform/KeySyms.h"
 
 #include <xkbcommon/xkbcommon.h>
 

@@ -1,13 +1,13 @@
 #include "platform/wayland/WaylandWindowActivator.h"
 
 #include "platform/PlatformError.h"
-#include "platform/linux/ProcessTree.h"
+#include "platform/WindowWait.h"
+#include "platform/posix/ProcessTree.h"
 #include "platform/wayland/CompositorIpc.h"
 #include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/WaylandConnection.h"
 
 #include <cstdlib>
-#include <thread>
 
 namespace kestrun {
 
@@ -91,17 +91,14 @@ bool WaylandWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::mil
 {
     if (taskId <= 0)
         return false;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        const std::vector<long> family = ProcessFamily(taskId);
-        if (family.empty())
-            return false;
-        if (HasWindow(family))
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline || Stopping())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return WaitForWindowWith(
+        [taskId] {
+            const std::vector<long> family = ProcessFamily(taskId);
+            if (family.empty())
+                return WindowLook::Ended;
+            return HasWindow(family) ? WindowLook::Found : WindowLook::Pending;
+        },
+        limit, [this] { return Stopping(); });
 }
 
 }  // namespace kestrun

@@ -1,6 +1,6 @@
 // The command line and one Kestrun per user and document, built and installed.
 
-#include "platform/linux/EwmhWindowActivator.h"
+#include "platform/x11/EwmhWindowActivator.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "app/TaskListView.h"
 #include "app/frmMain.h"
 #include "platform/RegistryFile.h"
-#include "platform/linux/XdgAutostart.h"
+#include "platform/posix/XdgAutostart.h"
 #include "settings/CRegSettings.h"
 #include "tests/runner/FakeServices.h"
 #include "tests/support/RecordingReporter.h"

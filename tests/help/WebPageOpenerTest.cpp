@@ -1,4 +1,4 @@
-#include "platform/linux/GioWebPageOpener.h"
+#include "platform/posix/GioWebPageOpener.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

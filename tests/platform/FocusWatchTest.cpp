@@ -3,9 +3,9 @@
 
 #include "keys/NotationTyping.h"
 #include "platform/PlatformError.h"
-#include "platform/linux/EwmhWindowActivator.h"
-#include "platform/linux/X11Property.h"
-#include "platform/linux/XTestKeySender.h"
+#include "platform/x11/EwmhWindowActivator.h"
+#include "platform/x11/X11Property.h"
+#include "platform/x11/XTestKeySender.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/KeyPlan.h"
+#include "platform/KeyPlan.h"
 
 #include <gtest/gtest.h>
 

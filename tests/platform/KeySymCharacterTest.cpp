@@ -1,5 +1,6 @@
-#include "platform/linux/KeySymCharacter.h"
-#include "platform/linux/NeutralKeyCodes.h"
+#include "platform/KeySymCharacter.h"
+#include "platform/KeySyms.h"
+#include "platform/x11/keyguard/NeutralKeyCodes.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,23 @@ TEST(KeySymCharacter, LettersOfEveryScriptAreTheirCharactersKeysAreNone)
     };
     for (const auto& [keysym, character] : rows)
         EXPECT_EQ(KeySymCharacter(keysym), character) << std::hex << keysym;
+}
+
+TEST(KeySymFor, LatinOneAsItselfTheEuroByNameTheRestAsUnicodeKeysyms)
+{
+    const std::pair<KeyStroke, unsigned long> rows[] = {
+        {KeyStroke::Character(U' '), 0x20}, {KeyStroke::Character(U'~'), 0x7e},
+        {KeyStroke::Character(U'\u00a0'), 0xa0}, {KeyStroke::Character(U'ÿ'), 0xff},
+        {KeyStroke::Character(U'\u007f'), 0x100007f}, {KeyStroke::Character(U'\u0085'), 0x1000085},
+        {KeyStroke::Character(U'€'), 0x20ac}, {KeyStroke::Character(U'ł'), 0x1000142},
+        {KeyStroke::Character(U'😀', kShift), 0x101f600},
+        {KeyStroke::Named(NamedKey::Enter), 0xff0d}, {KeyStroke::Named(NamedKey::PageDown), 0xff56},
+        {KeyStroke::Named(NamedKey::PageUp), 0xff55}, {KeyStroke::Named(NamedKey::Break), 0xff6b},
+        {KeyStroke::Named(NamedKey::F1), 0xffbe}, {KeyStroke::Named(NamedKey::F12), 0xffc9},
+        {KeyStroke::Named(NamedKey::F24), 0xffd5}, {KeyStroke::Named(NamedKey::KeypadDivide), 0xffaf},
+    };
+    for (const auto& [stroke, keysym] : rows)
+        EXPECT_EQ(KeySymFor(stroke), keysym) << std::hex << keysym;
 }
 
 TEST(NeutralKeyCodes, OnlyTheCodesNoApplicationReadsAsAKey)

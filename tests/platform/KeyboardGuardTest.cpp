@@ -1,10 +1,10 @@
 // Ending a typing process midway: no key stays down, the keyboard mapping is as it was.
 
 #include "platform/KeyboardRecovery.h"
-#include "platform/linux/EwmhWindowActivator.h"
-#include "platform/linux/KeymapJournal.h"
-#include "platform/linux/KeymapRepair.h"
-#include "platform/linux/NeutralKeyCodes.h"
+#include "platform/x11/EwmhWindowActivator.h"
+#include "platform/x11/keyguard/KeyGuardJournal.h"
+#include "platform/x11/keyguard/KeyGuardRepair.h"
+#include "platform/x11/keyguard/NeutralKeyCodes.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "platform/linux/KeymapJournal.h"
-#include "platform/linux/KeymapRepair.h"
+#include "platform/x11/keyguard/KeyGuardJournal.h"
+#include "platform/x11/keyguard/KeyGuardRepair.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "platform/PlatformError.h"
-#include "platform/linux/GioFileOpener.h"
-#include "platform/linux/PosixFileExistence.h"
-#include "platform/linux/PosixProgramStarter.h"
-#include "platform/linux/XdgAutostart.h"
+#include "platform/posix/GioFileOpener.h"
+#include "platform/posix/PosixFileExistence.h"
+#include "platform/posix/PosixProgramStarter.h"
+#include "platform/posix/XdgAutostart.h"
 #include "tests/support/TempFolder.h"
 
 #include <glib.h>

@@ -3,8 +3,8 @@
 
 #include "keys/NotationTyping.h"
 #include "platform/TerminationSignals.h"
-#include "platform/linux/KeyboardGuard.h"
-#include "platform/linux/XTestKeySender.h"
+#include "platform/x11/keyguard/KeyGuard.h"
+#include "platform/x11/XTestKeySender.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>

@@ -1,6 +1,6 @@
 #include "tests/receivers/Desktop.h"
 
-#include "platform/linux/EwmhWindowActivator.h"
+#include "platform/x11/EwmhWindowActivator.h"
 #include "platform/wayland/WaylandWindowActivator.h"
 #include "tests/receivers/MatrixTexts.h"
 #include "tests/support/XSession.h"

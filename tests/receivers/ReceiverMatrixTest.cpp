@@ -3,7 +3,7 @@
 // application starts once and is emptied between its cells.
 
 #include "bench/TypingTexts.h"
-#include "platform/linux/KeymapJournal.h"
+#include "platform/x11/keyguard/KeyGuardJournal.h"
 #include "tests/receivers/Desktop.h"
 #include "tests/receivers/MatrixTexts.h"
 #include "tests/receivers/Receivers.h"

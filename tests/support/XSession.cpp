@@ -1,7 +1,7 @@
 #include "tests/support/XSession.h"
 
-#include "platform/linux/EwmhWindowActivator.h"
-#include "platform/linux/X11Property.h"
+#include "platform/x11/EwmhWindowActivator.h"
+#include "platform/x11/X11Property.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
