@@ -5,6 +5,7 @@
 #include "platform/KeySender.h"
 #include "platform/ProgramStarter.h"
 #include "platform/Sleeper.h"
+#include "platform/StopKey.h"
 #include "platform/WindowActivator.h"
 
 #include <functional>
@@ -20,6 +21,9 @@ struct PlatformServices {
     std::unique_ptr<Sleeper> sleeper;
     std::unique_ptr<WindowActivator> windows;
     std::unique_ptr<KeySender> keys;
+    /// The key that stops a run; null where the session offers none (on
+    /// Wayland a shortcut of the desktop's runs `kestrun --stop`).
+    std::unique_ptr<StopKey> stopKey;
 };
 
 /// The services of this session, chosen once: a Wayland compositor's when

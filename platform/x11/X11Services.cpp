@@ -1,6 +1,7 @@
 #include "platform/x11/X11Services.h"
 
 #include "platform/x11/EwmhWindowActivator.h"
+#include "platform/x11/X11StopKey.h"
 #include "platform/x11/XTestKeySender.h"
 
 namespace kestrun {
@@ -14,6 +15,7 @@ void AddX11Services(PlatformServices& services, std::function<bool()> stopReques
     // stops typing at the next key.
     services.keys = std::make_unique<XTestKeySender>(
         [](const std::string& displayName) { return StartKeyboardGuard(displayName); }, std::move(stopTyping));
+    services.stopKey = std::make_unique<X11StopKey>();
 }
 
 }  // namespace kestrun
