@@ -3,7 +3,7 @@
 #include "core/Globals.h"
 #include "app/TaskListView.h"
 #include "app/frmMain.h"
-#include "platform/RegistryFile.h"
+#include "settings/registry/RegistryFile.h"
 #include "platform/linux/XdgAutostart.h"
 #include "settings/CRegSettings.h"
 #include "tests/runner/FakeServices.h"

@@ -1,7 +1,7 @@
-#include "platform/RegistryFileFormat.h"
+#include "settings/registry/RegistryFileFormat.h"
 
 #include "core/Utf8.h"
-#include "platform/RegistryOperations.h"
+#include "settings/registry/RegistryOperations.h"
 
 #include <charconv>
 #include <cstdio>
