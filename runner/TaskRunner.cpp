@@ -1,5 +1,6 @@
 #include "runner/TaskRunner.h"
 
+#include "core/AsciiText.h"
 #include "core/Dialogs.h"
 #include "core/Globals.h"
 #include "core/NumberText.h"
@@ -23,30 +24,10 @@
 
 namespace kestrun {
 
-namespace {
-
-std::string Lowered(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-std::string Trimmed(const std::string& text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
-
 bool ReadEnabled(const std::string& text)
 {
-    const std::string trimmed = Trimmed(text);
-    if (Lowered(trimmed) == "false")
+    const std::string_view trimmed = Trim(text, " \t");
+    if (EqualsIgnoringAsciiCase(trimmed, "false"))
         return false;
     double number = 0;
     const char* begin = trimmed.data();
@@ -158,7 +139,7 @@ TaskRunner::Outcome TaskRunner::OpenFile(const std::string& path)
         return answer == MessageAnswer::Yes ? Outcome::Next : Outcome::Stop;
     }
 
-    bool program = Lowered(GetFileExtension(path)) == "exe";
+    bool program = EqualsIgnoringAsciiCase(GetFileExtension(path), "exe");
     if (!program) {
         try {
             program = services_.programs.IsProgramFile(path);
