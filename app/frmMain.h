@@ -181,8 +181,12 @@ public:
     void HideMainWindow() override { PutAway(); }
     void FocusAddProgram() override;
     void FocusProgramSelector() override;
+    bool HasUnsavedChanges() override { return document_ && document_->Dirty(); }
     /// Saves pending changes; a failure is shown and they stay pending.
     bool SaveTaskDocument() override;
+
+    /// The task document once the load handler made it, or null.
+    TaskDocument* Document() const { return document_.get(); }
 
     /// Twips per pixel of the screen, horizontally.
     double TwipsPerPixelX() const;
@@ -254,7 +258,6 @@ private:
     /// Hides the window; with no tray to come back from, minimises it instead.
     void PutAway();
     void MoveSelectedTask(bool moveDown);
-    void MarkDirty();
     /// Runs the requested programs, unless a run is on: its end does it.
     void RunRequested();
     /// Runs the tasks of a prepared run off this thread, serving events

@@ -146,7 +146,7 @@ bool frmMain::Form_QueryUnload(bool byUser)
     // An editor left open goes as its Cancel would: nothing half-typed is
     // written, and its position is stored with the window's.
     CloseTaskEditor();
-    if (gDocumentDirty && document_ && !SaveBeforeQuit())
+    if (HasUnsavedChanges() && !SaveBeforeQuit())
         return false;
     QtWindowGeometry geometry(*this);
     FormPosition(geometry, true);
@@ -187,7 +187,7 @@ void frmMain::keyPressEvent(QKeyEvent* event)
 
 void frmMain::cmdClose_Click()
 {
-    if (gDocumentDirty && document_)
+    if (HasUnsavedChanges())
         SaveTaskDocument();
     PutAway();
 }

@@ -339,7 +339,6 @@ void frmAddTask::Ok()
     } else {
         context_.document.AddTask(*program, type, value, true);
     }
-    gDocumentDirty = true;
     gEditingTask = false;
     context_.host.RefreshSelectedProgram();
     accept();

@@ -23,6 +23,8 @@ public:
     virtual void FocusProgramSelector() = 0;
     /// The name of the selected program.
     virtual std::string SelectedProgramName() const = 0;
+    /// Whether the task document holds changes not yet saved.
+    virtual bool HasUnsavedChanges() = 0;
     /// Writes the task document (called when it holds unsaved changes). False
     /// when that failed; the failure has been shown and the changes stay.
     virtual bool SaveTaskDocument() = 0;

@@ -2,7 +2,6 @@
 
 #include "core/AsciiText.h"
 #include "core/Dialogs.h"
-#include "core/Globals.h"
 #include "keys/KeyNotation.h"
 #include "platform/FileExistence.h"
 #include "platform/FileOpener.h"
@@ -40,7 +39,7 @@ std::optional<RunPlan> TaskRunner::Prepare()
     host_.HideMainWindow();
     // A save that failed has told the user so and keeps the changes for the
     // next try; the program runs as it stands in memory.
-    if (gDocumentDirty)
+    if (host_.HasUnsavedChanges())
         host_.SaveTaskDocument();
 
     // Every key sequence is read before the first task: a program with a

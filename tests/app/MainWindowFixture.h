@@ -48,7 +48,7 @@ protected:
         Application();
         gSettings = &settings;
         gTray = &tray;
-        gDocumentDirty = gEditingTask = false;
+        gEditingTask = false;
     }
     void TearDown() override { window.reset(), gTray = nullptr, gSettings = nullptr; }
 
@@ -78,6 +78,8 @@ protected:
     }
 
     frmMain& w() { return *window; }
+    /// Whether the window's document holds unsaved changes.
+    bool Dirty() const { return window->Document()->Dirty(); }
     void Show() { window->ShowForm(), QApplication::processEvents(); }
 
     /// A press in the Value column of a row (from 1), or below the rows (0).

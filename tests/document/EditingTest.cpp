@@ -117,8 +117,7 @@ TEST_F(EditingTest, MovingSwapsATaskWithItsNeighbourOnly)
         document->MoveTask("A", row, down);
         EXPECT_EQ(order(), after) << row << (down ? " down" : " up");
     }
-    EXPECT_TRUE(reporter.Silent());
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_TRUE(reporter.Silent() && document->Dirty());
 }
 
 // Whatever an operation needs and does not find ends in the "Corrupted" report and changes nothing.
@@ -169,7 +168,7 @@ TEST_F(ListingTest, RowsShowTheStoredTextsAndNumberTheTasks)
                                 "Open File|/bin/true|false"}));
     EXPECT_EQ(Indexes(), (Lines{"1", "1", "2", "3", "4"}));
     EXPECT_NE(document->Serialize().find("<task index=\"4\" note=\"x\">"), std::string::npos);
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_FALSE(document->Dirty());
     for (const std::string nothing : {"Empty", "nobody", ""})
         EXPECT_TRUE(Rows(nothing).empty()) << nothing;
     EXPECT_TRUE(reporter.Silent());
