@@ -157,6 +157,8 @@ public:
     virtual void OpenTaskEditor(bool editing);
     /// The open task editor, or null.
     QWidget* TaskEditor() const;
+    /// Whether the task editor edits the selected row rather than adding a task.
+    bool EditingTask() const;
     /// Help menu entries.
     virtual void ShowUsage();
     virtual void OpenWebSite();

@@ -48,7 +48,6 @@ protected:
         Application();
         gSettings = &settings;
         gTray = &tray;
-        gEditingTask = false;
     }
     void TearDown() override { window.reset(), gTray = nullptr, gSettings = nullptr; }
 

@@ -79,7 +79,7 @@ TEST_F(TaskEditor, RefusesEmptyOrUselessFieldsAndStaysOpenUnchanged)
             Click("cmdOK");
             EXPECT_EQ(Messages(), Texts{message});
             EXPECT_EQ(Text("txt" + type), text) << "still open, the text kept";
-            EXPECT_TRUE(gEditingTask == editing && !Dirty());
+            EXPECT_TRUE(w().EditingTask() == editing && !Dirty());
             Click("cmdCancel");
         }
     }
@@ -97,14 +97,14 @@ TEST_F(TaskEditor, OpensModelessOnTheTypeAndFieldOfTheTask)
         EXPECT_EQ(editor.windowTitle().toStdString() + "|" + Chosen() + "|" + Text("txtFile") + Text("txtWait") +
                       Text("txtKeystrokes"),
                   "Kestrun|" + type + "|" + text);
-        EXPECT_TRUE(!editor.isModal() && gEditingTask == (row != 0));
+        EXPECT_TRUE(!editor.isModal() && w().EditingTask() == (row != 0));
         EXPECT_EQ(editor.focusWidget(), &Field("txt" + type));
         OpenNew();  // a second one only brings this one forward
         EXPECT_EQ(w().TaskEditor(), &editor);
         QTest::keyClicks(&Field("txt" + type), "x");
         row == 1 ? QTest::keyClick(&Field("txtFile"), Qt::Key_Escape)
                  : row == 2 ? void(w().TaskEditor()->close()) : Click("cmdCancel");
-        EXPECT_FALSE(gEditingTask || Open() || Dirty());
+        EXPECT_FALSE(w().EditingTask() || Open() || Dirty());
     }
     EXPECT_EQ(Stored("Three"), kThreeRows);
 }
@@ -115,7 +115,7 @@ TEST_F(TaskEditor, EditRewritesTheRowKeepingItsEnabledState)
     Field("txtWait").setText("7 s");  // pasted: its number is kept
     Click("cmdOK");
     EXPECT_EQ(Listed()[1], "Wait|7 seconds|False");
-    EXPECT_TRUE(Dirty() && !gEditingTask);
+    EXPECT_TRUE(Dirty() && !w().EditingTask());
 
     OpenEdit(2);
     Enter("Keystrokes", "%{F4}");
@@ -174,7 +174,7 @@ TEST_F(TaskEditor, OkActsOnTheMainWindowsSelectionAtThatMoment)
         programGone ? TypeProgram("Nowhere") : PressRow(0);
         Click("cmdOK");
         EXPECT_EQ(Messages(), Texts{message});
-        EXPECT_TRUE(gEditingTask == editing && !Dirty());
+        EXPECT_TRUE(w().EditingTask() == editing && !Dirty());
         Click("cmdCancel");
     }
 }
