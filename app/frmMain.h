@@ -31,6 +31,8 @@ class QPushButton;
 
 namespace kestrun {
 
+class CRegSettings;
+class CSysTray;
 class Dialogs;
 class LoginStart;
 class TaskEditorLauncher;
@@ -52,13 +54,17 @@ struct MainWindowContext {
     std::filesystem::path helpFolder = {};
     /// Starting at login, for the tray menu's "Start at Login"; none: no entry.
     LoginStart* loginStart = nullptr;
+    /// Where the window positions are kept; none: they are neither kept nor restored.
+    CRegSettings* settings = nullptr;
+    /// The notification-area icon; none: the window has no tray icon.
+    CSysTray* tray = nullptr;
 };
 
 /// The main window "Kestrun by Quillon Works Software": the program selector,
 /// the task list, their commands, "Launch It !", "Hide" and "Quit", the Help
 /// menu and the tray and task-list pop-up menus. Tasks "New..." and "Edit..."
 /// open the modeless task editor, which reads the selection from here. It is created hidden; Load
-/// reads the document and puts the icon into the tray (gTray).
+/// reads the document and puts the icon into the tray (the context's tray).
 ///
 /// The window measures in twips (ScaleMode 1): the tray's mouse events reach
 /// Form_MouseMove as X = message number times twips per pixel, Y = 0.

@@ -4,7 +4,6 @@
 
 #include "app/TaskListView.h"
 #include "core/Dialogs.h"
-#include "core/Globals.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -30,7 +30,8 @@ void frmMain::OpenTaskEditor(bool editing)
     if (!taskEditor_)
         taskEditor_ = std::make_unique<TaskEditorLauncher>(TaskEditorContext{
             *this, *document_, context_.dialogs, context_.runServices().opener,
-            context_.helpFolder.empty() ? context_.folder : context_.helpFolder});
+            context_.helpFolder.empty() ? context_.folder : context_.helpFolder,
+            context_.settings});
     // EditTask sets the editing flag itself, and only with a row selected.
     if (editing)
         taskEditor_->EditTask();

@@ -160,7 +160,7 @@ void frmAddTask::SetOptionTabStop()
 
 void frmAddTask::Load()
 {
-    RestoreOuterPosition(*this);
+    RestoreOuterPosition(*this, context_.settings);
 
     if (!editing_) {
         optFile_->setChecked(true);
@@ -194,7 +194,7 @@ void frmAddTask::done(int result)
 void frmAddTask::Unload()
 {
     QtWindowGeometry geometry(*this);
-    FormPosition(geometry, true);
+    FormPosition(geometry, true, context_.settings);
     editing_ = false;
 }
 

@@ -1,7 +1,6 @@
 #include "settings/MWindow.h"
 
 #include "core/AsciiText.h"
-#include "core/Globals.h"
 #include "settings/CRegSettings.h"
 
 #include <charconv>
@@ -106,10 +105,10 @@ void FormPosition(WindowGeometry& fForm, bool bSave, CRegSettings& settings)
         fForm.SetTop(*top);
 }
 
-void FormPosition(WindowGeometry& fForm, bool bSave)
+void FormPosition(WindowGeometry& fForm, bool bSave, CRegSettings* settings)
 {
-    if (gSettings)
-        FormPosition(fForm, bSave, *gSettings);
+    if (settings)
+        FormPosition(fForm, bSave, *settings);
 }
 
 }  // namespace kestrun

@@ -121,7 +121,7 @@ TEST_F(HandEditTest, WithChangesInKestrunASaveAsksWhatToKeep)
         dialogs.inputs.push_back("In Kestrun");
         w().cmdAddProgram_Click();
         ASSERT_TRUE(Dirty());
-        const std::string kestruns = gTaskDocument->Serialize();
+        const std::string kestruns = w().Document()->Serialize();
         Edit(handEdit, true);
         QTest::qWait(500);
         EXPECT_EQ(ProgramEntries(), (Texts{"Mine", "In Kestrun"})) << "no reload over unsaved changes";

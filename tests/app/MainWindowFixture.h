@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/Globals.h"
 #include "app/TaskListView.h"
 #include "app/frmMain.h"
 #include "settings/registry/RegistryFile.h"
@@ -46,10 +45,8 @@ protected:
     void SetUp() override
     {
         Application();
-        gSettings = &settings;
-        gTray = &tray;
     }
-    void TearDown() override { window.reset(), gTray = nullptr, gSettings = nullptr; }
+    void TearDown() override { window.reset(); }
 
     /// Writes the template and the programs given and loads a new window over
     /// them; `controls` makes them as the first showing would, without showing.
@@ -70,7 +67,7 @@ protected:
         folder.Write("Kestrun.xml", text + "</programs>");
         window = std::make_unique<frmMain>(MainWindowContext{
             folder.path(), reporter, realDialogs ? *realDialogs : static_cast<Dialogs&>(dialogs),
-            [this] { return services.Services(); }, [this] { return trayAvailable; }, {}, {}, &autostart});
+            [this] { return services.Services(); }, [this] { return trayAvailable; }, {}, {}, &autostart, &settings, &tray});
         ASSERT_TRUE(window->Form_Load()) << (reporter.Silent() ? "" : reporter.reports[0].text);
         if (controls)
             window->EnsureControls();
@@ -100,7 +97,7 @@ protected:
         Texts entries;
         for (int i = 0; i < window->cboPrograms->count(); ++i)
             entries.push_back(window->cboPrograms->itemText(i).toStdString());
-        return entries == gTaskDocument->ProgramNames() ? entries : Texts{"not the document's programs"};
+        return entries == window->Document()->ProgramNames() ? entries : Texts{"not the document's programs"};
     }
 
     std::string EnabledButtons() const
@@ -123,7 +120,7 @@ protected:
         return lines;
     }
     Texts Listed() const { return Lines(window->lstTasks->Rows()); }
-    Texts Stored(const std::string& program) const { return Lines(gTaskDocument->FillTaskList(program)); }
+    Texts Stored(const std::string& program) const { return Lines(window->Document()->FillTaskList(program)); }
 
     Texts Messages() const
     {

@@ -151,7 +151,7 @@ TEST_F(MainWindowFixture, LaunchSavesHidesAndRunsTheEnabledRowsOrAsksForAProgram
 }
 
 // The tooltip as shown: up to its NUL.
-std::string Tip() { return gTray->TrayTip().substr(0, gTray->TrayTip().find('\0')); }
+std::string Tip(const CSysTray& tray) { return tray.TrayTip().substr(0, tray.TrayTip().find('\0')); }
 
 // While a run waits, the application answers: the tray names the run, and its "Stop" ends it before the
 // next task; the document and its unsaved changes stay.
@@ -169,7 +169,7 @@ TEST_F(MainWindowFixture, ARunWaitsWhileTheTrayAnswersAndItsStopEndsTheRun)
     Texts menuDuring;
     bool stopWhileRunning = false;
     QTimer::singleShot(50, &w(), [&] {
-        tipDuring = Tip();
+        tipDuring = Tip(tray);
         menuDuring = Entries(*w().mnuPopUpTray);
         w().Document()->MarkDirty();  // an edit made during the run
         w().mnuPopUpTray->actions().at(0)->trigger();
@@ -180,7 +180,7 @@ TEST_F(MainWindowFixture, ARunWaitsWhileTheTrayAnswersAndItsStopEndsTheRun)
     EXPECT_EQ(tipDuring, "Kestrun: running 'Alpha'");
     EXPECT_EQ(menuDuring, (Texts{"Stop 'Alpha'", "-", "Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
     EXPECT_EQ(services.log, Texts{"sleep 30000"}) << "the keys after the wait were typed";
-    EXPECT_EQ(Tip(), "Kestrun");
+    EXPECT_EQ(Tip(tray), "Kestrun");
     EXPECT_EQ(Entries(*w().mnuPopUpTray), (Texts{"Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
     EXPECT_TRUE(Dirty() && !w().StopRun()) << "no run is left to stop";
 }

@@ -90,7 +90,7 @@ TEST_F(TaskCommands, EnabledPopUpTogglesTheRowItOpensOn)
     w().mnuPopUpList->hide();
     EXPECT_EQ(Listed()[1], "Wait|5 seconds|True");
     EXPECT_EQ(Stored("Three"), Listed());
-    EXPECT_NE(gTaskDocument->Serialize().find("<value>5</value>"), std::string::npos) << "no suffix in the document";
+    EXPECT_NE(w().Document()->Serialize().find("<value>5</value>"), std::string::npos) << "no suffix in the document";
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
     EXPECT_TRUE(Dirty());
 

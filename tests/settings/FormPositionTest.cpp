@@ -1,4 +1,3 @@
-#include "core/Globals.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
 #include "settings/registry/RegistryFile.h"
