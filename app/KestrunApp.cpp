@@ -4,7 +4,11 @@
 
 namespace kestrun {
 
-KestrunApp::KestrunApp(std::function<bool()> stopRequested) : stopRequested_(std::move(stopRequested)) {}
+KestrunApp::KestrunApp(const std::filesystem::path& documentFolder, FatalErrorReporter& reporter,
+                       const std::filesystem::path& schemaFile, std::function<bool()> stopRequested)
+    : stopRequested_(std::move(stopRequested)), document_(documentFolder, reporter, schemaFile)
+{
+}
 
 RunServices KestrunApp::Services()
 {

@@ -163,7 +163,8 @@ int Main(int argc, char* argv[])
         return Finish(*reply);
 
     const frmMain* runWindow = nullptr;  // the window whose runs the services serve
-    KestrunApp app([&runWindow] { return runWindow && runWindow->RunStopRequested(); });
+    KestrunApp app(files->documentFolder, reporter, files->schemaFile,
+                   [&runWindow] { return runWindow && runWindow->RunStopRequested(); });
 
     const std::unique_ptr<LoginStart> loginStart =
         MakeLoginStart(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
@@ -172,10 +173,10 @@ int Main(int argc, char* argv[])
     MainWindowContext context{
         files->documentFolder,
         reporter,
+        app.Document(),
         dialogs,
         [&app] { return app.Services(); },
         &QtNotifyArea::Available,
-        files->schemaFile,
         files->helpFolder,
         loginStart.get(),
         &app.Settings(),

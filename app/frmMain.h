@@ -43,14 +43,15 @@ struct MainWindowContext {
     /// Where Kestrun.xml lives.
     std::filesystem::path folder;
     FatalErrorReporter& reporter;
+    /// The task document over Kestrun.xml in `folder`, not loaded yet: the
+    /// load handler loads it.
+    TaskDocument& document;
     Dialogs& dialogs;
     /// The services of a task run, asked for at the first "Launch It !".
     std::function<RunServices()> runServices;
     /// Whether the desktop has a notification area to put the icon into.
     std::function<bool()> trayAvailable;
-    /// The schema the document names, and the folder of the keystroke help
-    /// page; when empty, those in `folder`.
-    std::filesystem::path schemaFile = {};
+    /// The folder of the keystroke help page; when empty, `folder`.
     std::filesystem::path helpFolder = {};
     /// Starting at login, for the tray menu's "Start at Login"; none: no entry.
     LoginStart* loginStart = nullptr;
@@ -194,7 +195,7 @@ public:
     bool SaveTaskDocument() override;
 
     /// The task document once the load handler made it, or null.
-    TaskDocument* Document() const { return document_.get(); }
+    TaskDocument* Document() const { return document_; }
 
     /// Twips per pixel of the screen, horizontally.
     double TwipsPerPixelX() const;
@@ -287,7 +288,8 @@ private:
     std::string KeepBothVersions();
 
     MainWindowContext context_;
-    std::unique_ptr<TaskDocument> document_;
+    // The context's document, from the load handler on.
+    TaskDocument* document_ = nullptr;
     std::unique_ptr<TaskRunner> runner_;
     bool popupEnabledChecked_ = false;
     // Programs asked for from the command line, run one after another.
@@ -308,7 +310,7 @@ private:
     // What the load handler read, kept until the controls exist.
     std::vector<std::string> loadedPrograms_;
     std::vector<TaskRow> loadedRows_;
-    // Declared after document_, so they go before it.
+    // The editor and the Help menu.
     std::unique_ptr<TaskEditorLauncher> taskEditor_;
     std::unique_ptr<WebPageOpener> web_ = MakeWebPageOpener();
     HelpMenu help_{context_.dialogs, *web_};

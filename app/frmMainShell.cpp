@@ -25,7 +25,7 @@ namespace kestrun {
 
 bool frmMain::Form_Load()
 {
-    document_ = std::make_unique<TaskDocument>(context_.folder, context_.reporter, context_.schemaFile);
+    document_ = &context_.document;
     if (!document_->Load())
         return false;
 

@@ -46,7 +46,7 @@ protected:
     {
         Application();
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override { window.reset(), document.reset(); }
 
     /// Writes the template and the programs given and loads a new window over
     /// them; `controls` makes them as the first showing would, without showing.
@@ -65,9 +65,10 @@ protected:
             text += "</tasks></program>";
         }
         folder.Write("Kestrun.xml", text + "</programs>");
+        document = std::make_unique<TaskDocument>(folder.path(), reporter);
         window = std::make_unique<frmMain>(MainWindowContext{
-            folder.path(), reporter, realDialogs ? *realDialogs : static_cast<Dialogs&>(dialogs),
-            [this] { return services.Services(); }, [this] { return trayAvailable; }, {}, {}, &autostart, &settings, &tray});
+            folder.path(), reporter, *document, realDialogs ? *realDialogs : static_cast<Dialogs&>(dialogs),
+            [this] { return services.Services(); }, [this] { return trayAvailable; }, {}, &autostart, &settings, &tray});
         ASSERT_TRUE(window->Form_Load()) << (reporter.Silent() ? "" : reporter.reports[0].text);
         if (controls)
             window->EnsureControls();
@@ -150,6 +151,7 @@ protected:
     XdgAutostart autostart{folder / "config" / "autostart" / "kestrun.desktop", "/usr/bin/kestrun"};
     bool trayAvailable = true;
     Dialogs* realDialogs = nullptr;  // when set, asked instead of the scripted ones
+    std::unique_ptr<TaskDocument> document;  // the window's, made anew by each Load
     std::unique_ptr<frmMain> window;
 };
 
