@@ -120,7 +120,8 @@ TEST_F(EditingTest, MovingSwapsATaskWithItsNeighbourOnly)
     EXPECT_TRUE(reporter.Silent() && document->Dirty());
 }
 
-// Whatever an operation needs and does not find ends in the "Corrupted" report and changes nothing.
+// Whatever an operation needs and does not find ends in the "Corrupted" report and changes nothing,
+// the unsaved-changes flag included.
 TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
 {
     const auto list = [](TaskDocument& d) { EXPECT_EQ(RowsOf(d, "A"), Lines{"Wait|1 seconds|True"}); };
@@ -152,6 +153,7 @@ TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
         operation(*document);
         EXPECT_EQ(OnlyReport(), "Error: 91\n[Kestrun.xml] File Error Corrupted");
         EXPECT_EQ(document->Serialize(), before);
+        EXPECT_FALSE(document->Dirty()) << "nothing changed, nothing to save";
     }
 }
 
