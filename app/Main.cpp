@@ -2,18 +2,15 @@
 
 #include "app/AppFiles.h"
 #include "app/CommandLine.h"
-#include "core/Globals.h"
+#include "app/KestrunApp.h"
 #include "app/MessageBoxFatalReporter.h"
 #include "app/QtDialogs.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "platform/KeyboardRecovery.h"
 #include "platform/LoginStart.h"
-#include "platform/PlatformServices.h"
 #include "platform/TerminationSignals.h"
 #include "platform/UserFolders.h"
-#include "settings/CRegSettings.h"
-#include "tray/CSysTray.h"
 #include "tray/QtNotifyArea.h"
 
 #include <QApplication>
@@ -165,32 +162,25 @@ int Main(int argc, char* argv[])
                                            line.program}))
         return Finish(*reply);
 
-    CRegSettings settings;
-    gSettings = &settings;
-    QtNotifyArea notifyArea;
-    CSysTray tray(notifyArea);
-    gTray = &tray;
+    const frmMain* runWindow = nullptr;  // the window whose runs the services serve
+    KestrunApp app(files->documentFolder, reporter, files->schemaFile,
+                   [&runWindow] { return runWindow && runWindow->RunStopRequested(); });
 
     const std::unique_ptr<LoginStart> loginStart =
         MakeLoginStart(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
 
     QtDialogs dialogs;
-    std::optional<PlatformServices> platform;
-    const frmMain* runWindow = nullptr;  // the window whose runs the services serve
     MainWindowContext context{
         files->documentFolder,
         reporter,
+        app.Document(),
         dialogs,
-        [&platform, &runWindow]() -> RunServices {
-            if (!platform)
-                platform = MakePlatformServices([&runWindow] { return runWindow && runWindow->RunStopRequested(); });
-            return {*platform->files, *platform->programs, *platform->opener,
-                    *platform->sleeper, *platform->windows, *platform->keys};
-        },
+        [&app] { return app.Services(); },
         &QtNotifyArea::Available,
-        files->schemaFile,
         files->helpFolder,
         loginStart.get(),
+        &app.Settings(),
+        &app.Tray(),
     };
     frmMain window(context);
     runWindow = &window;
@@ -202,7 +192,7 @@ int Main(int argc, char* argv[])
     QApplication::setWindowIcon(window.windowIcon());
 
     const double twipsPerPixel = window.TwipsPerPixelX();
-    notifyArea.SetMessageHandler(
+    app.NotifyArea().SetMessageHandler(
         [&window, twipsPerPixel](int message) { window.Form_MouseMove(message * twipsPerPixel, 0); });
     QObject::connect(&window, &frmMain::Unloaded, &application, &QCoreApplication::quit);
     // Ending the session (or any other outside quit) still saves.
@@ -228,10 +218,7 @@ int Main(int argc, char* argv[])
         std::fprintf(stderr, "Kestrun cannot take requests from later starts: %s\n", qPrintable(instance.error));
     if (run)
         QTimer::singleShot(0, &window, [&window, &line] { window.RequestRun(line.program); });
-    const int status = QApplication::exec();
-    gTray = nullptr;
-    gSettings = nullptr;
-    return status;
+    return QApplication::exec();
 }
 
 }  // namespace kestrun

@@ -31,6 +31,8 @@ class QPushButton;
 
 namespace kestrun {
 
+class CRegSettings;
+class CSysTray;
 class Dialogs;
 class LoginStart;
 class TaskEditorLauncher;
@@ -41,24 +43,29 @@ struct MainWindowContext {
     /// Where Kestrun.xml lives.
     std::filesystem::path folder;
     FatalErrorReporter& reporter;
+    /// The task document over Kestrun.xml in `folder`, not loaded yet: the
+    /// load handler loads it.
+    TaskDocument& document;
     Dialogs& dialogs;
     /// The services of a task run, asked for at the first "Launch It !".
     std::function<RunServices()> runServices;
     /// Whether the desktop has a notification area to put the icon into.
     std::function<bool()> trayAvailable;
-    /// The schema the document names, and the folder of the keystroke help
-    /// page; when empty, those in `folder`.
-    std::filesystem::path schemaFile = {};
+    /// The folder of the keystroke help page; when empty, `folder`.
     std::filesystem::path helpFolder = {};
     /// Starting at login, for the tray menu's "Start at Login"; none: no entry.
     LoginStart* loginStart = nullptr;
+    /// Where the window positions are kept; none: they are neither kept nor restored.
+    CRegSettings* settings = nullptr;
+    /// The notification-area icon; none: the window has no tray icon.
+    CSysTray* tray = nullptr;
 };
 
 /// The main window "Kestrun by Quillon Works Software": the program selector,
 /// the task list, their commands, "Launch It !", "Hide" and "Quit", the Help
 /// menu and the tray and task-list pop-up menus. Tasks "New..." and "Edit..."
 /// open the modeless task editor, which reads the selection from here. It is created hidden; Load
-/// reads the document and puts the icon into the tray (gTray).
+/// reads the document and puts the icon into the tray (the context's tray).
 ///
 /// The window measures in twips (ScaleMode 1): the tray's mouse events reach
 /// Form_MouseMove as X = message number times twips per pixel, Y = 0.
@@ -157,6 +164,8 @@ public:
     virtual void OpenTaskEditor(bool editing);
     /// The open task editor, or null.
     QWidget* TaskEditor() const;
+    /// Whether the task editor edits the selected row rather than adding a task.
+    bool EditingTask() const;
     /// Help menu entries.
     virtual void ShowUsage();
     virtual void OpenWebSite();
@@ -181,8 +190,12 @@ public:
     void HideMainWindow() override { PutAway(); }
     void FocusAddProgram() override;
     void FocusProgramSelector() override;
+    bool HasUnsavedChanges() override { return document_ && document_->Dirty(); }
     /// Saves pending changes; a failure is shown and they stay pending.
     bool SaveTaskDocument() override;
+
+    /// The task document once the load handler made it, or null.
+    TaskDocument* Document() const { return document_; }
 
     /// Twips per pixel of the screen, horizontally.
     double TwipsPerPixelX() const;
@@ -254,7 +267,6 @@ private:
     /// Hides the window; with no tray to come back from, minimises it instead.
     void PutAway();
     void MoveSelectedTask(bool moveDown);
-    void MarkDirty();
     /// Runs the requested programs, unless a run is on: its end does it.
     void RunRequested();
     /// Runs the tasks of a prepared run off this thread, serving events
@@ -276,7 +288,8 @@ private:
     std::string KeepBothVersions();
 
     MainWindowContext context_;
-    std::unique_ptr<TaskDocument> document_;
+    // The context's document, from the load handler on.
+    TaskDocument* document_ = nullptr;
     std::unique_ptr<TaskRunner> runner_;
     bool popupEnabledChecked_ = false;
     // Programs asked for from the command line, run one after another.
@@ -297,7 +310,7 @@ private:
     // What the load handler read, kept until the controls exist.
     std::vector<std::string> loadedPrograms_;
     std::vector<TaskRow> loadedRows_;
-    // Declared after document_, so they go before it.
+    // The editor and the Help menu.
     std::unique_ptr<TaskEditorLauncher> taskEditor_;
     std::unique_ptr<WebPageOpener> web_ = MakeWebPageOpener();
     HelpMenu help_{context_.dialogs, *web_};

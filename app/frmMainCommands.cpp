@@ -3,7 +3,6 @@
 
 #include "app/TaskListView.h"
 #include "core/Dialogs.h"
-#include "core/Globals.h"
 
 #include <QComboBox>
 #include <QMenu>
@@ -39,8 +38,6 @@ std::string frmMain::SelectedProgramName() const
     return index < 0 ? std::string() : cboPrograms->itemText(index).toStdString();
 }
 
-void frmMain::MarkDirty() { gDocumentDirty = true; }
-
 void frmMain::cboPrograms_Click() { RefreshSelectedProgram(); }
 
 void frmMain::RefreshSelectedProgram()
@@ -68,7 +65,6 @@ void frmMain::cmdAddProgram_Click()
     document_->AddProgram(*name);
     lstTasks->clear();
     cmdAddTask->setFocus();
-    MarkDirty();
 }
 
 void frmMain::cmdEditProgram_Click()
@@ -80,7 +76,6 @@ void frmMain::cmdEditProgram_Click()
         if (name && !name->empty()) {
             cboPrograms->setItemText(index, QString::fromStdString(*name));
             document_->RenameProgram(oldName, *name);
-            MarkDirty();
         }
     }
     cmdLaunch->setFocus();
@@ -104,7 +99,6 @@ void frmMain::cmdDeleteProgram_Click()
     if (cboPrograms->count() > 0)
         cboPrograms->setCurrentIndex(0);
     RefreshSelectedProgram();
-    MarkDirty();
 }
 
 void frmMain::cmdDeleteTask_Click()
@@ -117,7 +111,6 @@ void frmMain::cmdDeleteTask_Click()
         return;
     document_->DeleteTask(SelectedProgramName(), row);
     RefreshSelectedProgram();
-    MarkDirty();
 }
 
 void frmMain::MoveSelectedTask(bool moveDown)
@@ -132,7 +125,6 @@ void frmMain::MoveSelectedTask(bool moveDown)
     document_->MoveTask(name, row, moveDown);
     lstTasks->SetRows(document_->FillTaskList(name));
     RefreshSelectedProgram();
-    MarkDirty();
 }
 
 void frmMain::lstTasks_ItemClick(int row)
@@ -165,7 +157,6 @@ void frmMain::mnuEnabled_Click()
     lstTasks->SetEnabledText(row, enabled ? "True" : "False");
     const TaskRow task = lstTasks->Row(row);
     document_->UpdateTask(SelectedProgramName(), row, task.type, task.value, enabled);
-    MarkDirty();
     cboPrograms_Click();
 }
 

@@ -4,7 +4,6 @@
 
 #include "app/TaskListView.h"
 #include "core/Dialogs.h"
-#include "core/Globals.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -56,7 +55,7 @@ void frmMain::WatchDocument()
 void frmMain::CheckDocumentOnDisk()
 {
     // Unsaved changes: the next save asks what to keep.
-    if (!document_ || ended_ || gDocumentDirty)
+    if (!document_ || ended_ || document_->Dirty())
         return;
     // A command or a run in progress works on the rows it has.
     if (runInProgress_ || QApplication::activeModalWidget() || TaskEditor()) {
@@ -84,7 +83,6 @@ bool frmMain::ReloadDocument()
         });
         return false;
     }
-    gDocumentDirty = false;
     ShowReloadedPrograms();
     return true;
 }

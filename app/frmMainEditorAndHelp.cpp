@@ -30,8 +30,9 @@ void frmMain::OpenTaskEditor(bool editing)
     if (!taskEditor_)
         taskEditor_ = std::make_unique<TaskEditorLauncher>(TaskEditorContext{
             *this, *document_, context_.dialogs, context_.runServices().opener,
-            context_.helpFolder.empty() ? context_.folder : context_.helpFolder});
-    // EditTask sets gEditingTask itself, and only with a row selected.
+            context_.helpFolder.empty() ? context_.folder : context_.helpFolder,
+            context_.settings});
+    // EditTask sets the editing flag itself, and only with a row selected.
     if (editing)
         taskEditor_->EditTask();
     else
@@ -39,6 +40,8 @@ void frmMain::OpenTaskEditor(bool editing)
 }
 
 QWidget* frmMain::TaskEditor() const { return taskEditor_ ? taskEditor_->Editor() : nullptr; }
+
+bool frmMain::EditingTask() const { return taskEditor_ && taskEditor_->Editing(); }
 
 void frmMain::CloseTaskEditor()
 {

@@ -2,7 +2,6 @@
 #include "app/frmMain.h"
 
 #include "app/TaskListView.h"
-#include "core/Globals.h"
 #include "editor/OuterPlacement.h"
 #include "editor/TaskEditorLauncher.h"
 #include "settings/QtWindowGeometry.h"
@@ -69,14 +68,10 @@ void frmMain::PlaceByOuterSize()
 {
     // The load handler placed the window before it had its menu bar, and
     // before the window manager could say which frame it adds.
-    RestoreOuterPosition(*this);
+    RestoreOuterPosition(*this, context_.settings);
 }
 
-frmMain::~frmMain()
-{
-    if (gTaskDocument == document_.get())
-        gTaskDocument = nullptr;
-}
+frmMain::~frmMain() = default;
 
 double frmMain::TwipsPerPixelX() const
 {

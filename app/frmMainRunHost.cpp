@@ -3,7 +3,6 @@
 
 #include "app/GuiThreadDialogs.h"
 #include "app/TaskListView.h"
-#include "core/Globals.h"
 #include "tray/CSysTray.h"
 
 #include <QAction>
@@ -88,9 +87,9 @@ void frmMain::ShowRunning(const std::string& program, bool running)
         mnuPopUpStop->setVisible(running);
         mnuPopUpStopSeparator->setVisible(running);
     }
-    if (gTray && !ended_) {
+    if (context_.tray && !ended_) {
         try {
-            gTray->SetTrayTip(running ? "Kestrun: running '" + program + "'" : "Kestrun");
+            context_.tray->SetTrayTip(running ? "Kestrun: running '" + program + "'" : "Kestrun");
         } catch (const std::exception&) {
         }
     }

@@ -4,7 +4,6 @@
 
 #include "app/TaskListView.h"
 #include "core/Dialogs.h"
-#include "core/Globals.h"
 #include "platform/LoginStart.h"
 #include "platform/PlatformError.h"
 #include "settings/MWindow.h"
@@ -26,8 +25,7 @@ namespace kestrun {
 
 bool frmMain::Form_Load()
 {
-    document_ = std::make_unique<TaskDocument>(context_.folder, context_.reporter, context_.schemaFile);
-    gTaskDocument = document_.get();
+    document_ = &context_.document;
     if (!document_->Load())
         return false;
 
@@ -37,7 +35,7 @@ bool frmMain::Form_Load()
         loadedRows_ = document_->FillTaskList(loadedPrograms_.front());
 
     QtWindowGeometry geometry(*this);
-    FormPosition(geometry, false);
+    FormPosition(geometry, false, context_.settings);
 
     if (!SetUpTray())
         return false;
@@ -82,14 +80,14 @@ void frmMain::ShowLoadedState()
 
 bool frmMain::SetUpTray()
 {
-    if (!gTray)
+    if (!context_.tray)
         return true;
     try {
-        gTray->SetParentForm(this);
-        gTray->SetTrayIcon(TrayPicture{kPicTypeIcon, trayImage});
-        gTray->SetTrayMenu(mnuPopUpTray);
-        gTray->SetTrayTip("Kestrun");
-        gTray->SetInTray(true);
+        context_.tray->SetParentForm(this);
+        context_.tray->SetTrayIcon(TrayPicture{kPicTypeIcon, trayImage});
+        context_.tray->SetTrayMenu(mnuPopUpTray);
+        context_.tray->SetTrayTip("Kestrun");
+        context_.tray->SetInTray(true);
     } catch (const TrayError& error) {
         ReportFatalError(context_.reporter, DocumentError(error.number(), error.description()));
         return false;
@@ -127,10 +125,10 @@ void frmMain::changeEvent(QEvent* event)
 
 void frmMain::Form_MouseMove(double X, double Y)
 {
-    if (!gTray)
+    if (!context_.tray)
         return;
     try {
-        gTray->Notify(X, Y);
+        context_.tray->Notify(X, Y);
     } catch (const TrayError&) {
         // A tray event that cannot be handled is dropped; the icon stays usable.
     }
@@ -146,12 +144,12 @@ bool frmMain::Form_QueryUnload(bool byUser)
     // An editor left open goes as its Cancel would: nothing half-typed is
     // written, and its position is stored with the window's.
     CloseTaskEditor();
-    if (gDocumentDirty && document_ && !SaveBeforeQuit())
+    if (HasUnsavedChanges() && !SaveBeforeQuit())
         return false;
     QtWindowGeometry geometry(*this);
-    FormPosition(geometry, true);
-    if (gTray)
-        gTray->SetInTray(false);
+    FormPosition(geometry, true, context_.settings);
+    if (context_.tray)
+        context_.tray->SetInTray(false);
     stopRun_ = true;  // a run in progress ends with the application
     ended_ = true;
     hide();
@@ -187,7 +185,7 @@ void frmMain::keyPressEvent(QKeyEvent* event)
 
 void frmMain::cmdClose_Click()
 {
-    if (gDocumentDirty && document_)
+    if (HasUnsavedChanges())
         SaveTaskDocument();
     PutAway();
 }

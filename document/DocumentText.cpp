@@ -1,5 +1,6 @@
 #include "document/DocumentText.h"
 
+#include "core/AsciiText.h"
 #include "core/Utf8.h"
 #include "document/DocumentError.h"
 
@@ -30,13 +31,6 @@ constexpr std::int32_t kErrBadText = pugi::status_bad_pcdata;
     if (const std::string where = PositionText(text, offset); !where.empty())
         description += " (" + where + ")";
     throw DocumentError::LoadFailure(kErrBadText, description);
-}
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -240,13 +234,13 @@ std::optional<std::string> DocumentTextAsUtf8(std::string_view bytes)
         return std::nullopt;
     }
     const std::optional<std::string_view> declared = DeclaredEncoding(bytes);
-    if (declared && (SameName(*declared, "UTF-8") || SameName(*declared, "UTF8"))) {
+    if (declared && (EqualsIgnoringAsciiCase(*declared, "UTF-8") || EqualsIgnoringAsciiCase(*declared, "UTF8"))) {
         RequireUtf8(bytes, "The file declares the encoding UTF-8");
         return std::nullopt;
     }
-    if (declared && (SameName(*declared, "ISO-8859-1") || SameName(*declared, "latin1")))
+    if (declared && (EqualsIgnoringAsciiCase(*declared, "ISO-8859-1") || EqualsIgnoringAsciiCase(*declared, "latin1")))
         return SingleByteToUtf8(bytes, false);
-    if (declared && (SameName(*declared, "windows-1252") || SameName(*declared, "cp1252")))
+    if (declared && (EqualsIgnoringAsciiCase(*declared, "windows-1252") || EqualsIgnoringAsciiCase(*declared, "cp1252")))
         return SingleByteToUtf8(bytes, true);
     if (IsValidUtf8(bytes))
         return std::nullopt;

@@ -1,6 +1,5 @@
 #include "document/TaskDocument.h"
 
-#include "core/Globals.h"
 #include "core/Utf8.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentText.h"
@@ -283,7 +282,7 @@ bool TaskDocument::SaveTaskDocument(FatalErrorReporter& reportTo)
         });
         stamp_ = StatDisk();
         stamp_.hash = hash;
-        gDocumentDirty = false;
+        dirty_ = false;
     }, &reportTo);
 }
 
@@ -315,6 +314,7 @@ bool TaskDocument::Reload(FatalErrorReporter& reportTo)
     dom_ = std::move(fresh.dom_);
     paths_.Attach(dom_);
     stamp_ = fresh.stamp_;
+    dirty_ = false;
     return true;
 }
 

@@ -65,8 +65,8 @@ public:
     bool LoadFromText(std::string_view text);
 
     /// Writes the document over the existing Kestrun.xml, atomically, and
-    /// clears gDocumentDirty. The file is never created. A failure goes to
-    /// `reportTo`, leaves the file as it was and gDocumentDirty set; false then.
+    /// clears Dirty(). The file is never created. A failure goes to
+    /// `reportTo`, leaves the file as it was and Dirty() set; false then.
     bool SaveTaskDocument(FatalErrorReporter& reportTo);
 
     /// Whether Kestrun.xml on disk holds something other than what this
@@ -78,6 +78,7 @@ public:
     /// Reads Kestrun.xml anew. On success the document holds the file's
     /// content; a file that fails to load is reported to `reportTo` (not to
     /// this document's reporter) and the document stays as it was. False then.
+    /// A successful reload clears Dirty().
     bool Reload(FatalErrorReporter& reportTo);
     /// Writes the document into a new file beside Kestrun.xml, named after
     /// the moment, never over an existing one; its path. Failures go to
@@ -91,6 +92,12 @@ public:
     /// order; renumbers their `index` attributes to the row numbers. Rows read
     /// before a malformed task are returned after its fatal report.
     std::vector<TaskRow> FillTaskList(const std::string& program);
+
+    /// Whether the document holds changes not yet written to Kestrun.xml:
+    /// each editing operation below that changes it sets this.
+    bool Dirty() const { return dirty_; }
+    /// Marks the document as holding unsaved changes.
+    void MarkDirty() { dirty_ = true; }
 
     void AddProgram(const std::string& name);
     void RenameProgram(const std::string& currentName, const std::string& newName);
@@ -147,6 +154,7 @@ private:
     FatalErrorReporter& reporter_;
     pugi::xml_document dom_;
     DocumentPaths paths_;
+    bool dirty_ = false;
 };
 
 }  // namespace kestrun

@@ -65,6 +65,7 @@ void TaskDocument::AddProgram(const std::string& name)
             RemoveNode(copy);  // a failed add leaves the document as it was
             throw;
         }
+        dirty_ = true;
     });
 }
 
@@ -73,12 +74,16 @@ void TaskDocument::RenameProgram(const std::string& currentName, const std::stri
     Guarded([&] {
         pugi::xml_node program = Require(paths_.Program(currentName));
         SetText(RequireChild(program, "name"), newName);
+        dirty_ = true;
     });
 }
 
 void TaskDocument::DeleteProgram(const std::string& name)
 {
-    Guarded([&] { RemoveNode(Require(paths_.Program(name))); });
+    Guarded([&] {
+        RemoveNode(Require(paths_.Program(name)));
+        dirty_ = true;
+    });
 }
 
 void TaskDocument::AddTask(const std::string& program, const std::string& type,
@@ -97,6 +102,7 @@ void TaskDocument::AddTask(const std::string& program, const std::string& type,
         SetText(ChildElement(copy, "type"), type);
         SetText(ChildElement(copy, "value"), value);
         SetText(ChildElement(copy, "enabled"), BooleanText(enabled));
+        dirty_ = true;
     });
 }
 
@@ -111,12 +117,16 @@ void TaskDocument::UpdateTask(const std::string& program, int index, const std::
         SetText(typeNode, type);
         SetText(valueNode, type == kTypeWait ? WaitValueText(value) : value);
         SetText(enabledNode, BooleanText(enabled));
+        dirty_ = true;
     });
 }
 
 void TaskDocument::DeleteTask(const std::string& program, int index)
 {
-    Guarded([&] { RemoveNode(Require(paths_.Task(program, index))); });
+    Guarded([&] {
+        RemoveNode(Require(paths_.Task(program, index)));
+        dirty_ = true;
+    });
 }
 
 void TaskDocument::MoveTask(const std::string& program, int index, bool moveDown)
@@ -139,6 +149,7 @@ void TaskDocument::MoveTask(const std::string& program, int index, bool moveDown
         }
         if (DocumentPaths::HoldsProgramsElement(task))
             paths_.ProgramsChanged();
+        dirty_ = true;
     });
 }
 

@@ -8,6 +8,7 @@
 
 namespace kestrun {
 
+class CRegSettings;
 class Dialogs;
 class FileOpener;
 
@@ -42,6 +43,8 @@ struct TaskEditorContext {
     /// The folder of the keystroke help page: the executable's, or that of
     /// an installed copy's shared files.
     std::filesystem::path programFolder;
+    /// Where the editor's position is kept; none: it is neither kept nor restored.
+    CRegSettings* settings = nullptr;
 };
 
 }  // namespace kestrun

@@ -1,6 +1,5 @@
 #include "editor/TaskEditorLauncher.h"
 
-#include "core/Globals.h"
 #include "editor/frmAddTask.h"
 
 namespace kestrun {
@@ -19,7 +18,7 @@ void TaskEditorLauncher::EditTask()
 {
     if (!context_.host.SelectedTaskRow())
         return;
-    gEditingTask = true;
+    editing_ = true;
     Show();
 }
 
@@ -31,7 +30,7 @@ void TaskEditorLauncher::Show()
         return;
     }
     delete editor_.data();
-    editor_ = new frmAddTask(context_);
+    editor_ = new frmAddTask(context_, editing_);
     QObject::connect(editor_, &QDialog::finished, editor_, &QObject::deleteLater);
     editor_->show();
     editor_->raise();

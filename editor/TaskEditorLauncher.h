@@ -21,19 +21,23 @@ public:
     /// Tasks "New...": shows the editor; it opens in add mode unless an edit
     /// is already under way in it.
     void NewTask();
-    /// Tasks "Edit...": sets gEditingTask and shows the editor, which fills
+    /// Tasks "Edit...": sets Editing() and shows the editor, which fills
     /// its fields from the selected row when it is loaded now. Does nothing
     /// while no row is selected.
     void EditTask();
 
     /// The open editor, or null.
     frmAddTask* Editor() const;
+    /// Whether the editor edits the selected task rather than adding one;
+    /// set by EditTask, cleared when the editor closes.
+    bool Editing() const { return editing_; }
 
 private:
     void Show();
 
     TaskEditorContext context_;
     QPointer<frmAddTask> editor_;
+    bool editing_ = false;
 };
 
 }  // namespace kestrun

@@ -1,7 +1,6 @@
 #include "editor/frmAddTask.h"
 
 #include "core/Dialogs.h"
-#include "core/Globals.h"
 #include "core/NumberText.h"
 #include "editor/NumericKeyFilter.h"
 #include "editor/OuterPlacement.h"
@@ -41,7 +40,8 @@ std::string Utf8(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-frmAddTask::frmAddTask(TaskEditorContext context) : QDialog(nullptr), context_(std::move(context))
+frmAddTask::frmAddTask(TaskEditorContext context, bool& editing)
+    : QDialog(nullptr), context_(std::move(context)), editing_(editing)
 {
     setObjectName(QStringLiteral("frmAddTask"));
     setWindowTitle(QStringLiteral("Kestrun"));
@@ -160,9 +160,9 @@ void frmAddTask::SetOptionTabStop()
 
 void frmAddTask::Load()
 {
-    RestoreOuterPosition(*this);
+    RestoreOuterPosition(*this, context_.settings);
 
-    if (!gEditingTask) {
+    if (!editing_) {
         optFile_->setChecked(true);
         return;
     }
@@ -194,8 +194,8 @@ void frmAddTask::done(int result)
 void frmAddTask::Unload()
 {
     QtWindowGeometry geometry(*this);
-    FormPosition(geometry, true);
-    gEditingTask = false;
+    FormPosition(geometry, true, context_.settings);
+    editing_ = false;
 }
 
 void frmAddTask::showEvent(QShowEvent* event)
@@ -329,7 +329,7 @@ void frmAddTask::Ok()
         message("Please select a program.");
         return;
     }
-    if (gEditingTask) {
+    if (editing_) {
         const std::optional<SelectedTask> selected = context_.host.SelectedTaskRow();
         if (!selected) {
             message("Please select a task.");
@@ -339,8 +339,7 @@ void frmAddTask::Ok()
     } else {
         context_.document.AddTask(*program, type, value, true);
     }
-    gDocumentDirty = true;
-    gEditingTask = false;
+    editing_ = false;
     context_.host.RefreshSelectedProgram();
     accept();
 }

@@ -19,17 +19,18 @@ namespace kestrun {
 inline constexpr const char* kKeystrokesHelpFile = "KeystrokesHelp.htm";
 
 /// The task editor: creates a task for the selected program, or, while
-/// gEditingTask is set, changes the selected task. Modeless and without an
+/// `editing` is set, changes the selected task. Modeless and without an
 /// owner; constructing it is the load step (position restored, fields
 /// pre-filled from the selected row in edit mode), and every way of closing
-/// it runs the unload step (position saved, gEditingTask cleared).
+/// it runs the unload step (position saved, `editing` cleared).
 ///
 /// Controls carry their names as object names: optFile, optWait,
 /// optKeystrokes, fraFile, fraWait, fraKeystrokes, txtFile, txtWait,
 /// txtKeystrokes, cmdBrowse, cmdKeyHelp, cmdOK, cmdCancel.
 class frmAddTask final : public QDialog {
 public:
-    explicit frmAddTask(TaskEditorContext context);
+    /// `editing` belongs to the launcher and outlives the editor.
+    frmAddTask(TaskEditorContext context, bool& editing);
 
     /// Closes the dialog; the unload step runs once, whichever way it closes.
     void done(int result) override;
@@ -59,6 +60,7 @@ private:
     std::optional<std::string> Refusal(TaskKind kind, const std::string& text) const;
 
     TaskEditorContext context_;
+    bool& editing_;
     bool unloaded_ = false;
 
     QGroupBox* fraAdd_ = nullptr;

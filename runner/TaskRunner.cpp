@@ -1,8 +1,7 @@
 #include "runner/TaskRunner.h"
 
+#include "core/AsciiText.h"
 #include "core/Dialogs.h"
-#include "core/Globals.h"
-#include "core/NumberText.h"
 #include "keys/KeyNotation.h"
 #include "platform/FileExistence.h"
 #include "platform/FileOpener.h"
@@ -15,61 +14,9 @@
 #include "runner/FileName.h"
 
 #include <algorithm>
-#include <cfenv>
-#include <charconv>
-#include <cmath>
-#include <limits>
 #include <utility>
 
 namespace kestrun {
-
-namespace {
-
-std::string Lowered(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-std::string Trimmed(const std::string& text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
-
-bool ReadEnabled(const std::string& text)
-{
-    const std::string trimmed = Trimmed(text);
-    if (Lowered(trimmed) == "false")
-        return false;
-    double number = 0;
-    const char* begin = trimmed.data();
-    const char* end = begin + trimmed.size();
-    if (begin != end && *begin == '+')
-        ++begin;
-    const auto [stop, error] = std::from_chars(begin, end, number);
-    return !(error == std::errc() && stop == end && number == 0);
-}
-
-std::optional<std::uint32_t> WaitMilliseconds(const std::string& value)
-{
-    const double product = Val(value) * 1000.0;
-    if (!std::isfinite(product))
-        return std::nullopt;
-    const int previous = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(product);
-    std::fesetround(previous);
-    if (rounded < 0 || rounded > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::uint32_t>(rounded);
-}
 
 void TaskRunner::Run()
 {
@@ -92,7 +39,7 @@ std::optional<RunPlan> TaskRunner::Prepare()
     host_.HideMainWindow();
     // A save that failed has told the user so and keeps the changes for the
     // next try; the program runs as it stands in memory.
-    if (gDocumentDirty)
+    if (host_.HasUnsavedChanges())
         host_.SaveTaskDocument();
 
     // Every key sequence is read before the first task: a program with a
@@ -158,7 +105,7 @@ TaskRunner::Outcome TaskRunner::OpenFile(const std::string& path)
         return answer == MessageAnswer::Yes ? Outcome::Next : Outcome::Stop;
     }
 
-    bool program = Lowered(GetFileExtension(path)) == "exe";
+    bool program = EqualsIgnoringAsciiCase(GetFileExtension(path), "exe");
     if (!program) {
         try {
             program = services_.programs.IsProgramFile(path);

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "document/TaskDocument.h"
 #include "platform/KeyStroke.h"
+#include "runner/RunHost.h"
+#include "runner/RunPlan.h"
+#include "runner/RunServices.h"
+#include "runner/TaskValues.h"
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,54 +15,6 @@
 namespace kestrun {
 
 class Dialogs;
-class FileExistence;
-class FileOpener;
-class KeySender;
-class ProgramStarter;
-class Sleeper;
-class WindowActivator;
-
-/// What a run needs from the main window.
-class RunHost {
-public:
-    virtual ~RunHost() = default;
-
-    /// The number of entries of the program selector.
-    virtual int ProgramCount() = 0;
-    /// Whether one of them is selected.
-    virtual bool HasSelectedProgram() = 0;
-    /// The rows of the task list, top to bottom, as shown.
-    virtual std::vector<TaskRow> TaskRows() = 0;
-    virtual void HideMainWindow() = 0;
-    virtual void FocusAddProgram() = 0;
-    virtual void FocusProgramSelector() = 0;
-    /// The name of the selected program.
-    virtual std::string SelectedProgramName() const = 0;
-    /// Writes the task document (called when gDocumentDirty is set). False
-    /// when that failed; the failure has been shown and the changes stay.
-    virtual bool SaveTaskDocument() = 0;
-};
-
-/// The services a run drives, all owned elsewhere.
-struct RunServices {
-    FileExistence& files;
-    ProgramStarter& programs;
-    FileOpener& opener;
-    Sleeper& sleeper;
-    WindowActivator& windows;
-    KeySender& keys;
-    /// Whether the user asked the run to stop; none: never. Asked from any
-    /// thread, between tasks and by the waiting and typing services.
-    std::function<bool()> stopRequested = {};
-};
-
-/// What a run has read before its first task: the rows, their parsed keys and
-/// the program's name.
-struct RunPlan {
-    std::string program;
-    std::vector<TaskRow> rows;
-    std::vector<std::vector<KeyStroke>> keys;
-};
 
 /// How long "Keystrokes" waits for the first window of a program started in
 /// the run that is still running without one.
@@ -116,14 +70,5 @@ private:
     std::uint64_t typedInto_ = 0;
     bool waitedSince_ = false;
 };
-
-/// Reads an Enabled text: false only for "False" in any letter case or a
-/// number equal to zero; any other text, readable or not, counts as true.
-bool ReadEnabled(const std::string& text);
-
-/// The milliseconds a "Wait" value asks for: the number at its start times
-/// 1000, rounded half to even. Nothing when that is negative or does not fit
-/// a signed 32-bit count.
-std::optional<std::uint32_t> WaitMilliseconds(const std::string& value);
 
 }  // namespace kestrun

@@ -1,5 +1,7 @@
 #include "settings/CRegSettings.h"
 
+#include "core/AsciiText.h"
+
 #include <vector>
 
 namespace kestrun {
@@ -9,17 +11,9 @@ namespace {
 // The name "*" stands for the key's unnamed value, as the empty name does.
 std::string ValueName(const std::string& sKey) { return sKey == "*" ? std::string() : sKey; }
 
-std::string TrimSpaces(std::string_view text)
-{
-    std::size_t start = text.find_first_not_of(' ');
-    if (start == std::string_view::npos)
-        return {};
-    return std::string(text.substr(start, text.find_last_not_of(' ') - start + 1));
-}
-
 void SetTextField(std::string& field, std::string_view NewVal, std::string_view defaultValue)
 {
-    field = NewVal.empty() ? std::string(defaultValue) : TrimSpaces(NewVal);
+    field = NewVal.empty() ? std::string(defaultValue) : std::string(Trim(NewVal, " "));
 }
 
 }  // namespace

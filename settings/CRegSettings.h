@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RegistryOperations.h"
+#include "settings/registry/RegistryOperations.h"
 
 #include <cstdint>
 #include <memory>

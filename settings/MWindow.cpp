@@ -1,6 +1,6 @@
 #include "settings/MWindow.h"
 
-#include "core/Globals.h"
+#include "core/AsciiText.h"
 #include "settings/CRegSettings.h"
 
 #include <charconv>
@@ -74,10 +74,9 @@ std::optional<std::int16_t> RestoredEdge(CRegSettings& settings, const std::stri
 
 std::optional<std::int16_t> PositionFromText(std::string_view text)
 {
-    std::size_t start = text.find_first_not_of(' ');
-    if (start == std::string_view::npos)
+    text = Trim(text, " ");
+    if (text.empty())
         return std::nullopt;
-    text = text.substr(start, text.find_last_not_of(' ') - start + 1);
     if (text.starts_with('+'))
         text.remove_prefix(1);
     double value = 0;
@@ -106,10 +105,10 @@ void FormPosition(WindowGeometry& fForm, bool bSave, CRegSettings& settings)
         fForm.SetTop(*top);
 }
 
-void FormPosition(WindowGeometry& fForm, bool bSave)
+void FormPosition(WindowGeometry& fForm, bool bSave, CRegSettings* settings)
 {
-    if (gSettings)
-        FormPosition(fForm, bSave, *gSettings);
+    if (settings)
+        FormPosition(fForm, bSave, *settings);
 }
 
 }  // namespace kestrun

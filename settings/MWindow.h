@@ -18,8 +18,8 @@ class CRegSettings;
 /// number or does not fit -32768..32767.
 void FormPosition(WindowGeometry& fForm, bool bSave, CRegSettings& settings);
 
-/// The same with gSettings; does nothing while there is none.
-void FormPosition(WindowGeometry& fForm, bool bSave);
+/// The same with the settings given; does nothing when there are none.
+void FormPosition(WindowGeometry& fForm, bool bSave, CRegSettings* settings);
 
 /// A text's number rounded to a 16-bit position (halves to even), or nothing
 /// when the text is not a number or the position does not fit.

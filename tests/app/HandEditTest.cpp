@@ -62,7 +62,7 @@ TEST_F(HandEditTest, WithoutChangesInKestrunTheWindowFollowsTheFile)
             << testing::PrintToString(ProgramEntries());
         EXPECT_EQ(w().SelectedProgramName(), "Other") << "the program shown stays selected";
         EXPECT_EQ(Listed(), Texts{"Wait|1 seconds|True"});
-        EXPECT_FALSE(gDocumentDirty);
+        EXPECT_FALSE(Dirty());
 
         Edit(Document({"Added"}), byRename);
         EXPECT_TRUE(Eventually([&] { return ProgramEntries() == Texts{"Added"}; }));
@@ -120,8 +120,8 @@ TEST_F(HandEditTest, WithChangesInKestrunASaveAsksWhatToKeep)
         Load({{"Mine", {}}});
         dialogs.inputs.push_back("In Kestrun");
         w().cmdAddProgram_Click();
-        ASSERT_TRUE(gDocumentDirty);
-        const std::string kestruns = gTaskDocument->Serialize();
+        ASSERT_TRUE(Dirty());
+        const std::string kestruns = w().Document()->Serialize();
         Edit(handEdit, true);
         QTest::qWait(500);
         EXPECT_EQ(ProgramEntries(), (Texts{"Mine", "In Kestrun"})) << "no reload over unsaved changes";
@@ -138,7 +138,7 @@ TEST_F(HandEditTest, WithChangesInKestrunASaveAsksWhatToKeep)
             EXPECT_EQ(folder.Read(Copies()[0].filename().string()), kestruns);
             EXPECT_EQ(Messages().back(), "Kestrun's version of the programs is saved as [" + Copies()[0].string() + "].");
         }
-        EXPECT_FALSE(gDocumentDirty);
+        EXPECT_FALSE(Dirty());
     }
 }
 

@@ -56,7 +56,7 @@ TEST_F(MainWindowFixture, TypedTextThatNamesNoEntrySelectsNone)
         w().cmdLaunch->click();
         EXPECT_EQ(dialogs.shown.size(), 1u) << typed;
         EXPECT_EQ(Messages(), Texts{"Please select a program."}) << typed;
-        EXPECT_TRUE(services.log.empty() && !gDocumentDirty) << typed;
+        EXPECT_TRUE(services.log.empty() && !Dirty()) << typed;
     }
     EXPECT_EQ(folder.Read("Kestrun.xml"), original);
     TypeProgram("Three");
@@ -97,7 +97,7 @@ TEST_F(MainWindowFixture, TypedNameOfAnotherEntryNeverSelectsIt)
     }
     EXPECT_FALSE(w().TaskEditor());
     EXPECT_EQ(ProgramEntries(), (Texts{"Three", "Second"}));
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_FALSE(Dirty());
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "core/Globals.h"
 #include "app/TaskListView.h"
 #include "app/frmMain.h"
-#include "platform/RegistryFile.h"
 #include "platform/posix/XdgAutostart.h"
+#include "settings/registry/RegistryFile.h"
 #include "settings/CRegSettings.h"
 #include "tests/runner/FakeServices.h"
 #include "tests/support/RecordingReporter.h"
@@ -46,11 +45,8 @@ protected:
     void SetUp() override
     {
         Application();
-        gSettings = &settings;
-        gTray = &tray;
-        gDocumentDirty = gEditingTask = false;
     }
-    void TearDown() override { window.reset(), gTray = nullptr, gSettings = nullptr; }
+    void TearDown() override { window.reset(), document.reset(); }
 
     /// Writes the template and the programs given and loads a new window over
     /// them; `controls` makes them as the first showing would, without showing.
@@ -69,15 +65,18 @@ protected:
             text += "</tasks></program>";
         }
         folder.Write("Kestrun.xml", text + "</programs>");
+        document = std::make_unique<TaskDocument>(folder.path(), reporter);
         window = std::make_unique<frmMain>(MainWindowContext{
-            folder.path(), reporter, realDialogs ? *realDialogs : static_cast<Dialogs&>(dialogs),
-            [this] { return services.Services(); }, [this] { return trayAvailable; }, {}, {}, &autostart});
+            folder.path(), reporter, *document, realDialogs ? *realDialogs : static_cast<Dialogs&>(dialogs),
+            [this] { return services.Services(); }, [this] { return trayAvailable; }, {}, &autostart, &settings, &tray});
         ASSERT_TRUE(window->Form_Load()) << (reporter.Silent() ? "" : reporter.reports[0].text);
         if (controls)
             window->EnsureControls();
     }
 
     frmMain& w() { return *window; }
+    /// Whether the window's document holds unsaved changes.
+    bool Dirty() const { return window->Document()->Dirty(); }
     void Show() { window->ShowForm(), QApplication::processEvents(); }
 
     /// A press in the Value column of a row (from 1), or below the rows (0).
@@ -99,7 +98,7 @@ protected:
         Texts entries;
         for (int i = 0; i < window->cboPrograms->count(); ++i)
             entries.push_back(window->cboPrograms->itemText(i).toStdString());
-        return entries == gTaskDocument->ProgramNames() ? entries : Texts{"not the document's programs"};
+        return entries == window->Document()->ProgramNames() ? entries : Texts{"not the document's programs"};
     }
 
     std::string EnabledButtons() const
@@ -122,7 +121,7 @@ protected:
         return lines;
     }
     Texts Listed() const { return Lines(window->lstTasks->Rows()); }
-    Texts Stored(const std::string& program) const { return Lines(gTaskDocument->FillTaskList(program)); }
+    Texts Stored(const std::string& program) const { return Lines(window->Document()->FillTaskList(program)); }
 
     Texts Messages() const
     {
@@ -152,6 +151,7 @@ protected:
     XdgAutostart autostart{folder / "config" / "autostart" / "kestrun.desktop", "/usr/bin/kestrun"};
     bool trayAvailable = true;
     Dialogs* realDialogs = nullptr;  // when set, asked instead of the scripted ones
+    std::unique_ptr<TaskDocument> document;  // the window's, made anew by each Load
     std::unique_ptr<frmMain> window;
 };
 

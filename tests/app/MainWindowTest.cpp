@@ -60,7 +60,7 @@ TEST_F(MainWindowFixture, StartsHiddenInTheTrayAndShowsTheFirstProgram)
     for (QPushButton* always : {w().cmdAddProgram, w().cmdLaunch, w().cmdClose, w().cmdExit})
         EXPECT_TRUE(always->isEnabled());
     w().Form_Activate();
-    EXPECT_TRUE(w().focusWidget() == w().cmdLaunch && !gDocumentDirty);
+    EXPECT_TRUE(w().focusWidget() == w().cmdLaunch && !Dirty());
 
     Load({});
     EXPECT_EQ(EnabledButtons(), "");
@@ -99,9 +99,9 @@ TEST_F(MainWindowFixture, TrayShowsAndHideHidesSavingOnlyWhenDirty)
     w().mnuPopUpOpen->trigger();
     EXPECT_TRUE(w().isVisible() && w().pos() == position && w().SelectedProgramName() == "Second");
 
-    gDocumentDirty = true;
+    w().Document()->MarkDirty();
     w().cmdClose->click();
-    EXPECT_FALSE(gDocumentDirty || folder.Read("Kestrun.xml") == original);
+    EXPECT_FALSE(Dirty() || folder.Read("Kestrun.xml") == original);
     EXPECT_EQ(area.calls, Texts{"add Kestrun"}) << "the icon stays";
 }
 
@@ -115,14 +115,14 @@ TEST_F(MainWindowFixture, QuittingAsksOnlyAtTheCloseBoxAndSavesStoresAndRemovesT
         Load({kThreeTasks}, how != TrayWhileHidden);  // a quit before the first showing too
         if (how != TrayWhileHidden)
             Show();
-        gDocumentDirty = true;
+        w().Document()->MarkDirty();
         const std::string original = folder.Read("Kestrun.xml");
         QSignalSpy unloaded(window.get(), &frmMain::Unloaded);
         dialogs.answers = {how == CloseBoxNo ? MessageAnswer::No : MessageAnswer::Yes};
         how == TrayWhileHidden ? w().mnuPopUpExit->trigger() : how == QuitButton ? w().cmdExit->click() : void(w().close());
         const bool quit = how != CloseBoxNo;
         EXPECT_EQ(Messages(), how <= CloseBoxYes ? Texts{"Quit Kestrun?"} : Texts{});
-        EXPECT_EQ(std::to_string(gDocumentDirty) + std::to_string(folder.Read("Kestrun.xml") != original) +
+        EXPECT_EQ(std::to_string(Dirty()) + std::to_string(folder.Read("Kestrun.xml") != original) +
                       std::to_string(w().isVisible()),
                   quit ? "010" : "101");  // saved and gone, or all as it was
         EXPECT_EQ(settings.GetSetting("Position", "frmMain Top") != "", quit);
@@ -136,11 +136,11 @@ TEST_F(MainWindowFixture, LaunchSavesHidesAndRunsTheEnabledRowsOrAsksForAProgram
 {
     Load({kThreeTasks});
     services.executables = {"/usr/bin/xterm"};
-    gDocumentDirty = true;
+    w().Document()->MarkDirty();
     const std::string original = folder.Read("Kestrun.xml");
     Show();
     w().cmdLaunch->click();
-    EXPECT_FALSE(w().isVisible() || gDocumentDirty || folder.Read("Kestrun.xml") == original);
+    EXPECT_FALSE(w().isVisible() || Dirty() || folder.Read("Kestrun.xml") == original);
     EXPECT_EQ(services.log, (Texts{"exists /usr/bin/xterm", "start /usr/bin/xterm", "activate 100", "keys ls{ENTER}"}));
 
     Load({});
@@ -151,7 +151,7 @@ TEST_F(MainWindowFixture, LaunchSavesHidesAndRunsTheEnabledRowsOrAsksForAProgram
 }
 
 // The tooltip as shown: up to its NUL.
-std::string Tip() { return gTray->TrayTip().substr(0, gTray->TrayTip().find('\0')); }
+std::string Tip(const CSysTray& tray) { return tray.TrayTip().substr(0, tray.TrayTip().find('\0')); }
 
 // While a run waits, the application answers: the tray names the run, and its "Stop" ends it before the
 // next task; the document and its unsaved changes stay.
@@ -169,9 +169,9 @@ TEST_F(MainWindowFixture, ARunWaitsWhileTheTrayAnswersAndItsStopEndsTheRun)
     Texts menuDuring;
     bool stopWhileRunning = false;
     QTimer::singleShot(50, &w(), [&] {
-        tipDuring = Tip();
+        tipDuring = Tip(tray);
         menuDuring = Entries(*w().mnuPopUpTray);
-        gDocumentDirty = true;  // an edit made during the run
+        w().Document()->MarkDirty();  // an edit made during the run
         w().mnuPopUpTray->actions().at(0)->trigger();
         stopWhileRunning = w().RunStopRequested();
     });
@@ -180,9 +180,9 @@ TEST_F(MainWindowFixture, ARunWaitsWhileTheTrayAnswersAndItsStopEndsTheRun)
     EXPECT_EQ(tipDuring, "Kestrun: running 'Alpha'");
     EXPECT_EQ(menuDuring, (Texts{"Stop 'Alpha'", "-", "Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
     EXPECT_EQ(services.log, Texts{"sleep 30000"}) << "the keys after the wait were typed";
-    EXPECT_EQ(Tip(), "Kestrun");
+    EXPECT_EQ(Tip(tray), "Kestrun");
     EXPECT_EQ(Entries(*w().mnuPopUpTray), (Texts{"Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
-    EXPECT_TRUE(gDocumentDirty && !w().StopRun()) << "no run is left to stop";
+    EXPECT_TRUE(Dirty() && !w().StopRun()) << "no run is left to stop";
 }
 
 // A failed save is told and keeps the changes: Hide and Launch (which still runs) try again, and so
@@ -210,7 +210,7 @@ TEST_F(MainWindowFixture, AFailedSaveKeepsTheChangesAndQuitAsksBeforeDroppingThe
                                           "Hide, Launch It ! or Quit.";
         EXPECT_EQ(Messages(), (Texts{kept, kept, report + "\n\nThe changes to the programs could not be saved. "
                                                           "Quit anyway and lose them?"}));
-        EXPECT_TRUE(reporter.Silent() && gDocumentDirty && !w().Ended() && services.log.back() == "keys ls{ENTER}");
+        EXPECT_TRUE(reporter.Silent() && Dirty() && !w().Ended() && services.log.back() == "keys ls{ENTER}");
         EXPECT_EQ(folder.Read("Kestrun.xml"), original);
         // Disk space back: the next quit saves. Still read-only: Yes drops the changes.
         full ? void(fs::remove(folder / ".filler")) : void();

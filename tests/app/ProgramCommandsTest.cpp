@@ -15,14 +15,13 @@ TEST_F(MainWindowFixture, NewProgramIsAddedAsTypedAndSelected)
         {true, "Bob's \"tools\" <&>", {"Three", "Bob's \"tools\" <&>"}}, {true, "Three", {"Three", "Three"}}};
     for (const auto& [three, name, entries] : cases) {
         SCOPED_TRACE(name);
-        gDocumentDirty = false;
         dialogs.shown.clear();
         Load(three ? std::vector{kThreeTasks} : std::vector<ProgramSpec>{});
         Show();
         dialogs.inputs = {std::nullopt, name};
         w().cmdAddProgram->click();  // cancelled: nothing changes
         EXPECT_EQ(ProgramEntries(), three ? Texts{"Three"} : Texts());
-        EXPECT_FALSE(gDocumentDirty);
+        EXPECT_FALSE(Dirty());
         w().cmdAddProgram->click();
         EXPECT_EQ(dialogs.shown[1].text + "|" + dialogs.shown[1].title, "Enter New Program Name:|New Program");
         const bool added = !name.empty();
@@ -30,7 +29,7 @@ TEST_F(MainWindowFixture, NewProgramIsAddedAsTypedAndSelected)
         EXPECT_EQ(w().cboPrograms->currentIndex(), int(entries.size()) - 1);
         EXPECT_EQ(Listed(), added ? Texts() : kThreeRows);
         EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-        EXPECT_TRUE(gDocumentDirty == added && (!added || w().focusWidget() == w().cmdAddTask));
+        EXPECT_TRUE(Dirty() == added && (!added || w().focusWidget() == w().cmdAddTask));
     }
 }
 
@@ -43,14 +42,14 @@ TEST_F(MainWindowFixture, EditRenamesInPlaceSelectingListsTheTasksAndDeleteAsksF
     w().cmdAddProgram->setFocus();
     dialogs.inputs = {std::nullopt, std::string("It's renamed")};
     w().cmdEditProgram->click();
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_FALSE(Dirty());
     EXPECT_EQ(w().focusWidget(), w().cmdLaunch) << "the focus moves even after Cancel";
     w().cmdEditProgram->click();
     EXPECT_EQ(dialogs.shown[1].text + "|" + dialogs.shown[1].title, "Enter New Program Name:|Edit Program");
     EXPECT_EQ(ProgramEntries(), (Texts{"Three", "It's renamed", "Third"}));
-    EXPECT_TRUE(w().cboPrograms->currentIndex() == 1 && gDocumentDirty);
+    EXPECT_TRUE(w().cboPrograms->currentIndex() == 1 && Dirty());
 
-    gDocumentDirty = false;
+    w().SaveTaskDocument();
     dialogs.shown.clear();
     w().cboPrograms->setCurrentIndex(2);  // seconds on waits only
     EXPECT_EQ(Listed(), (Texts{"Wait|1 seconds|True", "Keystrokes|5 seconds|True", "wait|5|True"}));
@@ -59,12 +58,12 @@ TEST_F(MainWindowFixture, EditRenamesInPlaceSelectingListsTheTasksAndDeleteAsksF
     ASSERT_EQ(Messages(), Texts{"Are you sure you want to delete 'Third'?"});
     EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::YesNo);
     EXPECT_EQ(ProgramEntries(), (Texts{"Three", "It's renamed", "Third"}));
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_FALSE(Dirty());
 
     w().cmdDeleteProgram->click();  // Yes: the first program left is selected
     EXPECT_EQ(ProgramEntries(), (Texts{"Three", "It's renamed"}));
     EXPECT_EQ(Listed(), kThreeRows);
-    EXPECT_TRUE(w().focusWidget() == w().cmdLaunch && gDocumentDirty);
+    EXPECT_TRUE(w().focusWidget() == w().cmdLaunch && Dirty());
 
     dialogs.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
     w().cmdDeleteProgram->click();

@@ -30,7 +30,7 @@ TEST_F(TaskCommands, AClickedRowEnablesTheRowCommandsByItsPosition)
         EXPECT_EQ(w().lstTasks->SelectedRow(), row);
         EXPECT_EQ(EnabledButtons(), enabled) << row << " of " << rows;
     }
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_FALSE(Dirty());
 }
 
 TEST_F(TaskCommands, RowCommandsWithNoRowSelectedOrStaleMovesDoNothing)
@@ -49,7 +49,7 @@ TEST_F(TaskCommands, RowCommandsWithNoRowSelectedOrStaleMovesDoNothing)
     w().mnuPopUpList->hide(), w().cmdMoveUp->click();
     PressRow(3, Qt::RightButton);
     w().mnuPopUpList->hide(), w().cmdMoveDown->click();
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_FALSE(Dirty());
     EXPECT_EQ(Stored("Three"), kThreeRows);
 }
 
@@ -60,12 +60,12 @@ TEST_F(TaskCommands, DeleteAsksWithTheListedValue)
     w().cmdDeleteTask->click();
     ASSERT_EQ(Messages(), Texts{"Are you sure you want to delete 'Wait: 5 seconds'?"});
     EXPECT_EQ(dialogs.shown[0].buttons, MessageButtons::YesNo);
-    EXPECT_TRUE(Listed() == kThreeRows && !gDocumentDirty);
+    EXPECT_TRUE(Listed() == kThreeRows && !Dirty());
     w().cmdDeleteTask->click();
     EXPECT_EQ(Listed(), (Texts{kThreeRows[0], kThreeRows[2]}));
     EXPECT_EQ(Stored("Three"), Listed());
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-    EXPECT_TRUE(w().focusWidget() == w().cmdLaunch && gDocumentDirty);
+    EXPECT_TRUE(w().focusWidget() == w().cmdLaunch && Dirty());
 }
 
 TEST_F(TaskCommands, MovesSwapWithTheNeighbourAndLeaveNoRowChosen)
@@ -74,7 +74,7 @@ TEST_F(TaskCommands, MovesSwapWithTheNeighbourAndLeaveNoRowChosen)
     w().cmdMoveDown->click();
     EXPECT_EQ(Listed(), (Texts{kThreeRows[1], kThreeRows[0], kThreeRows[2]}));
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-    EXPECT_TRUE(gDocumentDirty);
+    EXPECT_TRUE(Dirty());
     PressRow(3);
     w().cmdMoveUp->click();
     EXPECT_EQ(Stored("Three"), (Texts{kThreeRows[1], kThreeRows[2], kThreeRows[0]}));
@@ -90,9 +90,9 @@ TEST_F(TaskCommands, EnabledPopUpTogglesTheRowItOpensOn)
     w().mnuPopUpList->hide();
     EXPECT_EQ(Listed()[1], "Wait|5 seconds|True");
     EXPECT_EQ(Stored("Three"), Listed());
-    EXPECT_NE(gTaskDocument->Serialize().find("<value>5</value>"), std::string::npos) << "no suffix in the document";
+    EXPECT_NE(w().Document()->Serialize().find("<value>5</value>"), std::string::npos) << "no suffix in the document";
     EXPECT_EQ(EnabledButtons(), "edit delete addTask");
-    EXPECT_TRUE(gDocumentDirty);
+    EXPECT_TRUE(Dirty());
 
     PressRow(1, Qt::RightButton);
     EXPECT_TRUE(w().mnuEnabled->isChecked());

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/Globals.h"
 #include "document/TaskDocument.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/TempFolder.h"
@@ -51,8 +50,6 @@ inline Lines RowsOf(TaskDocument& document, const std::string& program)
 /// A temporary folder holding Kestrun.xml, and a document store on it.
 class DocumentFixture : public ::testing::Test {
 protected:
-    void SetUp() override { gDocumentDirty = false; }
-
     /// Writes the text as Kestrun.xml and loads it; a failed load fails the test.
     void Load(const std::string& xml)
     {

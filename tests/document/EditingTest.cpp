@@ -117,11 +117,11 @@ TEST_F(EditingTest, MovingSwapsATaskWithItsNeighbourOnly)
         document->MoveTask("A", row, down);
         EXPECT_EQ(order(), after) << row << (down ? " down" : " up");
     }
-    EXPECT_TRUE(reporter.Silent());
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_TRUE(reporter.Silent() && document->Dirty());
 }
 
-// Whatever an operation needs and does not find ends in the "Corrupted" report and changes nothing.
+// Whatever an operation needs and does not find ends in the "Corrupted" report and changes nothing,
+// the unsaved-changes flag included.
 TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
 {
     const auto list = [](TaskDocument& d) { EXPECT_EQ(RowsOf(d, "A"), Lines{"Wait|1 seconds|True"}); };
@@ -153,6 +153,7 @@ TEST_F(EditingTest, MissingNodesAreCorruptedAndChangeNothing)
         operation(*document);
         EXPECT_EQ(OnlyReport(), "Error: 91\n[Kestrun.xml] File Error Corrupted");
         EXPECT_EQ(document->Serialize(), before);
+        EXPECT_FALSE(document->Dirty()) << "nothing changed, nothing to save";
     }
 }
 
@@ -169,7 +170,7 @@ TEST_F(ListingTest, RowsShowTheStoredTextsAndNumberTheTasks)
                                 "Open File|/bin/true|false"}));
     EXPECT_EQ(Indexes(), (Lines{"1", "1", "2", "3", "4"}));
     EXPECT_NE(document->Serialize().find("<task index=\"4\" note=\"x\">"), std::string::npos);
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_FALSE(document->Dirty());
     for (const std::string nothing : {"Empty", "nobody", ""})
         EXPECT_TRUE(Rows(nothing).empty()) << nothing;
     EXPECT_TRUE(reporter.Silent());

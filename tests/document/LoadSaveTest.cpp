@@ -37,14 +37,14 @@ TEST_F(LoadSaveTest, SchemaLocationIsRewrittenInMemoryAndSaved)
     const std::string schema = "xsi:noNamespaceSchemaLocation=\"" + (folder / "Kestrun.xsd").string() + "\"";
     EXPECT_NE(document->Serialize().find("<program xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" " + schema),
               std::string::npos);
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_FALSE(document->Dirty());
     EXPECT_EQ(folder.Read("Kestrun.xml"), xml);
 
     document->DeleteProgram("A");
-    gDocumentDirty = true;
+    EXPECT_TRUE(document->Dirty());
     document->SaveTaskDocument(reporter);
     EXPECT_NE(folder.Read("Kestrun.xml").find(schema), std::string::npos);
-    EXPECT_FALSE(gDocumentDirty);
+    EXPECT_FALSE(document->Dirty());
     EXPECT_TRUE(reporter.Silent());
     Reload();
 }
@@ -105,10 +105,9 @@ TEST_F(LoadSaveTest, FailedSaveIsReportedAndChangesNothingOnDisk)
         breakIt();
         const std::string before = State(path);
         document->AddProgram("B");
-        gDocumentDirty = true;
         document->SaveTaskDocument(reporter);
         EXPECT_EQ(OnlyReport(), report);
-        EXPECT_TRUE(gDocumentDirty);
+        EXPECT_TRUE(document->Dirty());
         EXPECT_EQ(State(path), before);
         fs::remove_all(path);
     }

@@ -48,12 +48,12 @@ TEST_F(TaskEditor, NewAddsTheTaskEnabledAtTheEndOfTheSelectedProgram)
     w().cboPrograms->setCurrentIndex(1);
     Texts expected;
     for (const auto& [type, text, row] : cases) {
-        gDocumentDirty = false;
+        w().SaveTaskDocument();
         OpenNew();
         Enter(type, text);
         QTest::keyClick(&Field("txt" + std::string(type)), Qt::Key_Return);  // OK is the default button
         expected.push_back(row);
-        EXPECT_TRUE(!Open() && gDocumentDirty);
+        EXPECT_TRUE(!Open() && Dirty());
         EXPECT_EQ(Listed(), expected);
         EXPECT_EQ(EnabledButtons(), "edit delete addTask") << "the list is rebuilt with no row chosen";
     }
@@ -79,7 +79,7 @@ TEST_F(TaskEditor, RefusesEmptyOrUselessFieldsAndStaysOpenUnchanged)
             Click("cmdOK");
             EXPECT_EQ(Messages(), Texts{message});
             EXPECT_EQ(Text("txt" + type), text) << "still open, the text kept";
-            EXPECT_TRUE(gEditingTask == editing && !gDocumentDirty);
+            EXPECT_TRUE(w().EditingTask() == editing && !Dirty());
             Click("cmdCancel");
         }
     }
@@ -97,14 +97,14 @@ TEST_F(TaskEditor, OpensModelessOnTheTypeAndFieldOfTheTask)
         EXPECT_EQ(editor.windowTitle().toStdString() + "|" + Chosen() + "|" + Text("txtFile") + Text("txtWait") +
                       Text("txtKeystrokes"),
                   "Kestrun|" + type + "|" + text);
-        EXPECT_TRUE(!editor.isModal() && gEditingTask == (row != 0));
+        EXPECT_TRUE(!editor.isModal() && w().EditingTask() == (row != 0));
         EXPECT_EQ(editor.focusWidget(), &Field("txt" + type));
         OpenNew();  // a second one only brings this one forward
         EXPECT_EQ(w().TaskEditor(), &editor);
         QTest::keyClicks(&Field("txt" + type), "x");
         row == 1 ? QTest::keyClick(&Field("txtFile"), Qt::Key_Escape)
                  : row == 2 ? void(w().TaskEditor()->close()) : Click("cmdCancel");
-        EXPECT_FALSE(gEditingTask || Open() || gDocumentDirty);
+        EXPECT_FALSE(w().EditingTask() || Open() || Dirty());
     }
     EXPECT_EQ(Stored("Three"), kThreeRows);
 }
@@ -115,7 +115,7 @@ TEST_F(TaskEditor, EditRewritesTheRowKeepingItsEnabledState)
     Field("txtWait").setText("7 s");  // pasted: its number is kept
     Click("cmdOK");
     EXPECT_EQ(Listed()[1], "Wait|7 seconds|False");
-    EXPECT_TRUE(gDocumentDirty && !gEditingTask);
+    EXPECT_TRUE(Dirty() && !w().EditingTask());
 
     OpenEdit(2);
     Enter("Keystrokes", "%{F4}");
@@ -142,7 +142,7 @@ TEST_F(TaskEditor, LongValuesAreKeptWhole)
                                         {"Keystrokes", std::string(40000, 'k') + "{ENTER}", "False"}};
     Load({{"Long", tasks}});
     OpenEdit(1), Click("cmdOK"), OpenEdit(2), Click("cmdOK");
-    EXPECT_TRUE(Messages().empty() && gDocumentDirty);
+    EXPECT_TRUE(Messages().empty() && Dirty());
     EXPECT_EQ(Stored("Long"), Lines(tasks));
 }
 
@@ -161,7 +161,7 @@ TEST_F(TaskEditor, OkActsOnTheMainWindowsSelectionAtThatMoment)
     Click("cmdOK");
     EXPECT_EQ(Stored("Three"), (Texts{kThreeRows[0], kThreeRows[1], "Open File|/bin/false|True"}));
 
-    gDocumentDirty = false;
+    w().SaveTaskDocument();
     const std::tuple<bool, bool, const char*> cases[] = {
         {false, true, "Please select a program."}, {true, true, "Please select a program."},
         {true, false, "Please select a task."}};
@@ -174,7 +174,7 @@ TEST_F(TaskEditor, OkActsOnTheMainWindowsSelectionAtThatMoment)
         programGone ? TypeProgram("Nowhere") : PressRow(0);
         Click("cmdOK");
         EXPECT_EQ(Messages(), Texts{message});
-        EXPECT_TRUE(gEditingTask == editing && !gDocumentDirty);
+        EXPECT_TRUE(w().EditingTask() == editing && !Dirty());
         Click("cmdCancel");
     }
 }

@@ -2,7 +2,7 @@
 // writes back to a text that reads as the same keys and values, and written again stays the same.
 
 #include "tests/fuzz/FuzzCheck.h"
-#include "platform/RegistryFileFormat.h"
+#include "settings/registry/RegistryFileFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

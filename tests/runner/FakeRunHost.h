@@ -18,10 +18,12 @@ public:
     void FocusAddProgram() override { log.push_back("focus cmdAddProgram"); }
     void FocusProgramSelector() override { log.push_back("focus cboPrograms"); }
     std::string SelectedProgramName() const override { return "Mine"; }
+    bool HasUnsavedChanges() override { return unsaved; }
     bool SaveTaskDocument() override { return log.push_back("save"), true; }
 
     int programCount = 1;
     bool selected = true;
+    bool unsaved = false;
     std::vector<TaskRow> rows;
     std::vector<std::string> log;
 };

@@ -1,4 +1,3 @@
-#include "core/Globals.h"
 #include "runner/FileName.h"
 #include "runner/TaskRunner.h"
 #include "tests/runner/FakeRunHost.h"
@@ -20,8 +19,6 @@ TaskRow Keys(const std::string& keys) { return {"Keystrokes", keys, "True"}; }
 
 class TaskRunnerTest : public ::testing::Test {
 protected:
-    void TearDown() override { gDocumentDirty = false; }
-
     Log Run(std::vector<TaskRow> rows)
     {
         host.log.clear(), fake.log.clear();
@@ -58,7 +55,7 @@ protected:
 
 TEST_F(TaskRunnerTest, WithoutAProgramToRunItSaysSoAndDoesNothingElse)
 {
-    gDocumentDirty = true;
+    host.unsaved = true;
     host.programCount = 0;
     EXPECT_EQ(Run({Keys("a")}), Log{"focus cmdAddProgram"});
     host.programCount = 2;
@@ -71,7 +68,7 @@ TEST_F(TaskRunnerTest, WithoutAProgramToRunItSaysSoAndDoesNothingElse)
 TEST_F(TaskRunnerTest, HidesSavesPendingChangesAndRunsOnlyEnabledKnownRows)
 {
     EXPECT_EQ(Run({}), Log{"hide"});
-    gDocumentDirty = true;
+    host.unsaved = true;
     EXPECT_EQ(Run({OpenFile("/x", "False"), {"Keystrokes", "1", "false"}, {"Keystrokes", "2", "FALSE"},
                    {"Keystrokes", "3", "0"}, {"Keystrokes", "4", " 0.0 "}, {"Keystrokes", "5", "True"},
                    {"Keystrokes", "6", "-1"}, {"Keystrokes", "7", "maybe"}, {"Keystrokes", "8", ""},

@@ -1,7 +1,6 @@
-#include "core/Globals.h"
 #include "settings/MWindow.h"
 #include "settings/QtWindowGeometry.h"
-#include "platform/RegistryFile.h"
+#include "settings/registry/RegistryFile.h"
 #include "settings/CRegSettings.h"
 #include "tests/support/TempFolder.h"
 

@@ -1,5 +1,5 @@
-#include "platform/RegistryFile.h"
-#include "platform/RegistryFileFormat.h"
+#include "settings/registry/RegistryFile.h"
+#include "settings/registry/RegistryFileFormat.h"
 #include "settings/CRegSettings.h"
 #include "tests/support/SmallFileSystem.h"
 #include "tests/support/TempFolder.h"

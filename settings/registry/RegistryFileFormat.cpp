@@ -1,7 +1,8 @@
-#include "platform/RegistryFileFormat.h"
+#include "settings/registry/RegistryFileFormat.h"
 
+#include "core/AsciiText.h"
 #include "core/Utf8.h"
-#include "platform/RegistryOperations.h"
+#include "settings/registry/RegistryOperations.h"
 
 #include <charconv>
 #include <cstdio>
@@ -14,15 +15,6 @@ constexpr std::string_view kHeader =
     "; Kestrun settings. Kestrun rewrites this file on every change; comments are not kept.\n";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kBytesPerLine = 24;
-
-std::string_view TrimBlanks(std::string_view text)
-{
-    std::size_t start = text.find_first_not_of(" \t");
-    if (start == std::string_view::npos)
-        return {};
-    std::size_t end = text.find_last_not_of(" \t");
-    return text.substr(start, end - start + 1);
-}
 
 bool HasLineBreakOrNul(std::string_view text)
 {
@@ -114,12 +106,12 @@ std::optional<std::string> Unquote(std::string_view text, std::size_t& pos)
 std::optional<std::string> Bytes(std::string_view list)
 {
     std::string bytes;
-    list = TrimBlanks(list);
+    list = Trim(list);
     if (list.empty())
         return bytes;
     for (;;) {
         std::size_t comma = list.find(',');
-        std::optional<std::uint32_t> byte = HexNumber(TrimBlanks(list.substr(0, comma)), 2);
+        std::optional<std::uint32_t> byte = HexNumber(Trim(list.substr(0, comma)), 2);
         if (!byte)
             return std::nullopt;
         bytes += static_cast<char>(*byte);
@@ -135,7 +127,7 @@ std::optional<RegistryValue> Data(std::string_view text)
     if (text.starts_with('"')) {
         std::size_t pos = 0;
         std::optional<std::string> data = Unquote(text, pos);
-        if (!data || !TrimBlanks(text.substr(pos)).empty())
+        if (!data || !Trim(text.substr(pos)).empty())
             return std::nullopt;
         value.type = kRegSz;
         value.data = std::move(*data);
@@ -206,7 +198,7 @@ std::optional<RegistryTree> Parse(std::string_view text, bool strict, std::size_
     // Valid until the next key is added: values follow their key's line.
     RegistryKeyEntry* currentKey = nullptr;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = TrimBlanks(lines[i]);
+        std::string_view line = Trim(lines[i]);
         if (line.empty() || line.starts_with(';'))
             continue;
         if (tree.Keys().empty() &&
@@ -235,13 +227,13 @@ std::optional<RegistryTree> Parse(std::string_view text, bool strict, std::size_
         } else {
             wellFormed = false;
         }
-        std::string_view rest = TrimBlanks(line.substr(pos));
+        std::string_view rest = Trim(line.substr(pos));
         wellFormed = wellFormed && rest.starts_with('=');
-        std::string data(TrimBlanks(rest.substr(rest.empty() ? 0 : 1)));
+        std::string data(Trim(rest.substr(rest.empty() ? 0 : 1)));
         if (data.starts_with("hex")) {
             while (data.ends_with('\\') && i + 1 < lines.size()) {
                 data.pop_back();
-                data += TrimBlanks(lines[++i]);
+                data += Trim(lines[++i]);
             }
         }
         std::optional<RegistryValue> value = wellFormed ? Data(data) : std::nullopt;

@@ -1,7 +1,7 @@
 // The current user's registry on Windows: the system's own registry through
 // its narrow-character entry points. Built on Windows only.
 
-#include "platform/RegistryOperations.h"
+#include "settings/registry/RegistryOperations.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "platform/RegistryFile.h"
+#include "settings/registry/RegistryFile.h"
 
-#include "platform/RegistryFileFormat.h"
-#include "platform/RegistryFileReplace.h"
+#include "settings/registry/RegistryFileFormat.h"
+#include "settings/registry/RegistryFileReplace.h"
 #include "platform/UserFolders.h"
 
 #include <cerrno>

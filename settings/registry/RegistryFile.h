@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/RegistryFileTree.h"
-#include "platform/RegistryOperations.h"
+#include "settings/registry/RegistryFileTree.h"
+#include "settings/registry/RegistryOperations.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "platform/RegistryFileTree.h"
+#include "settings/registry/RegistryFileTree.h"
 
 #include "core/Utf8.h"
 

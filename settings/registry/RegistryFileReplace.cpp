@@ -1,4 +1,4 @@
-#include "platform/RegistryFileReplace.h"
+#include "settings/registry/RegistryFileReplace.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RegistryFileTree.h"
+#include "settings/registry/RegistryFileTree.h"
 
 #include <cstddef>
 #include <optional>

@@ -1,0 +1,21 @@
+#include "app/KestrunApp.h"
+
+#include <utility>
+
+namespace kestrun {
+
+KestrunApp::KestrunApp(const std::filesystem::path& documentFolder, FatalErrorReporter& reporter,
+                       const std::filesystem::path& schemaFile, std::function<bool()> stopRequested)
+    : stopRequested_(std::move(stopRequested)), document_(documentFolder, reporter, schemaFile)
+{
+}
+
+RunServices KestrunApp::Services()
+{
+    if (!platform_)
+        platform_ = MakePlatformServices(stopRequested_);
+    return {*platform_->files, *platform_->programs, *platform_->opener,
+            *platform_->sleeper, *platform_->windows, *platform_->keys};
+}
+
+}  // namespace kestrun

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+
+namespace kestrun {
+
+class FileExistence;
+class FileOpener;
+class KeySender;
+class ProgramStarter;
+class Sleeper;
+class WindowActivator;
+
+/// The services a run drives, all owned elsewhere.
+struct RunServices {
+    FileExistence& files;
+    ProgramStarter& programs;
+    FileOpener& opener;
+    Sleeper& sleeper;
+    WindowActivator& windows;
+    KeySender& keys;
+    /// Whether the user asked the run to stop; none: never. Asked from any
+    /// thread, between tasks and by the waiting and typing services.
+    std::function<bool()> stopRequested = {};
+};
+
+}  // namespace kestrun
