@@ -1,6 +1,8 @@
 // The command line and one Kestrun per user and document, built and installed.
 
 #include "platform/linux/EwmhWindowActivator.h"
+#include "tests/support/TestDocuments.h"
+#include "tests/support/X11Queries.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +33,7 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
     const fs::path typed = session.folder() / "typed.txt";
     const std::string document = TemplateDocument(
         Program("Greet", {{"Open File", session.RecorderScript(typed)}, {"Keystrokes", "hello~"}}) +
-        Program("Second", {}));
+        Program("Second"));
     const fs::path executable = session.InstallKestrun(document);
     const auto kestrun = [&](std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), executable.string());
@@ -81,7 +83,7 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
     Step("later starts hand their requests to the running Kestrun, which answers from the document as it is now");
     session.folder().Write("app/Kestrun.xml", TemplateDocument(
         Program("Greet", {{"Open File", session.RecorderScript(typed)}, {"Keystrokes", "hello~"}}) +
-        Program("Second", {}) + Program("By hand", {})));
+        Program("Second") + Program("By hand")));
     EXPECT_EQ(Result(kestrun({"--list"})), "0 Greet\nSecond\nBy hand\n|");
     EXPECT_EQ(Result(kestrun({"--run", "Nobody"})), "2 |Kestrun has no program named \"Nobody\".\n");
     fs::remove(typed);

@@ -1,6 +1,8 @@
 // The built kestrun on a private X server with openbox and an XEmbed tray,
 // driven like a user with xdotool, from its icon to its end.
 
+#include "tests/support/TestDocuments.h"
+#include "tests/support/X11Queries.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>

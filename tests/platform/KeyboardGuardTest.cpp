@@ -5,6 +5,7 @@
 #include "platform/linux/KeymapJournal.h"
 #include "platform/linux/KeymapRepair.h"
 #include "platform/linux/NeutralKeyCodes.h"
+#include "tests/support/X11Queries.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>

@@ -16,6 +16,8 @@
 #include "runner/TaskRunner.h"
 #include "tests/runner/FakeRunHost.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TypingTexts.h"
+#include "tests/support/X11Queries.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>

@@ -107,10 +107,6 @@ TEST_F(FormPositionTest, CloseSavesEdgesAsRoundedNumbersUnlessMinimisedOrMaximis
 // The offscreen screen has 96 dots per inch: 15 twips per pixel.
 TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
 {
-    static int argc = 1;
-    static char* argv[] = {const_cast<char*>("settings_tests"), nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // never the machine's display
-    QApplication application(argc, argv);
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_NE(screen, nullptr);
     QWidget widget;
