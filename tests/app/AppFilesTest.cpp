@@ -2,6 +2,7 @@
 #include "document/TaskDocument.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestDocuments.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kExample =
-    "<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"x\">"
-    "<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Wait</type><value>1</value>"
-    "<enabled>True</enabled></task></tasks></program><program><name>Example</name><tasks/></program></programs>";
+    Document(Program("Kestrun Template", Task("Wait", "1")) + Program("Example"), "", "x", false);
 const std::string kUserDocument = "data/Kestrun/Kestrun.xml";
 
 // An installed copy: the executable in bin/, shipped files in share/, the user's data in data/.

@@ -1,6 +1,8 @@
 // The command line and one Kestrun per user and document, built and installed.
 
 #include "platform/x11/EwmhWindowActivator.h"
+#include "tests/support/TestDocuments.h"
+#include "tests/support/X11Queries.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -24,22 +26,58 @@ std::size_t TrayIcons() { return KestrunWindows().size() - WindowsNamed(kMainCap
 // A run's status and what it printed: "0 out|err".
 std::string Result(const Outcome& outcome) { return std::to_string(outcome.status) + " " + outcome.out + "|" + outcome.err; }
 
-TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
-{
-    XSession session({.tray = true});
-    ASSERT_TRUE(session.ok()) << session.failure;
-    const fs::path typed = session.folder() / "typed.txt";
-    const std::string document = TemplateDocument(
-        Program("Greet", {{"Open File", session.RecorderScript(typed)}, {"Keystrokes", "hello~"}}) +
-        Program("Second", {}));
-    const fs::path executable = session.InstallKestrun(document);
-    const auto kestrun = [&](std::vector<std::string> arguments) {
+// One X session with a tray and one installed kestrun for the suite; the Kestrun a case leaves
+// running is the next case's.
+class CommandLineEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session_ = new XSession({.tray = true});
+        const fs::path typed = session_->folder() / "typed.txt";
+        document_ = TemplateDocument(
+            Program("Greet", {{"Open File", session_->RecorderScript(typed)}, {"Keystrokes", "hello~"}}) +
+            Program("Second"));
+        if (session_->ok())
+            executable_ = session_->InstallKestrun(document_);
+    }
+    static void TearDownTestSuite()
+    {
+        StopProcess(running_), running_ = -1;
+        delete session_, session_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(session.ok()) << session.failure; }
+
+    Outcome kestrun(std::vector<std::string> arguments)
+    {
         arguments.insert(arguments.begin(), executable.string());
         return RunProgram(arguments);
-    };
-    const std::string listed = "0 Greet\nSecond\n|";
+    }
 
-    Step("installed: the first start makes the user's document from the example, a later one never replaces it");
+    /// The Kestrun an earlier case left running, or a new one in the tray when none is.
+    pid_t Running()
+    {
+        int status = 0;
+        if (running_ <= 0 || Ended(running_, status)) {
+            running_ = StartProcess({executable});
+            EXPECT_FALSE(WaitForTrayIcon().empty());
+        }
+        return running_;
+    }
+
+    static inline XSession* session_ = nullptr;
+    static inline fs::path executable_;
+    static inline std::string document_;
+    static inline pid_t running_ = -1;
+    XSession& session = *session_;
+    const fs::path& executable = executable_;
+    const std::string& document = document_;
+    const fs::path typed = session.folder() / "typed.txt";
+    const std::string listed = "0 Greet\nSecond\n|";
+};
+
+// Installed: the first start makes the user's document from the example, a later one never replaces it.
+TEST_F(CommandLineEndToEnd, InstalledTheFirstStartMakesTheUsersDocumentALaterOneNeverReplacesIt)
+{
     const fs::path root = session.folder() / "root", user = session.folder() / "data" / "Kestrun" / "Kestrun.xml";
     const Outcome installed =
         RunProgram({"env", "DESTDIR=" + root.string(), KESTRUN_CMAKE, "--install", KESTRUN_BUILD_DIR, "--prefix", "/usr"});
@@ -50,8 +88,11 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
     const std::string broken = Result(RunProgram({root / "usr" / "bin" / "kestrun", "--list"}));
     EXPECT_TRUE(broken.starts_with("2 |") && broken.find("Error: ") != std::string::npos) << broken;
     EXPECT_EQ(ReadFile(user), "<programs>");
+}
 
-    Step("each option and each failure: its status and message, and no window");
+// Each option and each failure: its status and message, and no window.
+TEST_F(CommandLineEndToEnd, EachOptionAndEachFailureHasItsStatusAndMessageAndNoWindow)
+{
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--version"}, "0 Kestrun 0.1.0\n|"},
         {{"--list"}, listed},  // the template is not listed
@@ -70,18 +111,26 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
         EXPECT_TRUE(result.starts_with("0 ") && result.find("--run <NAME>") < result.find('|')) << result;
     }
     EXPECT_TRUE(KestrunWindows().empty()) << "a start above left a window or an icon";
+}
 
-    Step("--run without a Kestrun starts one that runs the program and stays in the tray");
-    Started first{StartProcess({executable, "--run", "Greet"})};
+// --run without a Kestrun starts one that runs the program and stays in the tray.
+TEST_F(CommandLineEndToEnd, RunWithoutAKestrunStartsOneThatRunsTheProgramAndStaysInTheTray)
+{
+    StopProcess(running_), running_ = -1;
+    running_ = StartProcess({executable, "--run", "Greet"});
     EXPECT_EQ(WaitForOutput(typed, 6), "hello\n");
     EXPECT_FALSE(WaitForTrayIcon().empty());
     EXPECT_EQ(kestrun({}).status, 0);
     EXPECT_TRUE(WaitUntil(MainWindowMapped)) << "a plain start did not bring the window forward";
+}
 
-    Step("later starts hand their requests to the running Kestrun, which answers from the document as it is now");
+// Later starts hand their requests to the running Kestrun, which answers from the document as it is now.
+TEST_F(CommandLineEndToEnd, LaterStartsHandTheirRequestsToTheRunningKestrun)
+{
+    const pid_t first = Running();
     session.folder().Write("app/Kestrun.xml", TemplateDocument(
         Program("Greet", {{"Open File", session.RecorderScript(typed)}, {"Keystrokes", "hello~"}}) +
-        Program("Second", {}) + Program("By hand", {})));
+        Program("Second") + Program("By hand")));
     EXPECT_EQ(Result(kestrun({"--list"})), "0 Greet\nSecond\nBy hand\n|");
     EXPECT_EQ(Result(kestrun({"--run", "Nobody"})), "2 |Kestrun has no program named \"Nobody\".\n");
     fs::remove(typed);
@@ -89,28 +138,36 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
     EXPECT_EQ(WaitForOutput(typed, 6), "hello\n");
     EXPECT_EQ(TrayIcons(), 1u);
     int status = 0;
-    EXPECT_FALSE(Ended(first.pid, status));
+    EXPECT_FALSE(Ended(first, status));
     session.folder().Write("app/Kestrun.xml", document);
+}
 
-    Step("a Kestrun killed outright does not block the next start, nor does a missing runtime folder");
-    kill(first.pid, SIGKILL);
-    waitpid(first.pid, nullptr, 0);
-    first.pid = -1;
+// A Kestrun killed outright does not block the next start, nor does a missing runtime folder.
+TEST_F(CommandLineEndToEnd, AKilledKestrunDoesNotBlockTheNextStartNorDoesAMissingRuntimeFolder)
+{
+    const pid_t first = Running();
+    kill(first, SIGKILL);
+    waitpid(first, nullptr, 0);
+    running_ = -1;
     ASSERT_FALSE(fs::is_empty(session.folder() / "runtime")) << "the socket and the lock stay behind";
     Started next{StartProcess({executable})};
     EXPECT_FALSE(WaitForTrayIcon().empty());
     EXPECT_EQ(Result(kestrun({"--list"})), listed);
+    int status = 0;
     EXPECT_FALSE(Ended(next.pid, status));
     const std::string missing = "XDG_RUNTIME_DIR=" + (session.folder() / "missing").string();
     EXPECT_EQ(Result(RunProgram({"env", missing, executable, "--list"})),
               listed + "Kestrun does not use the runtime folder " + (session.folder() / "missing").string() +
                   ": No such file or directory. It uses /tmp/kestrun-" + std::to_string(::geteuid()) + " instead.\n");
-    StopProcess(next.pid);
-    next.pid = -1;
+}
 
-    Step("of two starts at once, one holds the document and the other ends");
+// Of two starts at once, one holds the document and the other ends.
+TEST_F(CommandLineEndToEnd, OfTwoStartsAtOnceOneHoldsTheDocumentAndTheOtherEnds)
+{
+    StopProcess(running_), running_ = -1;
     Started one{StartProcess({executable})}, two{StartProcess({executable})};
     bool oneEnded = false;
+    int status = 0;
     ASSERT_TRUE(WaitUntil([&] { return (oneEnded = Ended(one.pid, status)) || Ended(two.pid, status); }));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     (oneEnded ? one : two).pid = -1;
@@ -118,9 +175,14 @@ TEST(CommandLineEndToEnd, OptionsRunsAndOneKestrunPerUserAndDocument)
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(TrayIcons(), 1u);
     EXPECT_FALSE(Ended((oneEnded ? two : one).pid, status));
+    std::swap(running_, (oneEnded ? two : one).pid);  // the next case's
+}
 
-    Step("a flood of idle connections, also one that uses up every descriptor: once it goes, later starts are served");
-    const pid_t running = (oneEnded ? two : one).pid;
+// A flood of idle connections, also one that uses up every descriptor: once it goes, later starts are served.
+TEST_F(CommandLineEndToEnd, AfterAFloodOfIdleConnectionsLaterStartsAreServed)
+{
+    const pid_t running = Running();
+    int status = 0;
     fs::path socket;
     for (const auto& entry : fs::directory_iterator(session.folder() / "runtime"))
         if (entry.path().extension() == ".socket")
@@ -158,7 +220,7 @@ std::uintmax_t SizeOf(const fs::path& file)
 }
 
 // kestrun --stop ends a run wherever it is, within a moment, and the run types nothing more.
-TEST(CommandLineEndToEnd, StopEndsARunInAWaitOrInTypingAndSaysWhetherThereWasOne)
+TEST(RunEndToEnd, StopEndsARunInAWaitOrInTypingAndSaysWhetherThereWasOne)
 {
     XSession session({.tray = true});
     ASSERT_TRUE(session.ok()) << session.failure;
@@ -224,7 +286,7 @@ TEST(CommandLineEndToEnd, StopEndsARunInAWaitOrInTypingAndSaysWhetherThereWasOne
 }
 
 // Another window activated mid-text: typing stops before its next key, and not one key reaches that window.
-TEST(CommandLineEndToEnd, TypingStopsWhenAnotherWindowBecomesActive)
+TEST(RunEndToEnd, TypingStopsWhenAnotherWindowBecomesActive)
 {
     XSession session({.tray = true});
     ASSERT_TRUE(session.ok()) << session.failure;

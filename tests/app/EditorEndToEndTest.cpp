@@ -1,6 +1,8 @@
 // The built kestrun on a private X server with openbox and an XEmbed tray,
 // driven like a user with xdotool, from its icon to its end.
 
+#include "tests/support/TestDocuments.h"
+#include "tests/support/X11Queries.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -95,34 +97,68 @@ void ExpectCentredByOuterSize(const std::string& window, int& outerLeft, int& ou
     EXPECT_NEAR(outerTop, (work[3] - inner[3] - frame[2] - frame[3]) / 2.0, 1.0);
 }
 
-TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySigterm)
-{
-    XSession session({.tray = true});
-    ASSERT_TRUE(session.ok()) << session.failure;
+// Whether a menu of kestrun's is open beside its icon.
+bool MenuOpen() { return KestrunWindows().size() >= 2; }
+
+// One X session with a tray and one kestrun for the suite, used like a user would, case after case:
+// each case goes on from where the one before left the windows.
+class DesktopEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session_ = new XSession({.tray = true});
+        if (!session_->ok())
+            return;
+        recorder_ = session_->RecorderScript(session_->folder() / "typed.txt");
+        // Typing that takes seconds, for a signal to come meanwhile; then a task that shows whether the run went on.
+        for (int k = 0; k < 1000; ++k)
+            text_ += "абвгдежзийклмнопрстуфхцчшщъыьэюя αβγδεζηθικλμνξοπρστυφχψω ";
+        kestrun_ = session_->InstallKestrun(TemplateDocument(Program(
+            "Long", {{"Open File", session_->RecorderScript(session_->folder() / "long.txt")}, {"Keystrokes", text_},
+                     {"Wait", "600"}, {"Open File", session_->RecorderScript(session_->folder() / "after.txt")}})));
+        app_ = StartProcess({kestrun_});
+    }
+    static void TearDownTestSuite()
+    {
+        StopProcess(app_), app_ = -1;
+        delete session_, session_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(session.ok()) << session.failure; }
+
+    static inline XSession* session_ = nullptr;
+    static inline fs::path kestrun_;
+    static inline std::string recorder_, text_, icon_, main_, editor_;
+    static inline pid_t app_ = -1;
+    static inline int outerLeft_ = 0, outerTop_ = 0;  // of the main window's first showing
+    XSession& session = *session_;
+    const fs::path& kestrun = kestrun_;
+    const std::string& recorder = recorder_;
+    const std::string& text = text_;
     const fs::path typed = session.folder() / "typed.txt", typedLong = session.folder() / "long.txt";
     const fs::path settings = session.folder() / "config" / "Quillon Works" / "Kestrun.reg";
-    const std::string recorder = session.RecorderScript(typed);
-    // Typing that takes seconds, for a signal to come meanwhile; then a task that shows whether the run went on.
-    std::string text;
-    for (int k = 0; k < 1000; ++k)
-        text += "абвгдежзийклмнопрстуфхцчшщъыьэюя αβγδεζηθικλμνξοπρστυφχψω ";
-    const fs::path kestrun = session.InstallKestrun(TemplateDocument(
-        Program("Long", {{"Open File", session.RecorderScript(typedLong)}, {"Keystrokes", text}, {"Wait", "600"},
-                          {"Open File", session.RecorderScript(session.folder() / "after.txt")}})));
-    Started app{StartProcess({kestrun})};
+};
 
-    Step("hidden: only the icon, embedded in the tray");
-    const std::string icon = WaitForTrayIcon();
-    ASSERT_FALSE(icon.empty()) << "no tray icon appeared";
+// Hidden: only the icon, embedded in the tray.
+TEST_F(DesktopEndToEnd, HiddenAtFirstOnlyTheIconEmbeddedInTheTray)
+{
+    icon_ = WaitForTrayIcon();
+    ASSERT_FALSE(icon_.empty()) << "no tray icon appeared";
+}
 
-    Step("the first showing is centred by the outer size, frame and menu bar included");
-    ClickCentre(icon, 1, 2);
+// The first showing is centred by the outer size, frame and menu bar included.
+TEST_F(DesktopEndToEnd, TheFirstShowingIsCentredByTheOuterSize)
+{
+    ASSERT_FALSE(icon_.empty()) << "no tray icon to open the window from";
+    ClickCentre(icon_, 1, 2);
     ASSERT_TRUE(WaitUntil([] { return Active(kMainCaption); })) << "the double click did not open the window in front";
-    const std::string main = WindowsNamed(kMainCaption).front();
-    int outerLeft = 0, outerTop = 0;
-    ExpectCentredByOuterSize(main, outerLeft, outerTop);
+    main_ = WindowsNamed(kMainCaption).front();
+    ExpectCentredByOuterSize(main_, outerLeft_, outerTop_);
+}
 
-    Step("Esc over the open program list closes only the list");
+// Esc over the open program list closes only the list.
+TEST_F(DesktopEndToEnd, EscOverTheOpenProgramListClosesOnlyTheList)
+{
+    ASSERT_TRUE(Active(kMainCaption)) << "the main window is not in front";
     const auto windowsOfKestrun = [](std::size_t count) {
         return WaitUntil([count] { return KestrunWindows().size() == count; }, 10s);
     };
@@ -132,8 +168,12 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     Keys({"Escape"});
     ASSERT_TRUE(windowsOfKestrun(2)) << "the program list did not close";
     EXPECT_TRUE(MainWindowMapped()) << "Esc over the open list hid the window";
+}
 
-    Step("Programs \"New...\" (next in the tab order), a name, then Space opens the task editor");
+// Programs "New..." (next in the tab order), a name, then Space opens the task editor.
+TEST_F(DesktopEndToEnd, ProgramsNewThenANameThenSpaceOpensTheTaskEditor)
+{
+    ASSERT_TRUE(Active(kMainCaption)) << "the main window is not in front";
     Keys({"Tab", "space"});
     ASSERT_TRUE(WaitUntil([] { return Active("^New Program$"); })) << "no input box for the program's name";
     Xdo({"type", "--delay", "30", "Record"});
@@ -141,14 +181,20 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     ASSERT_TRUE(WaitUntil([] { return WindowsNamed("^New Program$").empty() && Active(kMainCaption); }));
     Keys({"space"});
     ASSERT_TRUE(WaitUntil([] { return Active(kEditorCaption); })) << "Space did not open the task editor";
-    const std::string editor = WindowsNamed(kEditorCaption).front();
+    editor_ = WindowsNamed(kEditorCaption).front();
+    const std::string& editor = editor_;
     {
         SCOPED_TRACE("the task editor's first showing, nothing stored");
         int left = 0, top = 0;
         ExpectCentredByOuterSize(editor, left, top);
     }
+}
 
-    Step("OK with an empty path is refused; after the message Enter is the editor's OK again");
+// OK with an empty path is refused; after the message Enter is the editor's OK again.
+TEST_F(DesktopEndToEnd, OkWithAnEmptyPathIsRefusedAndThenEnterIsTheEditorsOkAgain)
+{
+    ASSERT_TRUE(Active(kEditorCaption)) << "the task editor is not in front";
+    const std::string& editor = editor_;
     const auto refusalShown = [] { return WindowsNamed(kEditorCaption).size() == 2; };
     for (int refusal = 0; refusal < 2; ++refusal) {
         Keys({"Return"});
@@ -158,16 +204,25 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
         ASSERT_TRUE(WaitUntil([&] { return !refusalShown() && ActiveWindow() == editor; }))
             << "the editor did not get the keyboard back";
     }
+}
 
-    Step("three tasks, the later two from Tasks \"New...\"");
+// Three tasks, the later two from Tasks "New...".
+TEST_F(DesktopEndToEnd, ThreeTasksTheLaterTwoFromTasksNew)
+{
+    ASSERT_TRUE(Active(kEditorCaption)) << "the task editor is not in front";
+    const std::string& main = main_;
     ASSERT_TRUE(FillTask(0, recorder));
     for (const auto& [kind, text] : {std::pair{1, "4"}, {2, "From +editor {+}1~"}}) {
         ClickTwips(main, {6615, 6345}, 360, 4920, 1095, 375);
         ASSERT_TRUE(WaitUntil([] { return Active(kEditorCaption); })) << "the task editor did not open in front";
         ASSERT_TRUE(FillTask(kind, text));
     }
+}
 
-    Step("Enter is \"Launch It !\": the window goes, the document is saved, the tasks run in the program started");
+// Enter is "Launch It !": the window goes, the document is saved, the tasks run in the program started.
+TEST_F(DesktopEndToEnd, EnterLaunchesItTheWindowGoesTheDocumentIsSavedTheTasksRun)
+{
+    ASSERT_TRUE(Active(kMainCaption)) << "the main window is not in front";
     Keys({"Return"});
     EXPECT_EQ(WaitForOutput(typed, 15), "From Editor +1\n");
     EXPECT_FALSE(MainWindowMapped());
@@ -178,39 +233,55 @@ TEST(DesktopEndToEnd, FromTheTrayAProgramIsMadeLaunchedAndKestrunQuitOrEndedBySi
     const auto recorders = Lines(ReadFile(session.folder() / "recorders"));
     ASSERT_EQ(recorders.size(), 1u);
     EXPECT_TRUE(WaitUntil([&] { return IsActive(std::stoi(recorders.front())); }, 10s));
+}
 
-    Step("an XEmbed tray shows the icon every button: only the double click opens, the menu comes on release");
+// An XEmbed tray shows the icon every button: only the double click opens, the menu comes on release.
+TEST_F(DesktopEndToEnd, OnlyTheDoubleClickOpensAndTheMenuComesOnRelease)
+{
+    ASSERT_FALSE(icon_.empty()) << "no tray icon";
+    ASSERT_FALSE(MainWindowMapped()) << "the main window shows";
+    const std::string& icon = icon_;
     ClickCentre(icon);
     EXPECT_FALSE(WaitUntil(MainWindowMapped, 2s)) << "a single click opened the window";
-    const auto menuOpen = [] { return KestrunWindows().size() >= 2; };
     Xdo({"mousedown", "3"});
-    EXPECT_FALSE(WaitUntil(menuOpen, 2s)) << "the menu opened on the press";
+    EXPECT_FALSE(WaitUntil(MenuOpen, 2s)) << "the menu opened on the press";
     Xdo({"mouseup", "3"});
-    EXPECT_TRUE(WaitUntil(menuOpen, 10s)) << "no menu on the release";
+    EXPECT_TRUE(WaitUntil(MenuOpen, 10s)) << "no menu on the release";
     Xdo({"key", "Escape"});
     EXPECT_TRUE(WaitUntil([] { return KestrunWindows().size() == 1; }, 10s)) << "the menu stayed or the window showed";
+}
 
-    Step("\"Quit Kestrun\", the menu's last entry, stores the outer position and leaves only the settings file");
+// "Quit Kestrun", the menu's last entry, stores the outer position and leaves only the settings file.
+TEST_F(DesktopEndToEnd, QuitKestrunStoresTheOuterPositionAndLeavesOnlyTheSettingsFile)
+{
+    ASSERT_FALSE(icon_.empty()) << "no tray icon";
+    const std::string& icon = icon_;
+    const int outerLeft = outerLeft_, outerTop = outerTop_;
     // A key pressed before the menu holds the keyboard is lost: try again then.
     int status = -1;
     bool ended = false;
     for (int attempt = 0; attempt < 4 && !ended; ++attempt) {
         ClickCentre(icon, 3);
-        if (!WaitUntil(menuOpen, 8s))
+        if (!WaitUntil(MenuOpen, 8s))
             continue;
         std::this_thread::sleep_for(300ms);
         Xdo({"key", "Up", "Return"});
-        ended = WaitUntil([&] { return Ended(app.pid, status); }, 20s);
+        ended = WaitUntil([&] { return Ended(app_, status); }, 20s);
     }
     ASSERT_TRUE(ended) << "kestrun did not quit from its tray menu";
-    app.pid = -1;
+    app_ = -1;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << status;
     EXPECT_NEAR(Stored(settings, "Left") / 15.0, outerLeft, 0.5) << ReadFile(settings);
     EXPECT_NEAR(Stored(settings, "Top") / 15.0, outerTop, 0.5) << ReadFile(settings);
     EXPECT_EQ(std::distance(fs::directory_iterator(settings.parent_path()), fs::directory_iterator()), 1)
         << "beside the settings file: a lock file or a temporary";
+}
 
-    Step("SIGTERM while typing: the run stopped, an ordinary quit, the keyboard as it was");
+// SIGTERM while typing: the run stopped, an ordinary quit, the keyboard as it was.
+TEST_F(DesktopEndToEnd, SigtermWhileTypingStopsTheRunAndQuitsWithTheKeyboardAsItWas)
+{
+    StopProcess(app_), app_ = -1;  // only when an earlier case could not quit it
+    int status = -1;
     fs::remove(settings);
     const auto keymapBefore = KeyRows();
     Started running{StartProcess({kestrun, "--run", "Long"})};

@@ -1,6 +1,7 @@
 // The built kestrun while its Kestrun.xml is edited by hand, in place and by
 // rename.
 
+#include "tests/support/TestDocuments.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ TEST(HandEditEndToEnd, ARunningKestrunListsAndRunsWhatTheFileHoldsNow)
     XSession session;
     ASSERT_TRUE(session.ok()) << session.failure;
     const TempFolder& folder = session.folder();
-    const fs::path executable = session.InstallKestrun(TemplateDocument(Program("Mine", {})));
+    const fs::path executable = session.InstallKestrun(TemplateDocument(Program("Mine")));
     const auto kestrun = [&](std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), executable.string());
         return RunProgram(arguments);
@@ -48,7 +49,7 @@ TEST(HandEditEndToEnd, ARunningKestrunListsAndRunsWhatTheFileHoldsNow)
         SCOPED_TRACE(edit.how);
         Step(edit.how);
         const std::string name = std::string("Added ") + edit.how;
-        const std::string text = TemplateDocument(Program("Mine", {}) + Program(name, {{"Open File", script.string()}}));
+        const std::string text = TemplateDocument(Program("Mine") + Program(name, {{"Open File", script.string()}}));
         if (edit.byRename) {
             folder.Write("app/.Kestrun.xml.new", text);
             fs::rename(folder / "app" / ".Kestrun.xml.new", folder / "app" / "Kestrun.xml");

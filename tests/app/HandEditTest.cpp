@@ -13,18 +13,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kTemplate =
-    "<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"Kestrun.xsd\">"
-    "<program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Open File</type><value/>"
-    "<enabled>True</enabled></task></tasks></program>";
-
 std::string Document(const Texts& programs)
 {
-    std::string text = kTemplate;
+    std::string text;
     for (const std::string& name : programs)
-        text += "<program><name>" + name + "</name><tasks><task index=\"1\"><type>Wait</type><value>1</value>"
-                "<enabled>True</enabled></task></tasks></program>";
-    return text + "</programs>";
+        text += Program(name, Task("Wait", "1"));
+    return kestrun::test::Document(text, "", "Kestrun.xsd");
 }
 
 class HandEditTest : public MainWindowFixture {

@@ -9,6 +9,7 @@
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestDocuments.h"
 #include "tests/tray/FakeTray.h"
 #include "tray/CSysTray.h"
 
@@ -26,14 +27,6 @@ namespace kestrun::test {
 
 using Texts = std::vector<std::string>;
 
-inline QApplication& Application()
-{
-    static int argc = 1;
-    static char* argv[] = {const_cast<char*>("kestrun_tests"), nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    return *application;
-}
-
 struct ProgramSpec {
     std::string name;
     std::vector<TaskRow> tasks;
@@ -42,10 +35,6 @@ struct ProgramSpec {
 /// The main window over its own Kestrun.xml, dialogs, run services, tray, settings and autostart.
 class MainWindowFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        Application();
-    }
     void TearDown() override { window.reset(), document.reset(); }
 
     /// Writes the template and the programs given and loads a new window over
@@ -53,18 +42,15 @@ protected:
     void Load(const std::vector<ProgramSpec>& programs, bool controls = true)
     {
         window.reset();
-        std::string text = "<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation="
-                           "\"Kestrun.xsd\"><program><name>Kestrun Template</name><tasks><task index=\"1\"><type>Open "
-                           "File</type><value/><enabled>True</enabled></task></tasks></program>";
+        std::string text;
         for (const ProgramSpec& program : programs) {
-            text += "<program><name>" + program.name + "</name><tasks>";
+            std::string tasks;
             int index = 0;
             for (const TaskRow& task : program.tasks)
-                text += "<task index=\"" + std::to_string(++index) + "\"><type>" + task.type + "</type><value>" +
-                        task.value + "</value><enabled>" + task.enabled + "</enabled></task>";
-            text += "</tasks></program>";
+                tasks += Task(task.type, task.value, task.enabled, std::to_string(++index));
+            text += Program(program.name, tasks);
         }
-        folder.Write("Kestrun.xml", text + "</programs>");
+        folder.Write("Kestrun.xml", Document(text, "", "Kestrun.xsd"));
         document = std::make_unique<TaskDocument>(folder.path(), reporter);
         window = std::make_unique<frmMain>(MainWindowContext{
             folder.path(), reporter, *document, realDialogs ? *realDialogs : static_cast<Dialogs&>(dialogs),

@@ -38,7 +38,6 @@ void WhileShown(const std::function<void()>& show, const std::function<void(Dial
 
 TEST(QtDialogsTest, MessageBoxesShowEveryLineUnwrappedAndRoomForTheirTitle)
 {
-    Application();
     QtDialogs dialogs;
     const std::tuple<std::string, std::string, int> cases[] = {
         {UsageText(), "Kestrun Help", 16}, {"No file specified.", "", 1}, {"No time specified.", "", 1},
@@ -63,7 +62,6 @@ TEST(QtDialogsTest, MessageBoxesShowEveryLineUnwrappedAndRoomForTheirTitle)
 // "Applications" are the files the user may run (and *.exe), not only *.exe; "All Files" shows the rest.
 TEST(QtDialogsTest, TheFileChooserShowsProgramsFirstAndEveryFileOnRequest)
 {
-    Application();
     TempFolder folder;
     for (const char* name : {"tool", "notes.txt", "SETUP.EXE", "script.sh"})
         folder.Write(name, "#!/bin/sh\n");

@@ -112,7 +112,6 @@ class SingleInstanceTest : public ::testing::Test {
 protected:
     SingleInstanceTest()
     {
-        Application();
         EXPECT_FALSE(instance.Claim({}).has_value());
         EXPECT_TRUE(instance.Listen([this](const InstanceRequest& request) {
             served.push_back(request.program);

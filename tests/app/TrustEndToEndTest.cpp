@@ -2,6 +2,7 @@
 // cannot listen in: the built kestrun, as root and as a second user the test
 // creates (Qt offscreen: nothing here needs a display).
 
+#include "tests/support/TestDocuments.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +66,7 @@ protected:
         const fs::path built = KESTRUN_EXECUTABLE;
         for (const fs::path& file : {built, built.parent_path() / "kestrun-keyguard"})
             fs::copy_file(file, folder / "app" / file.filename());
-        folder.Write("app/Kestrun.xml", TemplateDocument(Program("Mine", {})));
+        folder.Write("app/Kestrun.xml", TemplateDocument(Program("Mine")));
         for (const char* own : {"home", "tmp"})
             fs::create_directories(folder / own);
     }

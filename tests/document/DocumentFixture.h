@@ -3,6 +3,7 @@
 #include "document/TaskDocument.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestDocuments.h"
 
 #include <gtest/gtest.h>
 
@@ -13,30 +14,6 @@
 namespace kestrun::test {
 
 using Lines = std::vector<std::string>;
-
-inline std::string Task(const std::string& type, const std::string& value, const std::string& enabled = "True",
-                        const std::string& index = "1")
-{
-    return "<task index=\"" + index + "\"><type>" + type + "</type><value>" + value + "</value><enabled>" +
-           enabled + "</enabled></task>";
-}
-
-inline std::string Program(const std::string& name, const std::string& tasks = "")
-{
-    return "<program><name>" + name + "</name><tasks>" + tasks + "</tasks></program>";
-}
-
-inline const std::string kTemplate = Program("Kestrun Template", Task("Open File", ""));
-
-/// A whole document: the schema location, the template (unless left out),
-/// then the given programs.
-inline std::string DocumentXml(const std::string& programs, bool withTemplate = true)
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-           "xsi:noNamespaceSchemaLocation=\"/elsewhere/Kestrun.xsd\">" +
-           (withTemplate ? kTemplate : "") + programs + "</programs>";
-}
 
 /// The rows of a program as "type|value|enabled" lines.
 inline Lines RowsOf(TaskDocument& document, const std::string& program)

@@ -1,4 +1,3 @@
-#include "core/NumberText.h"
 #include "tests/document/DocumentFixture.h"
 
 #include <functional>
@@ -194,16 +193,6 @@ TEST_F(ListingTest, ProgramsMayStandInSeveralContainersAndKeepDocumentOrder)
     EXPECT_EQ(document->ProgramNames(), Lines{"Last"});
     EXPECT_TRUE(document->PathsConsistent());
     EXPECT_TRUE(reporter.Silent());
-}
-
-TEST(NumberTextTest, ValReadsTheLeadingNumber)
-{
-    const std::vector<std::pair<std::string, double>> cases = {
-        {"5 seconds", 5}, {"\t\n 007", 7}, {".5", 0.5},  {"-3", -3},   {"1 5 seconds", 15}, {"1E+2x", 100},
-        {"2D1", 20},      {"5e+", 5},       {"1.2.3", 1.2}, {"seconds", 0}, {"-", 0},          {"0x10", 0},
-    };
-    for (const auto& [text, expected] : cases)
-        EXPECT_DOUBLE_EQ(Val(text), expected) << '"' << text << '"';
 }
 
 }  // namespace

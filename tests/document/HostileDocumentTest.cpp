@@ -90,9 +90,7 @@ TEST_F(HostileDocumentTest, EachIsRefusedWithOneReportAndLeftAsItWas)
 
 std::string SingleByteDocument(const std::string& declaration, const std::string& value)
 {
-    return declaration + "<programs xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-                         "xsi:noNamespaceSchemaLocation=\"x\">" + kTemplate + Program("A", Task("Keystrokes", value)) +
-           "</programs>";
+    return Document(Program("A", Task("Keystrokes", value)), declaration, "x");
 }
 
 std::string Utf16(const std::string& utf8)

@@ -187,6 +187,7 @@ TEST_F(TaskEditor, BrowseHelpAndThePositionKeptAcrossOpenings)
     Click("cmdBrowse");
     EXPECT_EQ(FilterText(dialogs.lastFilters), "Applications (*);;All Files (*)");
     EXPECT_TRUE(dialogs.lastFilters[0].programs) << "Applications: every program, not only *.exe";
+    EXPECT_EQ(dialogs.lastFilters[0].patterns, Texts{"*.exe"}) << "and the files named as Windows programs";
     EXPECT_EQ(Text("txtFile"), "/old/path") << "cancelled";
     Click("cmdBrowse");
     EXPECT_EQ(Text("txtFile"), "/opt/tools/Setup.EXE");

@@ -5,6 +5,7 @@
 #include "platform/x11/keyguard/KeyGuardJournal.h"
 #include "platform/x11/keyguard/KeyGuardRepair.h"
 #include "platform/x11/keyguard/NeutralKeyCodes.h"
+#include "tests/support/X11Queries.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>

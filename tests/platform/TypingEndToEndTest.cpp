@@ -16,6 +16,8 @@
 #include "runner/TaskRunner.h"
 #include "tests/runner/FakeRunHost.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TypingTexts.h"
+#include "tests/support/X11Queries.h"
 #include "tests/support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -97,135 +99,176 @@ private:
     Window window_ = None;
 };
 
-TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProgramsAreTypedInto)
-{
-    XSession session;
-    ASSERT_TRUE(session.ok()) << session.failure;
-    const auto output = session.folder() / "typed.txt";
-    const pid_t recorder = session.StartRecorder(output);
-    ASSERT_GT(recorder, 0) << "xterm did not start";
-    EwmhWindowActivator().Activate(recorder);
-    std::size_t read = 0;
-    const auto typedNext = [&](std::size_t size) {  // what the recorder got since the last call
-        const std::string all = WaitForOutput(output, read + size);
-        const std::string next = all.substr(std::min(read, all.size()));
-        read = all.size();
+// One X session and one recording xterm for the whole suite: the cases type into it in turn.
+class TypingEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session_ = new XSession;
+        if (session_->ok())
+            recorder_ = session_->StartRecorder(session_->folder() / "typed.txt");
+    }
+    static void TearDownTestSuite() { delete session_, session_ = nullptr; }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(session.ok()) << session.failure;
+        ASSERT_GT(recorder, 0) << "xterm did not start";
+        EwmhWindowActivator().Activate(recorder);
+        read_ = ReadFile(output).size();  // whatever an earlier case left unread
+    }
+
+    /// What the recorder got since the last call.
+    std::string typedNext(std::size_t size)
+    {
+        const std::string all = WaitForOutput(output, read_ + size);
+        const std::string next = all.substr(std::min(read_, all.size()));
+        read_ = all.size();
         return next;
-    };
+    }
+
+    /// Starts a script of this body through the program starter.
+    auto start(const std::string& name, const std::string& body)
+    {
+        const auto path = session.folder().Write(name, "#!/bin/sh\n" + body + "\n");
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        return starter.Start(path.string());
+    }
+
+    static inline XSession* session_ = nullptr;
+    static inline pid_t recorder_ = -1;
+    XSession& session = *session_;
+    const pid_t recorder = recorder_;
+    const std::filesystem::path output = session.folder() / "typed.txt";
     // As many distinct characters as Xvfb's map has borrowable places: 14 neutral codes of four levels.
     const std::string text = ForeignText(56);
     // Typing as Kestrun does it, with its keyboard guardian and the journal of borrowed codes.
-    const auto guarded = [](const std::string& display) { return StartKeyboardGuard(display, KESTRUN_KEYGUARD); };
-    const auto journalPath = KeymapJournalPath(std::getenv("DISPLAY")).value();
-
-    Step("56 foreign characters: one change on neutral codes only, and one restore once typing is quiet");
+    static std::unique_ptr<KeyboardGuard> guarded(const std::string& display)
     {
-        const std::string xkbBefore = XkbKeys();
-        // Quiet for long enough to find the codes in place again below.
-        XTestKeySender sender(guarded, nullptr, 5s);
-        SendKeys(sender, text, true);
-        EXPECT_EQ(typedNext(text.size()), text);
-        const auto borrowed = JournalCodes(journalPath);
-        EXPECT_EQ(borrowed.size(), 14u);
-        for (unsigned char code : borrowed)
-            EXPECT_TRUE(IsNeutralKeyCode(code)) << int(code) << " stands for a key applications read";
-        SendKeys(sender, text.substr(0, 60) + "~", true);  // finds its characters in place
-        EXPECT_EQ(typedNext(61), text.substr(0, 60) + "\n");
-        EXPECT_EQ(sender.MappingChanges(), 1);
-        EXPECT_TRUE(WaitUntil([&] { return sender.MappingChanges() == 2; }, 30s));
-        EXPECT_EQ(XkbKeys(), xkbBefore) << "key types or symbols differ after the restore";
-        EXPECT_EQ(KeysDown(), "");
-        EXPECT_FALSE(std::filesystem::exists(journalPath)) << "the restore left its journal";
+        return StartKeyboardGuard(display, KESTRUN_KEYGUARD);
     }
+    const std::filesystem::path journalPath = KeymapJournalPath(std::getenv("DISPLAY")).value();
+    EwmhWindowActivator windows;
+    PosixProgramStarter starter;
 
-    Step("more characters than places, codes another client grabbed (as a desktop its media keys) left alone");
-    {
-        // Twice 150 distinct characters on 11 codes: the slots change meaning again and again.
-        const std::string many = ForeignText(150) + ForeignText(150);
-        const auto keymap = KeyRows();
-        std::vector<unsigned char> grabbed;
-        for (const auto& [code, syms] : keymap)
-            if ((grabbed.size() < 3 && IsNeutralKeyCode(code)) || syms[0] == 0x1008FF12)  // XF86AudioMute
-                grabbed.push_back(code);
-        // Another client's grabs, on the root window with any modifiers.
-        const std::unique_ptr<Display, int (*)(Display*)> grab(XOpenDisplay(nullptr), XCloseDisplay);
-        for (unsigned char code : grabbed)
-            XGrabKey(grab.get(), code, AnyModifier, DefaultRootWindow(grab.get()), False, GrabModeAsync, GrabModeAsync);
-        XSync(grab.get(), False);
-        XTestKeySender sender(guarded);
-        SendKeys(sender, many, true);
-        EXPECT_EQ(typedNext(many.size()), many);
-        EXPECT_TRUE(sender.MappingChanges() >= 4 && sender.MappingChanges() <= 10) << sender.MappingChanges() << " changes";
-        const auto borrowed = JournalCodes(journalPath);
-        sender.RestoreKeyboard();
-        EXPECT_EQ(KeyRows(), keymap);
-        for (unsigned char code : grabbed)
-            EXPECT_FALSE(borrowed.contains(code)) << int(code);
-        EXPECT_EQ(borrowed.size(), 11u);
-        for (unsigned char code : borrowed)
-            EXPECT_TRUE(IsNeutralKeyCode(code)) << int(code);
-    }
+private:
+    std::size_t read_ = 0;
+};
 
-    Step("a repeated key waits a moment between its release and its next press; different keys do not");
-    {
-        KeyTimes times;
-        XTestKeySender sender;
-        SendKeys(sender, "aab", true);
-        const auto events = times.Take(6);
-        ASSERT_EQ(events.size(), 6u);
-        EXPECT_LT(events[1].time, events[2].time) << "the second a came in the same millisecond";
-        // Repeated keys take at least a millisecond each; alternating ones keep going at full speed.
-        SendKeys(sender, std::string(200, 'a'), true);
-        const auto repeated = times.Take(400);
-        std::string alternating;
-        for (int k = 0; k < 100; ++k)
-            alternating += "ab";
-        SendKeys(sender, alternating, true);
-        const auto alternated = times.Take(400);
-        ASSERT_TRUE(repeated.size() == 400 && alternated.size() == 400);
-        const auto span = [](const auto& events) { return events.back().time - events.front().time; };
-        EXPECT_LT(span(alternated), span(repeated) / 4) << span(alternated) << " ms against " << span(repeated);
-    }
+// 56 foreign characters: one change on neutral codes only, and one restore once typing is quiet.
+TEST_F(TypingEndToEnd, ForeignCharactersChangeOnlyNeutralCodesOnceAndAreRestoredOnceTypingIsQuiet)
+{
+    const std::string xkbBefore = XkbKeys();
+    // Quiet for long enough to find the codes in place again below.
+    XTestKeySender sender(guarded, nullptr, 5s);
+    SendKeys(sender, text, true);
+    EXPECT_EQ(typedNext(text.size()), text);
+    const auto borrowed = JournalCodes(journalPath);
+    EXPECT_EQ(borrowed.size(), 14u);
+    for (unsigned char code : borrowed)
+        EXPECT_TRUE(IsNeutralKeyCode(code)) << int(code) << " stands for a key applications read";
+    SendKeys(sender, text.substr(0, 60) + "~", true);  // finds its characters in place
+    EXPECT_EQ(typedNext(61), text.substr(0, 60) + "\n");
+    EXPECT_EQ(sender.MappingChanges(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return sender.MappingChanges() == 2; }, 30s));
+    EXPECT_EQ(XkbKeys(), xkbBefore) << "key types or symbols differ after the restore";
+    EXPECT_EQ(KeysDown(), "");
+    EXPECT_FALSE(std::filesystem::exists(journalPath)) << "the restore left its journal";
+}
 
-    Step("the restore waits for the keys typed, however soon the window answers the ping");
-    {
-        const auto qtOutput = session.folder() / "qt-quiet.txt";
-        const pid_t qt = session.Start({KESTRUN_QT_RECORDER, qtOutput});
-        ASSERT_TRUE(EwmhWindowActivator().WaitForWindow(qt, 10s)) << "the Qt recorder did not start";
-        EwmhWindowActivator().Activate(qt);
-        const auto restoreAfter = [&](const std::string& typed) {
-            XTestKeySender sender(nullptr, nullptr, 0ms);
-            SendKeys(sender, typed, true);
-            const auto returned = std::chrono::steady_clock::now();
-            EXPECT_TRUE(WaitUntil([&] { return sender.MappingChanges() == 2; }, 60s));
-            return std::chrono::steady_clock::now() - returned;
-        };
-        const auto few = restoreAfter(text.substr(0, 20));
-        std::string long_;
-        while (long_.size() < 2000)
-            long_ += text;
-        const auto many = restoreAfter(long_);
-        EXPECT_GT(many, 5 * few) << "a long text left as soon as a short one";
-        EXPECT_EQ(WaitForOutput(qtOutput, 20 + long_.size()), text.substr(0, 20) + long_);
-    }
+// More characters than places, codes another client grabbed (as a desktop its media keys) left alone.
+TEST_F(TypingEndToEnd, MoreCharactersThanPlacesLeaveTheCodesAnotherClientGrabbedAlone)
+{
+    // Twice 150 distinct characters on 11 codes: the slots change meaning again and again.
+    const std::string many = ForeignText(150) + ForeignText(150);
+    const auto keymap = KeyRows();
+    std::vector<unsigned char> grabbed;
+    for (const auto& [code, syms] : keymap)
+        if ((grabbed.size() < 3 && IsNeutralKeyCode(code)) || syms[0] == 0x1008FF12)  // XF86AudioMute
+            grabbed.push_back(code);
+    // Another client's grabs, on the root window with any modifiers.
+    const std::unique_ptr<Display, int (*)(Display*)> grab(XOpenDisplay(nullptr), XCloseDisplay);
+    for (unsigned char code : grabbed)
+        XGrabKey(grab.get(), code, AnyModifier, DefaultRootWindow(grab.get()), False, GrabModeAsync, GrabModeAsync);
+    XSync(grab.get(), False);
+    XTestKeySender sender(guarded);
+    SendKeys(sender, many, true);
+    EXPECT_EQ(typedNext(many.size()), many);
+    EXPECT_TRUE(sender.MappingChanges() >= 4 && sender.MappingChanges() <= 10) << sender.MappingChanges() << " changes";
+    const auto borrowed = JournalCodes(journalPath);
+    sender.RestoreKeyboard();
+    EXPECT_EQ(KeyRows(), keymap);
+    for (unsigned char code : grabbed)
+        EXPECT_FALSE(borrowed.contains(code)) << int(code);
+    EXPECT_EQ(borrowed.size(), 11u);
+    for (unsigned char code : borrowed)
+        EXPECT_TRUE(IsNeutralKeyCode(code)) << int(code);
+}
 
-    Step("a Qt window answers the ping once it has read every key, and gets every character");
-    {
-        const std::unique_ptr<Display, int (*)(Display*)> x(XOpenDisplay(nullptr), XCloseDisplay);
-        EwmhWindowActivator().Activate(recorder);
-        EXPECT_FALSE(KeySettle(x.get()).Ping(500ms)) << "xterm answered a ping";
-        const auto qtOutput = session.folder() / "qt.txt";
-        const pid_t qt = session.Start({KESTRUN_QT_RECORDER, qtOutput});
-        ASSERT_TRUE(EwmhWindowActivator().WaitForWindow(qt, 10s)) << "the Qt recorder did not start";
-        EwmhWindowActivator().Activate(qt);
-        EXPECT_TRUE(KeySettle(x.get()).Ping(5s));
-        XTestKeySender sender;
-        SendKeys(sender, text, true);
-        EXPECT_EQ(WaitForOutput(qtOutput, text.size()), text);
-    }
+// A repeated key waits a moment between its release and its next press; different keys do not.
+TEST_F(TypingEndToEnd, ARepeatedKeyWaitsBetweenItsReleaseAndItsNextPressDifferentKeysDoNot)
+{
+    KeyTimes times;
+    XTestKeySender sender;
+    SendKeys(sender, "aab", true);
+    const auto events = times.Take(6);
+    ASSERT_EQ(events.size(), 6u);
+    EXPECT_LT(events[1].time, events[2].time) << "the second a came in the same millisecond";
+    // Repeated keys take at least a millisecond each; alternating ones keep going at full speed.
+    SendKeys(sender, std::string(200, 'a'), true);
+    const auto repeated = times.Take(400);
+    std::string alternating;
+    for (int k = 0; k < 100; ++k)
+        alternating += "ab";
+    SendKeys(sender, alternating, true);
+    const auto alternated = times.Take(400);
+    ASSERT_TRUE(repeated.size() == 400 && alternated.size() == 400);
+    const auto span = [](const auto& events) { return events.back().time - events.front().time; };
+    EXPECT_LT(span(alternated), span(repeated) / 4) << span(alternated) << " ms against " << span(repeated);
+}
 
-    Step("a key the user changed meanwhile, or a layout loaded meanwhile, is left as it is");
+// The restore waits for the keys typed, however soon the window answers the ping.
+TEST_F(TypingEndToEnd, TheRestoreWaitsForTheKeysTypedHoweverSoonTheWindowAnswersThePing)
+{
+    const auto qtOutput = session.folder() / "qt-quiet.txt";
+    const pid_t qt = session.Start({KESTRUN_QT_RECORDER, qtOutput});
+    ASSERT_TRUE(EwmhWindowActivator().WaitForWindow(qt, 10s)) << "the Qt recorder did not start";
+    EwmhWindowActivator().Activate(qt);
+    const auto restoreAfter = [&](const std::string& typed) {
+        XTestKeySender sender(nullptr, nullptr, 0ms);
+        SendKeys(sender, typed, true);
+        const auto returned = std::chrono::steady_clock::now();
+        EXPECT_TRUE(WaitUntil([&] { return sender.MappingChanges() == 2; }, 60s));
+        return std::chrono::steady_clock::now() - returned;
+    };
+    const auto few = restoreAfter(text.substr(0, 20));
+    std::string long_;
+    while (long_.size() < 2000)
+        long_ += text;
+    const auto many = restoreAfter(long_);
+    EXPECT_GT(many, 5 * few) << "a long text left as soon as a short one";
+    EXPECT_EQ(WaitForOutput(qtOutput, 20 + long_.size()), text.substr(0, 20) + long_);
+}
+
+// A Qt window answers the ping once it has read every key, and gets every character.
+TEST_F(TypingEndToEnd, AQtWindowAnswersThePingOnceItHasReadEveryKeyAndGetsEveryCharacter)
+{
+    const std::unique_ptr<Display, int (*)(Display*)> x(XOpenDisplay(nullptr), XCloseDisplay);
     EwmhWindowActivator().Activate(recorder);
+    EXPECT_FALSE(KeySettle(x.get()).Ping(500ms)) << "xterm answered a ping";
+    const auto qtOutput = session.folder() / "qt.txt";
+    const pid_t qt = session.Start({KESTRUN_QT_RECORDER, qtOutput});
+    ASSERT_TRUE(EwmhWindowActivator().WaitForWindow(qt, 10s)) << "the Qt recorder did not start";
+    EwmhWindowActivator().Activate(qt);
+    EXPECT_TRUE(KeySettle(x.get()).Ping(5s));
+    XTestKeySender sender;
+    SendKeys(sender, text, true);
+    EXPECT_EQ(WaitForOutput(qtOutput, text.size()), text);
+}
+
+// A key the user changed meanwhile, or a layout loaded meanwhile, is left as it is.
+TEST_F(TypingEndToEnd, AKeyTheUserChangedOrALayoutLoadedMeanwhileIsLeftAsItIs)
+{
     for (const bool wholeLayout : {false, true}) {
         auto expected = KeyRows();
         XTestKeySender sender(guarded);
@@ -247,8 +290,12 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProg
         SendKeys(sender, "ok~", true);  // the map's own keys, nothing borrowed from before
         EXPECT_EQ(typedNext(3), "ok\n");
     }
+    ASSERT_EQ(RunProgram({"setxkbmap", "us"}).status, 0);
+}
 
-    Step("ASCII, the notation's specials, accents, Greek, Cyrillic, CJK in each layout; a malformed text not at all");
+// ASCII, the notation's specials, accents, Greek, Cyrillic, CJK in each layout; a malformed text not at all.
+TEST_F(TypingEndToEnd, EveryKindOfCharacterArrivesInEachLayoutAndAMalformedTextNotAtAll)
+{
     for (const std::string layout : {"us", "de", "fr"}) {
         SCOPED_TRACE(layout);
         ASSERT_EQ(RunProgram({"setxkbmap", layout}).status, 0) << "setxkbmap (x11-xkb-utils) failed";
@@ -269,8 +316,12 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProg
         EXPECT_EQ(sender.MappingChanges(), changes + 1);
         EXPECT_EQ(KeyRows(), keymapBefore) << "the keyboard mapping was not restored";
     }
+    ASSERT_EQ(RunProgram({"setxkbmap", "us"}).status, 0);
+}
 
-    Step("a text of the layout's own script borrows no code: ru, gr, pl, and us,ru with its ru group locked");
+// A text of the layout's own script borrows no code: ru, gr, pl, and us,ru with its ru group locked.
+TEST_F(TypingEndToEnd, ATextOfTheLayoutsOwnScriptBorrowsNoCode)
+{
     const std::unique_ptr<Display, int (*)(Display*)> groups(XOpenDisplay(nullptr), XCloseDisplay);
     for (const auto& [layout, group, own] : {
              std::tuple{"ru", 0, "Съешь же ещё этих мягких французских булок, да выпей чаю. ЁЖ № 5;"},
@@ -293,16 +344,11 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProg
         XSync(groups.get(), False);
     }
     ASSERT_EQ(RunProgram({"setxkbmap", "us"}).status, 0);
+}
 
-    EwmhWindowActivator windows;
-    PosixProgramStarter starter;
-    const auto start = [&](const std::string& name, const std::string& body) {
-        const auto path = session.folder().Write(name, "#!/bin/sh\n" + body + "\n");
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-        return starter.Start(path.string());
-    };
-
-    Step("a window is waited for only while it can come");
+// A window is waited for only while it can come.
+TEST_F(TypingEndToEnd, AWindowIsWaitedForOnlyWhileItCanCome)
+{
     // A limit no test could sit out: returning at all shows nothing was waited for.
     EXPECT_FALSE(windows.WaitForWindow(start("quick", "exit 0"), 1h));
     EXPECT_FALSE(windows.WaitForWindow(0, 1h));
@@ -310,8 +356,11 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProg
     const Started windowless{start("windowless", "exec sleep 60")};
     EXPECT_THROW(windows.Activate(windowless.pid), PlatformError) << "a process without a window";
     EXPECT_FALSE(windows.WaitForWindow(windowless.pid, 200ms));
+}
 
-    Step("a late window of a process the program started counts, and is activated");
+// A late window of a process the program started counts, and is activated.
+TEST_F(TypingEndToEnd, ALateWindowOfAProcessTheProgramStartedCountsAndIsActivated)
+{
     // The script stays as the parent: the window is its child's.
     const Started launcher{start("launcher", "sleep 2\nxterm\nexit 0")};
     EXPECT_TRUE(windows.WaitForWindow(launcher.pid, 30s));
@@ -321,8 +370,11 @@ TEST(TypingEndToEnd, TheTextArrivesExactlyTheKeyboardIsLeftAsItWasAndStartedProg
     ASSERT_TRUE(WaitUntil([&] { return !IsActive(launcher.pid); }, 10s));
     windows.Activate(launcher.pid);
     EXPECT_TRUE(IsActive(launcher.pid));
+}
 
-    Step("a run: keystrokes go to the started program once it has a window; a malformed row stops a run at once");
+// A run: keystrokes go to the started program once it has a window; a malformed row stops a run at once.
+TEST_F(TypingEndToEnd, ARunTypesIntoTheStartedProgramOnceItHasAWindowAndAMalformedRowStopsIt)
+{
     const auto runOutput = session.folder() / "run.txt";
     PlatformServices platform = MakePlatformServices();
     FakeRunHost host;

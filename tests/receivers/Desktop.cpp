@@ -3,6 +3,8 @@
 #include "platform/x11/EwmhWindowActivator.h"
 #include "platform/wayland/WaylandWindowActivator.h"
 #include "tests/receivers/MatrixTexts.h"
+#include "tests/support/TestDocuments.h"
+#include "tests/support/X11Queries.h"
 #include "tests/support/XSession.h"
 #include "tests/wayland/WaylandSession.h"
 
@@ -17,14 +19,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string XmlEscaped(const std::string& text)
-{
-    std::string out;
-    for (const char c : text)
-        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
-    return out;
-}
 
 // Waits for the process's window and brings it forward.
 template <typename Activator>
@@ -183,8 +177,6 @@ KestrunTypist::KestrunTypist(Desktop& desktop) : desktop_(desktop), marks_(deskt
                                                      "#!/bin/sh\n: > '" + (marks_ / program.name).string() + "'\n");
         fs::permissions(mark, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
         program.tasks.push_back({"Open File", mark.string()});
-        for (auto& task : program.tasks)
-            task.second = XmlEscaped(task.second);
         xml += Program(program.name, program.tasks);
     }
     desktop.GiveToUser(marks_);

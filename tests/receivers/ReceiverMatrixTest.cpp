@@ -73,12 +73,6 @@ const std::vector<Cell> kCells = {
     {"mousepad_wayland", "us", "plain"}, {"mousepad_wayland", "us", "mixed"}, {"mousepad_wayland", "us", "mixed2000"},
 };
 
-// Cells the senders do not get exact yet, each with why; they are reported as skipped, not failed.
-struct NotExactYet {
-    std::string receiver, layout, text, reason;
-};
-const std::vector<NotExactYet> kNotExactYet = {};
-
 // The X server's keymap changes as an X client sees them: XKB map notifications.
 class MapChanges {
 public:
@@ -244,17 +238,10 @@ TEST_P(ReceiverMatrix, TypesExactly)
         faults.push_back(result.outcome);
     if (changes > 0)
         faults.push_back(std::to_string(changes) + " XKB map notification(s) for a text of the layout's own script");
-    const auto listed = std::find_if(kNotExactYet.begin(), kNotExactYet.end(), [&](const NotExactYet& row) {
-        return row.receiver == cell.receiver && row.layout == cell.layout && row.text == cell.text;
-    });
-    if (listed != kNotExactYet.end() && faults.empty())
-        result.outcome += " (listed as not exact yet)";
     results.push_back(result);
     std::string all;
     for (const std::string& fault : faults)
         all += fault + "\n";
-    if (!faults.empty() && listed != kNotExactYet.end())
-        GTEST_SKIP() << "not exact yet: " << listed->reason << "\n" << all;
     EXPECT_TRUE(faults.empty()) << all;
 }
 

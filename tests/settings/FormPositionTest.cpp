@@ -20,7 +20,7 @@ namespace {
 struct FakeWindow : WindowGeometry {
     std::string name = "frmMain";
     int state = kWindowStateNormal, moves = 0;
-    double left = 1500, top = 750, width = 6000, height = 3000;
+    double left = 1500, top = 750, width = 6000, height = 3000, perPixel = 15;
     PixelRect workArea{0, 0, 1024, 738};
     std::string Name() const override { return name; }
     int WindowState() const override { return state; }
@@ -30,10 +30,10 @@ struct FakeWindow : WindowGeometry {
     double Height() const override { return height; }
     void SetLeft(std::int16_t twips) override { left = twips, ++moves; }
     void SetTop(std::int16_t twips) override { top = twips, ++moves; }
-    double ScreenWidth() const override { return 1024 * 15; }
-    double ScreenHeight() const override { return 768 * 15; }
-    double TwipsPerPixelX() const override { return 15; }
-    double TwipsPerPixelY() const override { return 15; }
+    double ScreenWidth() const override { return 1024 * perPixel; }
+    double ScreenHeight() const override { return 768 * perPixel; }
+    double TwipsPerPixelX() const override { return perPixel; }
+    double TwipsPerPixelY() const override { return perPixel; }
     PixelRect WorkArea() const override { return workArea; }
 };
 
@@ -81,6 +81,16 @@ TEST_F(FormPositionTest, LoadPlacesTheWindow)
     }
 }
 
+// At 100 dots per inch (14.4 twips per pixel) the work area of 1004 x 739 pixels is 14457.6 x 10641.6
+// twips: whole twips first (14458 x 10642), then the centre.
+TEST_F(FormPositionTest, TheWorkAreaIsRoundedToWholeTwipsBeforeCentring)
+{
+    FakeWindow window;
+    window.perPixel = 14.4, window.workArea = {0, 0, 1004, 739};
+    FormPosition(window, false, settings);
+    EXPECT_EQ(std::pair(window.left, window.top), std::pair(4229.0, 3821.0));
+}
+
 TEST_F(FormPositionTest, CloseSavesEdgesAsRoundedNumbersUnlessMinimisedOrMaximised)
 {
     const std::tuple<double, double, std::string> cases[] = {
@@ -106,10 +116,6 @@ TEST_F(FormPositionTest, CloseSavesEdgesAsRoundedNumbersUnlessMinimisedOrMaximis
 // The offscreen screen has 96 dots per inch: 15 twips per pixel.
 TEST_F(FormPositionTest, QtWindowSavesAndRestoresInTwips)
 {
-    static int argc = 1;
-    static char* argv[] = {const_cast<char*>("settings_tests"), nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // never the machine's display
-    QApplication application(argc, argv);
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_NE(screen, nullptr);
     QWidget widget;

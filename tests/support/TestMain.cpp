@@ -1,11 +1,16 @@
 // Every test program runs with a home and XDG folders of its own, so that
-// nothing a test starts reads or writes the machine's.
+// nothing a test starts reads or writes the machine's; the widget tests share
+// one QApplication.
 
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#ifdef KESTRUN_TEST_QAPPLICATION
+#include <QApplication>
+#endif
 
 int main(int argc, char** argv)
 {
@@ -17,5 +22,10 @@ int main(int argc, char** argv)
         setenv(name, (home / name).c_str(), 1);
     }
     std::filesystem::permissions(home / "XDG_RUNTIME_DIR", std::filesystem::perms::owner_all);
+#ifdef KESTRUN_TEST_QAPPLICATION
+    // The one application of the widget tests, on no display of the machine.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+#endif
     return RUN_ALL_TESTS();
 }

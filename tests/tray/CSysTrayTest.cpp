@@ -14,14 +14,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-QApplication& Application()
-{
-    static int argc = 1;
-    static char* argv[] = {const_cast<char*>("tray_tests"), nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    return *application;
-}
-
 TrayPicture Icon() { return {kPicTypeIcon, QIcon(QPixmap(16, 16))}; }
 
 // "number|source|description" of the tray error the call raises, or "none".
@@ -46,7 +38,7 @@ protected:
         tray.SetTrayTip("Kestrun");
     }
 
-    QApplication& application = Application();
+    QApplication& application = *qApp;
     FakeNotifyArea area;
     FakeTrayForm form;
     QMenu menu{"PopUp Tray"};

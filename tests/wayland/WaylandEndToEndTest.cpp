@@ -6,6 +6,8 @@
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandKeymap.h"
 #include "platform/wayland/WaylandWindowActivator.h"
+#include "tests/support/TestDocuments.h"
+#include "tests/support/TypingTexts.h"
 #include "tests/wayland/WaylandSession.h"
 
 #include <gtest/gtest.h>

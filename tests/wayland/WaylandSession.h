@@ -1,7 +1,8 @@
 #pragma once
 
 #include "platform/wayland/WaylandConnection.h"
-#include "tests/support/XSession.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestProcesses.h"
 
 #include <memory>
 

@@ -17,15 +17,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-QApplication& Application()
-{
-    static int argc = 1;
-    static char* argv[] = {const_cast<char*>("help_tests"), nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // never the machine's display
-    static QApplication* application = new QApplication(argc, argv);
-    return *application;
-}
-
 struct RecordingWebOpener : WebPageOpener {
     bool OpenAddress(const std::string& address) override
     {
@@ -48,7 +39,7 @@ protected:
         return texts;
     }
 
-    QApplication& application = Application();
+    QApplication& application = *qApp;
     ScriptedDialogs dialogs;
     RecordingWebOpener web;
     int year = 2031;
