@@ -14,8 +14,10 @@ RunServices KestrunApp::Services()
 {
     if (!platform_)
         platform_ = MakePlatformServices(stopRequested_);
-    return {*platform_->files, *platform_->programs, *platform_->opener,
-            *platform_->sleeper, *platform_->windows, *platform_->keys};
+    RunServices services{*platform_->files, *platform_->programs, *platform_->opener,
+                         *platform_->sleeper, *platform_->windows, *platform_->keys};
+    services.stopKey = platform_->stopKey.get();
+    return services;
 }
 
 }  // namespace kestrun

@@ -32,6 +32,7 @@ class QPushButton;
 namespace kestrun {
 
 class CRegSettings;
+class StopKey;
 class CSysTray;
 class Dialogs;
 class LoginStart;
@@ -299,6 +300,7 @@ private:
     // Its tasks are being performed, and whether it was asked to stop.
     bool performing_ = false;
     std::atomic<bool> stopRun_ = false;
+    StopKey* stopKey_ = nullptr;  // the platform's, made with the first run
     std::unique_ptr<Dialogs> runDialogs_;
     bool ended_ = false;
     bool trayMissing_ = false;

@@ -3,6 +3,7 @@
 
 #include "app/GuiThreadDialogs.h"
 #include "app/TaskListView.h"
+#include "platform/StopKey.h"
 #include "tray/CSysTray.h"
 
 #include <QAction>
@@ -18,6 +19,20 @@
 
 namespace kestrun {
 
+namespace {
+
+// A run that types Pause itself would stop itself with the key held.
+bool TypesThePauseKey(const RunPlan& plan)
+{
+    for (const std::vector<KeyStroke>& strokes : plan.keys)
+        for (const KeyStroke& stroke : strokes)
+            if (stroke.named && stroke.key == NamedKey::Break)
+                return true;
+    return false;
+}
+
+}  // namespace
+
 void frmMain::cmdLaunch_Click()
 {
     // The platform's services are made at the first run, off the start-up path.
@@ -25,6 +40,7 @@ void frmMain::cmdLaunch_Click()
         runDialogs_ = std::make_unique<GuiThreadDialogs>(context_.dialogs, *this);
         RunServices services = context_.runServices();
         services.stopRequested = [this] { return RunStopRequested(); };
+        stopKey_ = services.stopKey;
         runner_ = std::make_unique<TaskRunner>(*this, *runDialogs_, services);
     }
     if (runInProgress_) {
@@ -51,6 +67,8 @@ void frmMain::Perform(const RunPlan& plan)
     // later starts are answered while they wait or type; this handler returns
     // once they are over, as it always has.
     ShowRunning(plan.program, true);
+    // Pause stops the run where the session lets Kestrun have the key.
+    const bool keyHeld = stopKey_ && !TypesThePauseKey(plan) && stopKey_->Hold([this] { stopRun_ = true; });
     std::atomic<bool> done = false;
     QEventLoop loop;
     std::thread worker([this, &plan, &done, &loop] {
@@ -68,6 +86,8 @@ void frmMain::Perform(const RunPlan& plan)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     worker.join();
+    if (keyHeld)
+        stopKey_->Release();
     ShowRunning({}, false);
 }
 

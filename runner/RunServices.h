@@ -9,6 +9,7 @@ class FileOpener;
 class KeySender;
 class ProgramStarter;
 class Sleeper;
+class StopKey;
 class WindowActivator;
 
 /// The services a run drives, all owned elsewhere.
@@ -22,6 +23,8 @@ struct RunServices {
     /// Whether the user asked the run to stop; none: never. Asked from any
     /// thread, between tasks and by the waiting and typing services.
     std::function<bool()> stopRequested = {};
+    /// The key the user may press to stop the run; null where there is none.
+    StopKey* stopKey = nullptr;
 };
 
 }  // namespace kestrun

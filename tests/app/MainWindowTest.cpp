@@ -185,6 +185,30 @@ TEST_F(MainWindowFixture, ARunWaitsWhileTheTrayAnswersAndItsStopEndsTheRun)
     EXPECT_TRUE(Dirty() && !w().StopRun()) << "no run is left to stop";
 }
 
+// Pause, held for the length of each run, stops it before the next task; a run that types Pause itself
+// leaves the key alone.
+TEST_F(MainWindowFixture, ThePauseKeyIsHeldWhileARunGoesAndStopsIt)
+{
+    Load({{"Alpha", {{"Wait", "30", "True"}, {"Keystrokes", "late", "True"}}},
+          {"Beta", {{"Wait", "1", "True"}, {"Keystrokes", "a{BREAK}", "True"}}}});
+    services.duringSleep = [&] {
+        if (services.pressStopKey)
+            services.pressStopKey();
+    };
+    w().cboPrograms->setCurrentIndex(w().cboPrograms->findText("Alpha"));
+    w().cmdLaunch->click();
+    EXPECT_EQ(services.log, Texts{"sleep 30000"}) << "the keys after the wait were typed";
+    EXPECT_EQ(services.holds, 1);
+    EXPECT_EQ(services.releases, 1);
+    EXPECT_FALSE(services.pressStopKey) << "the key is still held after the run";
+
+    w().cboPrograms->setCurrentIndex(w().cboPrograms->findText("Beta"));
+    services.log.clear();
+    w().cmdLaunch->click();
+    EXPECT_EQ(services.holds, 1) << "a run that types Pause held the key";
+    EXPECT_EQ(services.log, (Texts{"sleep 1000", "activate 0", "keys a{BREAK}"}));
+}
+
 // A failed save is told and keeps the changes: Hide and Launch (which still runs) try again, and so
 // does Quit, which asks before dropping them. The file stays as it was.
 TEST_F(MainWindowFixture, AFailedSaveKeepsTheChangesAndQuitAsksBeforeDroppingThem)

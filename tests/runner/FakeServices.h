@@ -7,6 +7,7 @@
 #include "platform/PlatformError.h"
 #include "platform/ProgramStarter.h"
 #include "platform/Sleeper.h"
+#include "platform/StopKey.h"
 #include "platform/WindowActivator.h"
 #include "runner/TaskRunner.h"
 
@@ -23,8 +24,16 @@ namespace kestrun::test {
 /// each call into one log: "exists x", "start x", "open x", "sleep 5000",
 /// "activate 7", "keys abc".
 class FakeServices : public FileExistence, public ProgramStarter, public FileOpener, public Sleeper,
-                     public WindowActivator, public KeySender {
+                     public WindowActivator, public KeySender, public StopKey {
 public:
+    bool Hold(std::function<void()> pressed) override
+    {
+        ++holds;
+        pressStopKey = std::move(pressed);
+        return true;
+    }
+    void Release() override { ++releases, pressStopKey = nullptr; }
+
     bool OrdinaryFileExists(const std::string& path) override
     {
         log.push_back("exists " + path);
@@ -75,10 +84,18 @@ public:
             throw FocusLostError(lost->second);
     }
 
-    RunServices Services() { return {*this, *this, *this, *this, *this, *this}; }
+    RunServices Services()
+    {
+        RunServices services{*this, *this, *this, *this, *this, *this};
+        services.stopKey = this;
+        return services;
+    }
 
     /// Called within each sleep, on the thread of the run.
     std::function<void()> duringSleep;
+    /// The stop key's press while a run holds it (else empty), and how often it was held and released.
+    std::function<void()> pressStopKey;
+    int holds = 0, releases = 0;
     /// The active windows ActiveWindowId reports, one a call; the last stays.
     std::vector<std::uint64_t> activeWindows;
     /// Keys whose typing loses the focus, and the name of the window left.
