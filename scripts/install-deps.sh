@@ -9,7 +9,7 @@ PACKAGES="
   libpugixml-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-utils
   clang-14 libclang-rt-14-dev
-  libx11-dev libxtst-dev libxres-dev libglib2.0-dev shared-mime-info
+  libx11-dev libxcb1-dev libxtst-dev libxres-dev libglib2.0-dev shared-mime-info
   desktop-file-utils appstream lintian
   xvfb openbox xterm xdotool x11-xkb-utils trayer x11-utils
   libwayland-dev libwayland-bin libxkbcommon-dev wayland-protocols qt6-wayland

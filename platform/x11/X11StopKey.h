@@ -4,12 +4,14 @@
 
 #include <thread>
 
-typedef struct _XDisplay Display;
+struct xcb_connection_t;
 
 namespace kestrun {
 
 /// The Pause key grabbed on the root window through a connection of its
-/// own, whose events a thread reads while the key is held.
+/// own, whose events a thread reads while the key is held. The connection is
+/// XCB's, so that a refused grab is the grab's own answer rather than an
+/// error for Xlib's process-wide handler.
 class X11StopKey : public StopKey {
 public:
     X11StopKey() = default;
@@ -23,7 +25,7 @@ public:
 private:
     void Watch(unsigned char code, std::function<void()> pressed);
 
-    Display* display_ = nullptr;
+    xcb_connection_t* connection_ = nullptr;
     int wake_[2] = {-1, -1};
     std::thread watcher_;
 };
