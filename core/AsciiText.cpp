@@ -16,6 +16,19 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
                       [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
+std::vector<std::string_view> Words(std::string_view line)
+{
+    std::vector<std::string_view> words;
+    std::size_t start = 0;
+    while (start < line.size()) {
+        const std::size_t end = std::min(line.find(' ', start), line.size());
+        if (end > start)
+            words.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
 std::string_view Trim(std::string_view text, std::string_view blanks)
 {
     const std::size_t first = text.find_first_not_of(blanks);

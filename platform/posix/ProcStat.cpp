@@ -1,5 +1,7 @@
 #include "platform/posix/ProcStat.h"
 
+#include "core/AsciiText.h"
+
 #include <algorithm>
 #include <charconv>
 #include <fstream>
@@ -18,19 +20,6 @@ std::optional<Number> ReadNumber(std::string_view word)
     if (word.empty() || error != std::errc() || end != word.data() + word.size())
         return std::nullopt;
     return value;
-}
-
-std::vector<std::string_view> Words(std::string_view line)
-{
-    std::vector<std::string_view> words;
-    std::size_t start = 0;
-    while (start < line.size()) {
-        const std::size_t end = std::min(line.find(' ', start), line.size());
-        if (end > start)
-            words.push_back(line.substr(start, end - start));
-        start = end + 1;
-    }
-    return words;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/x11/keyguard/KeyGuardJournal.h"
 
+#include "core/AsciiText.h"
 #include "platform/posix/ProcStat.h"
 #include "platform/x11/keyguard/NeutralKeyCodes.h"
 
@@ -23,20 +24,6 @@ namespace {
 constexpr std::string_view kHeader = "kestrun-keymap-journal 1";
 constexpr std::size_t kMostKeysymsPerCode = 64;
 constexpr std::size_t kMostCodes = 4096;
-
-// Splits a line into its space-separated words.
-std::vector<std::string_view> Words(std::string_view line)
-{
-    std::vector<std::string_view> words;
-    std::size_t start = 0;
-    while (start < line.size()) {
-        const std::size_t end = std::min(line.find(' ', start), line.size());
-        if (end > start)
-            words.push_back(line.substr(start, end - start));
-        start = end + 1;
-    }
-    return words;
-}
 
 template <typename Number>
 std::optional<Number> ReadNumber(std::string_view word, int base = 10)
