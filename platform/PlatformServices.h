@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace kestrun {
 
@@ -24,6 +25,9 @@ struct PlatformServices {
     /// The key that stops a run; null where the session offers none (on
     /// Wayland a shortcut of the desktop's runs `kestrun --stop`).
     std::unique_ptr<StopKey> stopKey;
+    /// How this session types and activates, in a few words for people
+    /// ("X11", "Wayland virtual keyboard", ...).
+    std::string typingRoute;
 };
 
 /// The services of this session, chosen once: a Wayland compositor's when

@@ -60,6 +60,7 @@ void AddNoPlatformServices(PlatformServices& services, std::function<bool()> sto
     services.programs = std::make_unique<NoProgramStarter>();
     services.opener = std::make_unique<NoFileOpener>();
     services.sleeper = std::make_unique<StepSleeper>(std::move(stopRequested));
+    services.typingRoute = "none";
     services.windows = std::make_unique<NoWindowActivator>();
     services.keys = std::make_unique<NoKeySender>();
 }

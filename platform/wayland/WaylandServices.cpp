@@ -12,6 +12,7 @@ bool AddWaylandServices(PlatformServices& services, const std::function<bool()>&
     auto wayland = WaylandConnection::Open();
     if (!wayland || !wayland->keyboards() || !wayland->seat())
         return false;
+    services.typingRoute = "Wayland virtual keyboard";
     services.windows = std::make_unique<WaylandWindowActivator>(stopRequested);
     services.keys = std::make_unique<VirtualKeyboardSender>(stopTyping, std::move(wayland));
     return true;

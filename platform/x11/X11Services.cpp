@@ -9,6 +9,7 @@ namespace kestrun {
 void AddX11Services(PlatformServices& services, std::function<bool()> stopRequested,
                     std::function<bool()> stopTyping)
 {
+    services.typingRoute = "X11";
     services.windows = std::make_unique<EwmhWindowActivator>(std::move(stopRequested));
     // The guardian starts with the first typing and watches as long as the
     // sender may hold borrowed key codes; a stop or a termination signal
