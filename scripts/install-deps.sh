@@ -9,10 +9,10 @@ PACKAGES="
   libpugixml-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-utils
   clang-14 libclang-rt-14-dev
-  libx11-dev libxcb1-dev libxtst-dev libxres-dev libglib2.0-dev shared-mime-info
+  libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libxres-dev libglib2.0-dev shared-mime-info
   desktop-file-utils appstream lintian
   xvfb openbox xterm xdotool x11-xkb-utils trayer x11-utils
-  libwayland-dev libwayland-bin libxkbcommon-dev wayland-protocols qt6-wayland
+  libwayland-dev libwayland-bin libxkbcommon-dev libxkbcommon-x11-dev wayland-protocols qt6-wayland
   sway foot wtype xwayland dbus-bin dbus-daemon passwd python3
   chromium firefox-esr libreoffice-writer libreoffice-gtk3 mousepad featherpad
 "

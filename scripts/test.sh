@@ -15,7 +15,7 @@ cmake --build build
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRUN_SANITIZE=ON -DKESTRUN_BENCH=OFF
 cmake --build build-asan
-export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1"
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:suppressions=$(pwd)/tests/asan.supp"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0"
 # The receiver matrix (real browsers, office and editors) runs in the optimised pass only.

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace kestrun {
 
@@ -37,6 +38,15 @@ constexpr const char* kSlotTypeText =
     "\t};\n";
 
 bool IsKeypadKeysym(xkb_keysym_t sym) { return sym >= 0xFF80 && sym <= 0xFFBD; }
+
+// A slot code may carry other keysyms in the virtual keyboard's keymap unless
+// the layout types a character or a keypad key with it (as IntlRo does on
+// Brazilian and Japanese layouts): whatever else it holds there (F13,
+// XF86Tools, XF86Launch5...) the user's own keyboard keeps.
+bool IsSpareHere(unsigned long sym)
+{
+    return xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(sym)) == 0 && !IsKeypadKeysym(static_cast<xkb_keysym_t>(sym));
+}
 
 std::string KeysymName(unsigned long sym)
 {
@@ -121,62 +131,20 @@ std::uint32_t WaylandKeymap::Mask(const char* name) const
 
 void WaylandKeymap::IndexLayout()
 {
-    const xkb_keycode_t lowest = xkb_keymap_min_keycode(keymap_);
-    const xkb_keycode_t highest = xkb_keymap_max_keycode(keymap_);
-    const std::uint32_t lock = Mask(XKB_MOD_NAME_CAPS);
+    layout_ = std::make_unique<LayoutKeys>(keymap_);
     // Above 255 the layout's keys reach no X program, and Chromium drops them
     // (xkeyboard-config puts EuroSign on code 443): what they hold is borrowed.
-    for (xkb_keycode_t code = lowest; code <= std::min<xkb_keycode_t>(highest, 255); ++code) {
-        // What a borrowed code holds in the layout is not typed with it.
-        if (std::find(std::begin(kSlotCodes), std::end(kSlotCodes), code) != std::end(kSlotCodes) && Borrowable(code))
-            continue;
-        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap_, code, 0);
-        for (xkb_level_index_t level = 0; level < levels; ++level) {
-            const xkb_keysym_t* syms = nullptr;
-            xkb_mod_mask_t masks[8];
-            const std::size_t count = xkb_keymap_key_get_mods_for_level(keymap_, code, 0, level, masks, 8);
-            if (xkb_keymap_key_get_syms_by_level(keymap_, code, 0, level, &syms) != 1 || count == 0)
-                continue;
-            // Shift rather than Caps Lock where either reaches the level.
-            std::size_t pick = 0;
-            while (pick + 1 < count && (masks[pick] & lock))
-                ++pick;
-            // The lowest level of the lowest code wins: the main keys before
-            // the keypad, whose keysyms depend on Num Lock.
-            const Choice choice{code, masks[pick]};
-            byKeysym_.emplace(syms[0], choice);
-            const char32_t character = xkb_keysym_to_utf32(syms[0]);
-            if (character != 0 && !IsKeypadKeysym(syms[0]))
-                byCharacter_.emplace(character, choice);
-        }
-    }
-    for (const std::uint32_t code : kSlotCodes) {
-        if (!Borrowable(code))
-            continue;
+    layout_->SetHighestCode(255);
+    std::vector<std::uint32_t> candidates(std::begin(kSlotCodes), std::end(kSlotCodes));
+    freeCodes_ = layout_->FreeCodes(candidates, IsSpareHere);
+    // What a borrowed code holds in the layout is not typed with it.
+    layout_->Skip(freeCodes_);
+    const xkb_keycode_t lowest = xkb_keymap_min_keycode(keymap_);
+    const xkb_keycode_t highest = xkb_keymap_max_keycode(keymap_);
+    for (const std::uint32_t code : freeCodes_) {
         const char* name = code >= lowest && code <= highest ? xkb_keymap_key_get_name(keymap_, code) : nullptr;
-        freeCodes_.push_back(code);
         freeNames_.push_back(name ? name : "");
     }
-}
-
-// A slot code may carry other keysyms in the virtual keyboard's keymap unless
-// the layout types a character or a keypad key with it (as IntlRo does on
-// Brazilian and Japanese layouts): whatever else it holds there (F13,
-// XF86Tools, XF86Launch5...) the user's own keyboard keeps.
-bool WaylandKeymap::Borrowable(xkb_keycode_t code) const
-{
-    const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap_, code);
-    for (xkb_layout_index_t layout = 0; layout < layouts; ++layout) {
-        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap_, code, layout);
-        for (xkb_level_index_t level = 0; level < levels; ++level) {
-            const xkb_keysym_t* syms = nullptr;
-            const int count = xkb_keymap_key_get_syms_by_level(keymap_, code, layout, level, &syms);
-            for (int i = 0; i < count; ++i)
-                if (xkb_keysym_to_utf32(syms[i]) != 0 || IsKeypadKeysym(syms[i]))
-                    return false;
-        }
-    }
-    return true;
 }
 
 std::size_t WaylandKeymap::FreePlaces() const { return freeCodes_.size() * kSlotLevels; }
@@ -220,19 +188,15 @@ WaylandTypingPlan WaylandKeymap::Plan(const std::vector<KeyStroke>& strokes) con
     std::vector<std::size_t> needOf(strokes.size(), kOnLayout);
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         const KeyStroke& stroke = strokes[i];
+        // Shift held with a key is part of the stroke (+a is Shift+A), not
+        // a level to look the key up at, as Ctrl and Alt are.
         std::uint32_t held = 0;
-        if (stroke.modifiers & kShift) held |= shift_;
         if (stroke.modifiers & kControl) held |= control_;
         if (stroke.modifiers & kAlt) held |= alt_;
         const unsigned long sym = KeySymFor(stroke);
-        const auto found = [&]() -> const Choice* {
-            if (stroke.named) {
-                const auto it = byKeysym_.find(sym);
-                return it == byKeysym_.end() ? nullptr : &it->second;
-            }
-            const auto it = byCharacter_.find(stroke.character);
-            return it == byCharacter_.end() ? nullptr : &it->second;
-        }();
+        const std::optional<LayoutKey> found =
+            stroke.named ? layout_->FindKeysym(sym, held) : layout_->FindCharacter(stroke.character, held);
+        if (stroke.modifiers & kShift) held |= shift_;
         const bool locks = stroke.named && (stroke.key == NamedKey::CapsLock || stroke.key == NamedKey::NumLock ||
                                             stroke.key == NamedKey::ScrollLock);
         if (found) {

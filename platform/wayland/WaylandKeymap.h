@@ -1,10 +1,11 @@
 #pragma once
 
 #include "platform/KeyStroke.h"
+#include "platform/LayoutKeys.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,13 +73,7 @@ public:
     WaylandTypingPlan Plan(const std::vector<KeyStroke>& strokes) const;
 
 private:
-    struct Choice {
-        std::uint32_t code = 0;  // xkb key code
-        std::uint32_t modifiers = 0;
-    };
-
     void IndexLayout();
-    bool Borrowable(std::uint32_t code) const;
     std::uint32_t Mask(const char* name) const;
     std::string Extended(const std::vector<unsigned long>& slotKeysyms) const;
 
@@ -86,8 +81,7 @@ private:
     xkb_keymap* keymap_ = nullptr;
     std::string text_;
     std::string canonical_;  // which the extensions edit
-    std::map<unsigned long, Choice> byKeysym_;
-    std::map<char32_t, Choice> byCharacter_;
+    std::unique_ptr<LayoutKeys> layout_;  // the first group's keys, the free codes left out
     std::vector<std::uint32_t> freeCodes_;
     std::vector<std::string> freeNames_;  // empty where the code has no name yet
     std::uint32_t shift_ = 0, control_ = 0, alt_ = 0, mod3_ = 0, mod5_ = 0;

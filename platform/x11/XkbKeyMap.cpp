@@ -1,15 +1,49 @@
 #include "platform/x11/XkbKeyMap.h"
 
 #include "platform/PlatformError.h"
-#include "platform/KeySymCharacter.h"
 #include "platform/x11/keyguard/NeutralKeyCodes.h"
 
-#include <X11/keysym.h>
+#include <X11/Xlib-xcb.h>
+#include <xkbcommon/xkbcommon-x11.h>
 
-#include <algorithm>
-#include <bit>
+#include <cstdint>
 
 namespace kestrun {
+
+namespace {
+
+struct ContextUnref {
+    void operator()(xkb_context* context) const { xkb_context_unref(context); }
+};
+struct KeymapUnref {
+    void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
+};
+
+// The server's keymap as xkbcommon reads it, over the display's own
+// connection: the same model of the layout as a compositor's keymap gives.
+std::unique_ptr<LayoutKeys> ReadLayout(Display* display)
+{
+    XFlush(display);  // Xlib's requests before xcb's
+    xcb_connection_t* connection = XGetXCBConnection(display);
+    if (!xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr))
+        throw PlatformError("The X server has no keyboard extension.");
+    const std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
+    const std::unique_ptr<xkb_context, ContextUnref> context(
+        xkb_context_new(static_cast<xkb_context_flags>(XKB_CONTEXT_NO_DEFAULT_INCLUDES | XKB_CONTEXT_NO_ENVIRONMENT_NAMES)));
+    if (device < 0 || !context)
+        throw PlatformError("Cannot read the keyboard map.");
+    const std::unique_ptr<xkb_keymap, KeymapUnref> keymap(
+        xkb_x11_keymap_new_from_device(context.get(), connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    if (!keymap)
+        throw PlatformError("Cannot read the keyboard map.");
+    auto layout = std::make_unique<LayoutKeys>(keymap.get());
+    // X programs read no key code above 255.
+    layout->SetHighestCode(255);
+    return layout;
+}
+
+}  // namespace
 
 XkbKeyMap::XkbKeyMap(Display* display) : display_(display)
 {
@@ -19,35 +53,13 @@ XkbKeyMap::XkbKeyMap(Display* display) : display_(display)
                      XkbUseCoreKbd);
     if (!xkb_)
         throw PlatformError("Cannot read the keyboard map.");
-    RefreshState();
-
-    const std::pair<KeySym, bool> modifierSyms[] = {
-        {XK_Shift_L, true}, {XK_Control_L, false}, {XK_Alt_L, false},
-        {XK_ISO_Level3_Shift, true}, {XK_ISO_Level5_Shift, true},
-    };
-    std::vector<unsigned> levelMasks;
-    for (const auto& [sym, selectsLevel] : modifierSyms) {
-        const KeyCode code = XKeysymToKeycode(display, sym);
-        const unsigned mask = code ? xkb_->map->modmap[code] : 0;
-        if (mask == 0 || ModifierKey(mask) != 0)
-            continue;
-        modifierKeys_.emplace_back(mask, code);
-        if (sym == XK_Alt_L)
-            altMask_ = mask;
-        if (sym == XK_ISO_Level3_Shift)
-            level3Mask_ = mask;
-        if (selectsLevel)
-            levelMasks.push_back(mask);
+    try {
+        layout_ = ReadLayout(display);
+        RefreshState();
+    } catch (...) {
+        XkbFreeKeyboard(xkb_, 0, True);
+        throw;
     }
-    for (unsigned subset = 0; subset < (1u << levelMasks.size()); ++subset) {
-        unsigned combo = 0;
-        for (std::size_t k = 0; k < levelMasks.size(); ++k)
-            if (subset & (1u << k))
-                combo |= levelMasks[k];
-        levelCombos_.push_back(combo);
-    }
-    std::stable_sort(levelCombos_.begin(), levelCombos_.end(),
-                     [](unsigned a, unsigned b) { return std::popcount(a) < std::popcount(b); });
 }
 
 XkbKeyMap::~XkbKeyMap() { XkbFreeKeyboard(xkb_, 0, True); }
@@ -57,38 +69,31 @@ void XkbKeyMap::RefreshState()
     XkbStateRec state{};
     if (XkbGetState(display_, XkbUseCoreKbd, &state) != Success)
         throw PlatformError("Cannot read the keyboard state.");
-    group_ = state.group;
-    stateMods_ = state.locked_mods | state.latched_mods;
-    cache_.clear();
+    layout_->SetState(state.group, state.locked_mods | state.latched_mods);
 }
 
-KeyCode XkbKeyMap::ModifierKey(unsigned mask) const
-{
-    for (const auto& [modifier, code] : modifierKeys_)
-        if (modifier & mask)
-            return code;
-    return 0;
-}
+KeyCode XkbKeyMap::ModifierKey(unsigned mask) const { return static_cast<KeyCode>(layout_->ModifierKey(mask)); }
 
 void XkbKeyMap::Ignore(const std::vector<KeyCode>& codes)
 {
-    ignored_.insert(codes.begin(), codes.end());
-    cache_.clear();
+    layout_->Skip(std::vector<std::uint32_t>(codes.begin(), codes.end()));
 }
 
 std::vector<KeyCode> XkbKeyMap::BorrowableCodes(const std::set<KeySym>& needed) const
 {
+    // The server's own flags of a code, which the keymap xkbcommon reads
+    // does not show: its modifier maps and its actions.
+    std::vector<std::uint32_t> candidates;
+    for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code)
+        if (IsNeutralKeyCode(static_cast<std::uint32_t>(code)) && xkb_->map->modmap[code] == 0 &&
+            xkb_->server->vmodmap[code] == 0 && !XkbKeyHasActions(xkb_, code) &&
+            !layout_->ChangesState(static_cast<std::uint32_t>(code)))
+            candidates.push_back(static_cast<std::uint32_t>(code));
     std::vector<KeyCode> codes;
-    for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code) {
-        if (!IsNeutralKeyCode(static_cast<std::uint32_t>(code)) || xkb_->map->modmap[code] != 0 || xkb_->server->vmodmap[code] != 0 || XkbKeyHasActions(xkb_, code))
-            continue;
-        const KeySym* syms = XkbKeySymsPtr(xkb_, code);
-        const bool free = std::all_of(syms, syms + XkbKeyNumSyms(xkb_, code), [&](KeySym sym) {
-            return IsSpareKeysym(sym) && !needed.contains(sym);
-        });
-        if (free)
-            codes.push_back(static_cast<KeyCode>(code));
-    }
+    for (const std::uint32_t code : layout_->FreeCodes(candidates, [&](unsigned long sym) {
+             return IsSpareKeysym(sym) && !needed.contains(sym);
+         }))
+        codes.push_back(static_cast<KeyCode>(code));
     return codes;
 }
 
@@ -113,59 +118,25 @@ int XkbKeyMap::FindType(unsigned mask, const std::vector<unsigned>& levelModifie
 
 BorrowType XkbKeyMap::BorrowKeyType() const
 {
-    if (level3Mask_ != 0) {
-        const std::vector<unsigned> four{0, ShiftMask, level3Mask_, ShiftMask | level3Mask_};
-        if (const int index = FindType(ShiftMask | level3Mask_, four); index >= 0)
+    if (const unsigned level3 = layout_->Level3Mask(); level3 != 0) {
+        const std::vector<unsigned> four{0, ShiftMask, level3, ShiftMask | level3};
+        if (const int index = FindType(ShiftMask | level3, four); index >= 0)
             return {index, four};
     }
     const std::vector<unsigned> two{0, ShiftMask};
     return {FindType(ShiftMask, two), two};
 }
 
-int XkbKeyMap::LevelOf(KeyCode code, int group, unsigned mods) const
-{
-    const XkbKeyTypePtr type = XkbKeyKeyType(xkb_, code, group);
-    const unsigned relevant = mods & type->mods.mask;
-    for (int k = 0; k < type->map_count; ++k) {
-        const XkbKTMapEntryRec& entry = type->map[k];
-        if (entry.active && entry.mods.mask == relevant)
-            return entry.level;
-    }
-    return 0;
-}
-
-template <typename Matches>
-std::optional<KeyChoice> XkbKeyMap::FindWhere(Matches matches, unsigned held) const
-{
-    for (unsigned combo : levelCombos_) {
-        for (int code = xkb_->min_key_code; code <= xkb_->max_key_code; ++code) {
-            const int groups = XkbKeyNumGroups(xkb_, code);
-            if (groups == 0 || ignored_.contains(static_cast<KeyCode>(code)))
-                continue;
-            const int group = group_ % groups;
-            const int level = LevelOf(static_cast<KeyCode>(code), group, combo | held | stateMods_);
-            if (level < XkbKeyGroupWidth(xkb_, code, group) && matches(XkbKeySymEntry(xkb_, code, level, group)))
-                return KeyChoice{static_cast<KeyCode>(code), combo};
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<KeyChoice> XkbKeyMap::Find(KeySym sym, unsigned held)
 {
-    const auto key = std::tuple{false, static_cast<unsigned long>(sym), held};
-    if (const auto cached = cache_.find(key); cached != cache_.end())
-        return cached->second;
-    return cache_[key] = FindWhere([sym](KeySym there) { return there == sym; }, held);
+    const auto key = layout_->FindKeysym(sym, held);
+    return key ? std::optional(KeyChoice{static_cast<KeyCode>(key->code), key->modifiers}) : std::nullopt;
 }
 
 std::optional<KeyChoice> XkbKeyMap::FindCharacter(char32_t character, unsigned held)
 {
-    const auto key = std::tuple{true, static_cast<unsigned long>(character), held};
-    if (const auto cached = cache_.find(key); cached != cache_.end())
-        return cached->second;
-    return cache_[key] = FindWhere(
-               [character](KeySym there) { return there != NoSymbol && KeySymCharacter(there) == character; }, held);
+    const auto key = layout_->FindCharacter(character, held);
+    return key ? std::optional(KeyChoice{static_cast<KeyCode>(key->code), key->modifiers}) : std::nullopt;
 }
 
 }  // namespace kestrun

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "platform/LayoutKeys.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
-#include <map>
+#include <memory>
 #include <optional>
 #include <set>
-#include <tuple>
-#include <utility>
 #include <vector>
+
+struct xkb_context;
 
 namespace kestrun {
 
@@ -27,7 +29,9 @@ struct BorrowType {
 
 /// The server's keyboard description as XTest typing needs it: the keys of
 /// the active layout group, the keys that set each modifier, and the key
-/// codes typing may borrow.
+/// codes typing may borrow. What the keys type is read through xkbcommon
+/// (LayoutKeys, as on Wayland); the key types and the server's own flags of
+/// each code, which borrowing needs, through Xlib.
 class XkbKeyMap {
 public:
     explicit XkbKeyMap(Display* display);
@@ -51,7 +55,7 @@ public:
     /// The key that sets each real modifier of `mask`; 0 for none.
     KeyCode ModifierKey(unsigned mask) const;
 
-    unsigned AltMask() const { return altMask_; }
+    unsigned AltMask() const { return layout_->AltMask(); }
 
     /// Key codes that Find must not use: codes typing has borrowed.
     void Ignore(const std::vector<KeyCode>& codes);
@@ -67,22 +71,11 @@ public:
     BorrowType BorrowKeyType() const;
 
 private:
-    template <typename Matches>
-    std::optional<KeyChoice> FindWhere(Matches matches, unsigned held) const;
-    int LevelOf(KeyCode code, int group, unsigned mods) const;
     int FindType(unsigned mask, const std::vector<unsigned>& levelModifiers) const;
 
     Display* display_;
     XkbDescPtr xkb_ = nullptr;
-    int group_ = 0;
-    unsigned stateMods_ = 0;
-    unsigned altMask_ = 0;
-    std::vector<std::pair<unsigned, KeyCode>> modifierKeys_;
-    std::vector<unsigned> levelCombos_;
-    unsigned level3Mask_ = 0;
-    std::set<KeyCode> ignored_;
-    // By what was asked (a keysym, or a character), and the held modifiers.
-    std::map<std::tuple<bool, unsigned long, unsigned>, std::optional<KeyChoice>> cache_;
+    std::unique_ptr<LayoutKeys> layout_;
 };
 
 }  // namespace kestrun
