@@ -1,7 +1,7 @@
 #include "platform/wayland/VirtualKeyboardSender.h"
 
 #include "platform/PlatformError.h"
-#include "platform/wayland/ClientBacklog.h"
+#include "platform/posix/ClientBacklog.h"
 #include "platform/wayland/CompositorIpc.h"
 #include "platform/wayland/KeyboardLayouts.h"
 #include "platform/wayland/KeymapUpload.h"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -45,6 +46,21 @@ TEST(CompositorIpcTest, ACommandSucceedsOnlyWhenSwaySaysSo)
     };
     for (const auto& [json, succeeded] : cases)
         EXPECT_EQ(SwayCommandSucceeded(json), succeeded) << json;
+}
+
+TEST(CompositorIpcTest, TheFocusedNodeOfSwaysTreeNamesItsProcess)
+{
+    const std::pair<const char*, std::optional<FocusedWindow>> cases[] = {
+        {R"({"focused": false, "nodes": [{"pid": 5, "focused": false, "nodes": []},
+             {"nodes": [{"pid": 7, "focused": true, "shell": "xdg_shell"}]}]})", FocusedWindow{7, false}},
+        {R"({"nodes": [], "floating_nodes": [{"pid": 9, "focused": true, "shell": "xwayland"}]})", FocusedWindow{9, true}},
+        {R"({"focused": true, "name": "root"})", std::nullopt},  // the focus is on no window
+        {R"({"nodes": [{"pid": 5}]})", std::nullopt},
+        {R"({"nodes": [{"pid": 7, "focused": true, "shell": "xdg_shell"})", std::nullopt},  // truncated
+        {"not json", std::nullopt},
+    };
+    for (const auto& [tree, pid] : cases)
+        EXPECT_EQ(FocusedInTree(tree), pid) << tree;
 }
 
 }  // namespace

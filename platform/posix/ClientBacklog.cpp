@@ -1,4 +1,4 @@
-#include "platform/wayland/ClientBacklog.h"
+#include "platform/posix/ClientBacklog.h"
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>

@@ -1,7 +1,6 @@
-// What a process holds unread on its sockets, and which process has the focus in sway's tree.
+// What a process holds unread on its sockets.
 
-#include "platform/wayland/ClientBacklog.h"
-#include "platform/wayland/CompositorIpc.h"
+#include "platform/posix/ClientBacklog.h"
 
 #include <gtest/gtest.h>
 
@@ -39,21 +38,6 @@ TEST(ClientBacklogTest, CountsWhatArrivedSinceItStartedAndIsNotReadYet)
         _exit(0);
     waitpid(ended, nullptr, 0);
     EXPECT_FALSE(ClientBacklog(ended).Known());
-}
-
-TEST(ClientBacklogTest, TheFocusedNodeOfSwaysTreeNamesItsProcess)
-{
-    const std::pair<const char*, std::optional<FocusedWindow>> cases[] = {
-        {R"({"focused": false, "nodes": [{"pid": 5, "focused": false, "nodes": []},
-             {"nodes": [{"pid": 7, "focused": true, "shell": "xdg_shell"}]}]})", FocusedWindow{7, false}},
-        {R"({"nodes": [], "floating_nodes": [{"pid": 9, "focused": true, "shell": "xwayland"}]})", FocusedWindow{9, true}},
-        {R"({"focused": true, "name": "root"})", std::nullopt},  // the focus is on no window
-        {R"({"nodes": [{"pid": 5}]})", std::nullopt},
-        {R"({"nodes": [{"pid": 7, "focused": true, "shell": "xdg_shell"})", std::nullopt},  // truncated
-        {"not json", std::nullopt},
-    };
-    for (const auto& [tree, pid] : cases)
-        EXPECT_EQ(FocusedInTree(tree), pid) << tree;
 }
 
 }  // namespace
