@@ -1,5 +1,7 @@
 #include "platform/x11/KeySettle.h"
 
+#include "platform/posix/ProcessIdle.h"
+#include "platform/x11/WindowClient.h"
 #include "platform/x11/X11Property.h"
 #include "platform/x11/XErrorTrap.h"
 
@@ -24,6 +26,15 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPause = std::chrono::milliseconds(400);
 constexpr auto kPausePerKey = std::chrono::microseconds(7000);
 constexpr auto kPingTimeout = std::chrono::milliseconds(500);
+// How often a client's unread bytes are looked at, and how many looks in a
+// row must find none and the client waiting: the server may still be writing
+// the last keys out.
+constexpr auto kBacklogPoll = std::chrono::milliseconds(1);
+constexpr int kIdleLooks = 2;
+// Where a client sleeps when it has nothing to do is learnt from this many
+// looks in a row finding the same, within this time, before typing.
+constexpr int kIdleLearnLooks = 10;
+constexpr auto kLearnIdle = std::chrono::milliseconds(300);
 // After a key such a window takes out of turn (measured with Writer 7.4 on
 // GTK 3: 30 ms more than the keys' own time kept all 32 Enters of a
 // 2,000-character text in place, none did without).
@@ -132,10 +143,83 @@ bool KeySettle::Ping(std::chrono::milliseconds timeout)
 // ping has read the keys before it, which for every window measured (Qt,
 // GTK, Chromium, Writer on both back-ends) means translated. The codes' final
 // restore, which holds up nothing, still waits the whole pause.
-void KeySettle::Settle(int keys)
+KeySettle::Settled KeySettle::Settle(int keys)
 {
-    if (!Ping(kPingTimeout))
-        std::this_thread::sleep_for(Pause(keys));
+    if (Ping(kPingTimeout))
+        return Settled::Answered;
+    const auto deadline = Clock::now() + Pause(keys);
+    if (WaitUntilRead(deadline))
+        return Settled::Read;
+    std::this_thread::sleep_until(deadline);
+    return Settled::Paused;
+}
+
+void KeySettle::Watch()
+{
+    XErrorTrap trap;
+    const Window window = ActiveWindow(display_);
+    XSync(display_, False);
+    const long pid = trap.errors().empty() ? WindowClientProcess(display_, window).value_or(0) : 0;
+    if (pid != 0 && backlog_ && pid == backlogProcess_)
+        return;
+    backlog_.reset();
+    backlogProcess_ = 0;
+    idleSignature_.clear();
+    const std::string address = DisplaySocketAddress(DisplayString(display_));
+    if (pid == 0 || address.empty())
+        return;
+    backlog_.emplace(static_cast<pid_t>(pid), address);
+    backlogProcess_ = pid;
+    // Where the client sleeps once it has handled everything: the same call
+    // for a while, its connection empty. A wait for one answer of the
+    // server's is over long before.
+    std::optional<std::string> last;
+    int same = 0;
+    for (const auto until = Clock::now() + kLearnIdle; Clock::now() < until && same < kIdleLearnLooks;) {
+        const auto pending = backlog_->Pending();
+        if (!pending)
+            break;
+        const auto signature =
+            *pending == 0 && WaitsForInput(pid).value_or(false) ? WaitSignature(pid) : std::nullopt;
+        same = signature && signature == last ? same + 1 : 0;
+        last = signature;
+        std::this_thread::sleep_for(kBacklogPoll);
+    }
+    if (same < kIdleLearnLooks) {
+        backlog_.reset();
+        backlogProcess_ = 0;
+        return;
+    }
+    idleSignature_ = *last;
+}
+
+bool KeySettle::Idle() const
+{
+    const std::optional<std::size_t> pending = backlog_->Pending();
+    return pending && *pending == 0 && WaitSignature(backlogProcess_) == idleSignature_;
+}
+
+// A client reads its events into Xlib's queue well before it translates
+// them, and reads a change of the map as soon as it comes, so the keys still
+// queued would be translated with the new map: the client has taken its keys
+// once its connection holds nothing unread and it sleeps where it sleeps
+// with nothing to do, in its event loop (not in a wait for one answer of the
+// server's, which it makes while handling an event). False when the kernel
+// does not tell, or the client did not take its keys before the deadline.
+bool KeySettle::WaitUntilRead(Clock::time_point deadline) const
+{
+    if (!backlog_)
+        return false;
+    int idleLooks = 0;
+    while (Clock::now() < deadline) {
+        if (!backlog_->Pending())
+            return false;
+        idleLooks = Idle() ? idleLooks + 1 : 0;
+        if (idleLooks >= kIdleLooks)
+            return true;
+        std::this_thread::sleep_for(kBacklogPoll);
+    }
+    return false;
 }
 
 std::chrono::milliseconds KeySettle::Pause(int keys)

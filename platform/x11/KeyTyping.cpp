@@ -93,6 +93,8 @@ void KeyTyping::Type(const std::vector<KeyStroke>& strokes)
         plan = PlanKeySlots(borrowed_.Slots(), needs, borrowed_.Held());
         if (!plan.ok)
             throw PlatformError("There are not enough free key codes to type this text.");
+        if (plan.phases.size() > 1 || borrowedUnsettled_)
+            settle_.Watch();
     }
 
     std::size_t phase = 0;

@@ -1,6 +1,7 @@
 // Typing into a recording xterm and Qt window on a private Xvfb; started
 // programs waited for, activated and typed into by a whole run.
 
+#include "bench/TypingTexts.h"
 #include "core/Utf8.h"
 #include "keys/NotationTyping.h"
 #include "platform/PlatformError.h"
@@ -10,6 +11,7 @@
 #include "platform/x11/keyguard/KeyGuard.h"
 #include "platform/x11/keyguard/KeyGuardJournal.h"
 #include "platform/x11/keyguard/NeutralKeyCodes.h"
+#include "platform/x11/WindowClient.h"
 #include "platform/posix/PosixProgramStarter.h"
 #include "platform/x11/X11Property.h"
 #include "platform/x11/XTestKeySender.h"
@@ -23,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <unistd.h>
 #include <set>
 
@@ -264,6 +267,43 @@ TEST_F(TypingEndToEnd, AQtWindowAnswersThePingOnceItHasReadEveryKeyAndGetsEveryC
     XTestKeySender sender;
     SendKeys(sender, text, true);
     EXPECT_EQ(WaitForOutput(qtOutput, text.size()), text);
+}
+
+// xterm answers no ping: it has read its keys once its connection to the
+// server holds nothing unread, which a stopped xterm never has.
+TEST_F(TypingEndToEnd, AWindowThatAnswersNoPingHasReadItsKeysOnceItsConnectionHoldsNothing)
+{
+    const std::unique_ptr<Display, int (*)(Display*)> x(XOpenDisplay(nullptr), XCloseDisplay);
+    EXPECT_EQ(WindowClientProcess(x.get(), kestrun::ActiveWindow(x.get())), recorder);
+    KeySettle settle(x.get());
+    settle.Watch();
+    XTestKeySender sender;
+    std::string letters;
+    while (letters.size() < 300)
+        letters += "qwertzuiop";
+    SendKeys(sender, letters, false);
+    EXPECT_EQ(settle.Settle(300), KeySettle::Settled::Read);
+    EXPECT_EQ(typedNext(letters.size()), letters);
+
+    ASSERT_EQ(kill(recorder, SIGSTOP), 0);
+    SendKeys(sender, "stopped", false);
+    const auto settled = settle.Settle(7);
+    kill(recorder, SIGCONT);
+    EXPECT_EQ(settled, KeySettle::Settled::Paused);
+    EXPECT_EQ(typedNext(7), "stopped");
+}
+
+// Words between the foreign characters make long runs of keys between two
+// changes of the map: xterm, which answers no ping and reads its keys well
+// before it translates them, gets each with the map it was typed with.
+TEST_F(TypingEndToEnd, ALongMixedTextArrivesExactlyThoughTheMapChangesMidwayAndTheWindowAnswersNoPing)
+{
+    const std::u32string mixed = bench::MixedText(2000, 0.93, 200);
+    XTestKeySender sender(guarded);
+    sender.SendKeys(bench::Strokes(mixed), true);
+    const std::string expected = bench::Utf8(mixed);
+    EXPECT_EQ(bench::Errors(mixed, bench::Decode(typedNext(expected.size()))), 0u);
+    EXPECT_GE(sender.MappingChanges(), 5);
 }
 
 // A key the user changed meanwhile, or a layout loaded meanwhile, is left as it is.
