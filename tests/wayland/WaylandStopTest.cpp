@@ -173,7 +173,8 @@ TEST_F(WaylandStopTest, ARunEndsOnAFocusChangeAndOnKestrunStop)
         Program("Types", {{"Open File", RecorderScript(session, meant)}, {"Keystrokes", longText}}) +
         Program("Waits", {{"Open File", RecorderScript(session, waited)}, {"Keystrokes", "before~"}, {"Wait", "30"},
                           {"Keystrokes", "after~"}}) +
-        Program("Late", {{"Open File", RecorderScript(session, late, 4)}, {"Keystrokes", "never~"}}));
+        Program("Late", {{"Open File", RecorderScript(session, late, 4)}, {"Keystrokes", "never~"}}) +
+        Program("Pauses", {{"Keystrokes", "before~"}, {"Wait", "3"}, {"Keystrokes", "after~"}}));
     const auto kestrun = [&](const std::string& option, const std::string& name = "") {
         std::vector<std::string> argv = {executable.string(), option};
         if (!name.empty())
@@ -207,6 +208,23 @@ TEST_F(WaylandStopTest, ARunEndsOnAFocusChangeAndOnKestrunStop)
     EXPECT_TRUE(WaitUntil([&] { return !HasWindow(running); }, 10s)) << "the message box stays";
     EXPECT_TRUE(WaitUntil([&] { return kestrun("--stop").status == 1; }, 10s)) << "the run did not end";
     EXPECT_EQ(ReadFile(other), "");
+
+    Step("another window takes the focus during a Wait: the keys after it are not typed");
+    const fs::path third = session.folder() / "third.txt";
+    ASSERT_GT(session.StartRecorder(third, "third"), 0);
+    const std::uint64_t thirdContainer = FocusedContainer();
+    Focus(otherContainer, std::getenv("SWAYSOCK"));
+    ASSERT_EQ(kestrun("--run", "Pauses").status, 0);
+    EXPECT_EQ(WaitForOutput(other, 7), "before\n");
+    Focus(thirdContainer, std::getenv("SWAYSOCK"));
+    EXPECT_TRUE(WaitUntil([&] { return HasWindow(running); }, 10s)) << "no message box";
+    {
+        VirtualKeyboardSender sender;
+        SendKeys(sender, "~", true);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !HasWindow(running); }, 10s)) << "the message box stays";
+    EXPECT_EQ(ReadFile(third), "");
+    EXPECT_EQ(ReadFile(other), "before\n");
 
     // Stops the run and waits for its end; how long that took.
     const auto stop = [&] {
