@@ -5,6 +5,7 @@
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 
@@ -68,7 +69,10 @@ ForeignToplevels::ForeignToplevels(WaylandConnection& connection) : connection_(
     static const zwlr_foreign_toplevel_manager_v1_listener managerListener = {
         [](void* data, zwlr_foreign_toplevel_manager_v1*, zwlr_foreign_toplevel_handle_v1* handle) {
             auto* self = static_cast<ForeignToplevels*>(data);
-            self->toplevels_.push_back({handle, ++self->lastId_, {}, {}, false});
+            // Unique in the process: a list made anew after a lost connection
+            // never takes a window for one of an earlier list.
+            static std::atomic<std::uint64_t> lastId{0};
+            self->toplevels_.push_back({handle, ++lastId, {}, {}, false});
             zwlr_foreign_toplevel_handle_v1_add_listener(handle, &handleListener, self);
         },
         [](void*, zwlr_foreign_toplevel_manager_v1*) {},

@@ -14,8 +14,8 @@ class WaylandConnection;
 /// The toplevel windows a compositor lists through its foreign toplevel
 /// manager, with their app ids, titles and whether each is activated. The
 /// list follows the compositor's changes as the connection's round trips
-/// bring them in; each toplevel has an id of its own in it for as long as
-/// the list lives.
+/// bring them in; each toplevel has an id that no other toplevel of any list
+/// of the process has.
 class ForeignToplevels {
 public:
     /// An empty list when the compositor offers no such manager.
@@ -57,7 +57,6 @@ private:
     WaylandConnection& connection_;
     zwlr_foreign_toplevel_manager_v1* manager_ = nullptr;
     std::vector<Toplevel> toplevels_;
-    std::uint64_t lastId_ = 0;
 };
 
 /// Whether an app id names a program: the same name, letter case ignored, or
