@@ -95,7 +95,10 @@ pid_t WaylandSession::Start(const std::vector<std::string>& argv, const std::vec
 
 std::string WaylandSession::Run(const std::vector<std::string>& argv) const { return Execute(argv).out; }
 
-Outcome WaylandSession::Execute(const std::vector<std::string>& argv) const { return RunProgram(AsUser(argv, {})); }
+Outcome WaylandSession::Execute(const std::vector<std::string>& argv, const std::vector<std::string>& environment) const
+{
+    return RunProgram(AsUser(argv, environment));
+}
 
 std::string WaylandSession::Watcher(const char* property) const
 {

@@ -27,7 +27,7 @@ public:
     /// Runs a program as the user in the session; what it printed.
     std::string Run(const std::vector<std::string>& argv) const;
     /// The same, with its exit status and its standard error.
-    Outcome Execute(const std::vector<std::string>& argv) const;
+    Outcome Execute(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {}) const;
     /// A property of the StatusNotifierWatcher, as dbus-send prints it.
     std::string Watcher(const char* property) const;
     /// Starts foot (named, titled and app id `name`) copying every byte typed into `output`, once focused; its pid or -1.

@@ -183,19 +183,25 @@ TEST_F(WaylandStopTest, ARunEndsOnAFocusChangeAndOnKestrunStop)
         std::vector<std::string> argv = {executable.string(), option};
         if (!name.empty())
             argv.push_back(name);
-        return session.Execute(argv);
+        // A request handed over needs no display; Qt's Wayland plugin keeps what it allocated to the end.
+        return session.Execute(argv, {"QT_QPA_PLATFORM=offscreen"});
+    };
+    // --stop's word that Kestrun answers and runs nothing (not the same status of one that does not answer yet).
+    const auto idle = [&] {
+        const Outcome outcome = kestrun("--stop");
+        return outcome.status == 1 && outcome.err == "Kestrun is running no program.\n";
     };
     ASSERT_GT(session.StartRecorder(other, "other"), 0);
     const std::uint64_t otherContainer = FocusedContainer();
     const pid_t running = session.Start({executable.string()}, {"QT_QPA_PLATFORM=wayland"});
-    ASSERT_TRUE(WaitUntil([&] { return kestrun("--stop").status == 1; }, 20s)) << "Kestrun did not start";
+    ASSERT_TRUE(WaitUntil(idle, 30s)) << "Kestrun did not start";
     // Enter closes the message box, which has the focus; the run ends with it (asking sooner would stop it).
     const auto closeMessage = [&] {
         VirtualKeyboardSender sender;
         SendKeys(sender, "~", true);
         EXPECT_TRUE(WaitUntil([&] { return !HasWindow(running); }, 10s)) << "the message box stays";
         std::this_thread::sleep_for(300ms);
-        EXPECT_EQ(kestrun("--stop").status, 1) << "the run did not end";
+        EXPECT_TRUE(idle()) << "the run did not end";
     };
 
     Step("another window takes the focus mid-text");
@@ -233,12 +239,12 @@ TEST_F(WaylandStopTest, ARunEndsOnAFocusChangeAndOnKestrunStop)
     const auto stop = [&] {
         const auto asked = std::chrono::steady_clock::now();
         EXPECT_EQ(kestrun("--stop").status, 0);
-        EXPECT_TRUE(WaitUntil([&] { return kestrun("--stop").status == 1; }, 10s)) << "the run did not end";
+        EXPECT_TRUE(WaitUntil(idle, 10s)) << "the run did not end";
         return std::chrono::steady_clock::now() - asked;
     };
     const auto idleAsked = std::chrono::steady_clock::now();
-    EXPECT_EQ(kestrun("--stop").status, 1);
-    EXPECT_EQ(kestrun("--stop").status, 1);
+    EXPECT_TRUE(idle());
+    EXPECT_TRUE(idle());
     const auto twoStarts = std::chrono::steady_clock::now() - idleAsked;
 
     Step("--stop during a Wait 30");
