@@ -24,7 +24,8 @@ protected:
                               {"Keystrokes", "after~"}})));
         running.pid = StartProcess({executable});
         icon = WaitForTrayIcon();
-        ASSERT_FALSE(icon.empty()) << "no tray icon";
+        ASSERT_FALSE(icon.empty()) << "no tray icon; Kestrun's windows: " << KestrunWindows().size()
+                                   << (MainWindowMapped() ? ", the main window among them" : "");
     }
 
     int Stop() { return RunProgram({executable, "--stop"}).status; }
