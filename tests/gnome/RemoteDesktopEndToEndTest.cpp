@@ -1,0 +1,169 @@
+// Typing on a private headless mutter through its remote desktop, into a Qt and a GTK window.
+
+#include "keys/NotationTyping.h"
+#include "platform/PlatformError.h"
+#include "platform/gnome/RemoteDesktopSender.h"
+#include "platform/gnome/RemoteDesktopSession.h"
+#include "tests/gnome/MutterSession.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <memory>
+
+namespace kestrun::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Route = RemoteDesktopSession::Route;
+
+// Letters and symbols of the layout, accented Latin, Greek, Cyrillic, CJK, symbols and an emoji the us
+// layout lacks, Caps Lock typed in the text, and Enter.
+const std::string kMixedText = "Hello, World! 0123456789 `-=[];'\\,./ !@#$&*_|:\"<>? äöüÄÖÜß éèêàçùÉ ñ¿¡«»°§µ €"
+                               "{ENTER}ΑΒΓΔΕ жизнь 中文字 ✓→∞ 😀 {CAPSLOCK}aB{CAPSLOCK}cD{~}end";
+const std::string kMixedTyped = "Hello, World! 0123456789 `-=[];'\\,./ !@#$&*_|:\"<>? äöüÄÖÜß éèêàçùÉ ñ¿¡«»°§µ €"
+                                "\nΑΒΓΔΕ жизнь 中文字 ✓→∞ 😀 aBcD~end";
+
+class RemoteDesktopEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { session = new MutterSession(); }
+    static void TearDownTestSuite() { delete session; }
+    void SetUp() override
+    {
+        if (!session->ok())
+            GTEST_SKIP() << "No headless mutter here: " << session->failure();
+    }
+
+    enum class Toolkit { Qt, Gtk };
+    // A recorder of its own for each case, so that one case's keys never reach the next one's window.
+    pid_t Recorder(Toolkit toolkit, fs::path& output)
+    {
+        static int count = 0;
+        output = session->folder() / ("typed-" + std::to_string(++count) + ".txt");
+        const pid_t pid = toolkit == Toolkit::Qt ? session->StartQtRecorder(output) : session->StartGtkRecorder(output);
+        EXPECT_GT(pid, 0) << "the recorder did not get the focus";
+        return pid;
+    }
+
+    static MutterSession* session;
+};
+MutterSession* RemoteDesktopEndToEnd::session = nullptr;
+
+bool Running(pid_t pid) { return pid > 0 && kill(pid, 0) == 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+
+ClipboardContent Clipboard()
+{
+    RemoteDesktopSession reader(Route::Mutter);
+    reader.Start(nullptr);
+    return reader.ReadClipboard();
+}
+
+TEST_F(RemoteDesktopEndToEnd, TypesExactlyFromTheFirstKeyIntoQtAndGtkWithoutLosingTheWindow)
+{
+    struct Row {
+        const char* what;
+        Toolkit toolkit;
+        std::string text, typed;
+    } rows[] = {
+        {"one key, the first of a session", Toolkit::Qt, "x", "x"},
+        {"one key, the first of a session", Toolkit::Gtk, "q", "q"},
+        {"mixed text", Toolkit::Qt, kMixedText, kMixedTyped},
+        {"mixed text", Toolkit::Gtk, kMixedText, kMixedTyped},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.what) + (row.toolkit == Toolkit::Qt ? " into Qt" : " into GTK"));
+        fs::path output;
+        const pid_t recorder = Recorder(row.toolkit, output);
+        {
+            RemoteDesktopSender sender(Route::Mutter, nullptr);
+            SendKeys(sender, row.text, true);
+        }
+        EXPECT_EQ(WaitForOutput(output, row.typed.size()), row.typed);
+        EXPECT_TRUE(Running(recorder)) << "mutter disconnected the window";
+        StopProcess(recorder);
+    }
+    EXPECT_EQ(session->Log().find("No keycode found"), std::string::npos) << session->Log();
+}
+
+TEST_F(RemoteDesktopEndToEnd, GivesTheUserHisClipboardBack)
+{
+    struct Row {
+        const char* what;
+        bool programOwnsIt;
+    } rows[] = {
+        {"a program's own clipboard, in two types", true},
+        // mutter keeps the text of a clipboard whose owner has gone (here the first row's user).
+        {"the copy mutter keeps once its owner has gone", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::unique_ptr<RemoteDesktopSession> program;
+        if (row.programOwnsIt) {
+            program = std::make_unique<RemoteDesktopSession>(Route::Mutter);
+            program->Start(nullptr);
+            program->SetClipboard({{{"text/plain;charset=utf-8", "the user's own ✓"},
+                                    {"application/x-kestrun-test", std::string("raw\0\x01", 5)}}});
+        }
+        const ClipboardContent before = Clipboard();
+        ASSERT_FALSE(before.empty());
+
+        fs::path output;
+        const pid_t recorder = Recorder(Toolkit::Gtk, output);
+        RemoteDesktopSender sender(Route::Mutter, nullptr);
+        SendKeys(sender, "a€b中c", true);
+        EXPECT_EQ(WaitForOutput(output, std::string("a€b中c").size()), "a€b中c");
+        EXPECT_EQ(Clipboard().data, before.data);
+        StopProcess(recorder);
+    }
+}
+
+TEST_F(RemoteDesktopEndToEnd, AKilledTypistLeavesNoKeyDown)
+{
+    fs::path output;
+    const pid_t recorder = Recorder(Toolkit::Qt, output);
+    const fs::path held = session->folder() / "held";
+    const pid_t typist = StartProcess({KESTRUN_REMOTE_TYPIST, held.string()});
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(held); }, 20s)) << "the typist did not hold Shift";
+    kill(typist, SIGKILL);
+    waitpid(typist, nullptr, 0);
+    // Shift still down would make these capitals.
+    RemoteDesktopSender sender(Route::Mutter, nullptr);
+    SendKeys(sender, "abc", true);
+    EXPECT_EQ(WaitForOutput(output, 3), "abc");
+    StopProcess(recorder);
+}
+
+TEST_F(RemoteDesktopEndToEnd, StopsBetweenKeysWithEveryKeyUp)
+{
+    fs::path output;
+    const pid_t recorder = Recorder(Toolkit::Qt, output);
+    int keys = 0;
+    RemoteDesktopSender sender(Route::Mutter, [&] { return ++keys > 3; });
+    EXPECT_THROW(SendKeys(sender, "ab+cdefgh", true), PlatformError);
+    RemoteDesktopSender after(Route::Mutter, nullptr);
+    SendKeys(after, "xy", true);
+    EXPECT_EQ(WaitForOutput(output, 5), "abCxy");
+    StopProcess(recorder);
+}
+
+TEST_F(RemoteDesktopEndToEnd, RefusesWhatTheLayoutCannotTypeAndTypesNothing)
+{
+    fs::path output;
+    const pid_t recorder = Recorder(Toolkit::Qt, output);
+    RemoteDesktopSender sender(Route::Mutter, nullptr);
+    try {
+        SendKeys(sender, "ab^(ж)", true);
+        ADD_FAILURE() << "Ctrl with a character outside the layout was typed";
+    } catch (const PlatformError& error) {
+        EXPECT_STREQ(error.what(), "\"ж\" is not on the keyboard layout, so it cannot be typed with Shift, Ctrl or Alt.");
+    }
+    SendKeys(sender, "ok", true);
+    EXPECT_EQ(WaitForOutput(output, 2), "ok");
+    StopProcess(recorder);
+}
+
+}  // namespace
+}  // namespace kestrun::test
