@@ -44,6 +44,7 @@ private:
     std::string layoutName_;
     std::unique_ptr<LayoutCharacters> layout_;
     std::vector<unsigned long> held_;
+    unsigned events_ = 0;
     std::chrono::steady_clock::time_point next_;
 };
 

@@ -6,6 +6,7 @@
 #include <gio/gunixfdlist.h>
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -80,6 +81,20 @@ bool WriteAll(int fd, const std::string& data)
         if (put <= 0)
             return false;
         done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// Waits until the reader has taken what the pipe holds: a window that has
+// read the pasted text has it before the keys typed after it.
+bool Drained(int fd)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadStall);
+    int unread = 0;
+    while (ioctl(fd, FIONREAD, &unread) == 0 && unread > 0) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        usleep(1000);
     }
     return true;
 }
@@ -351,6 +366,16 @@ void RemoteDesktopSession::Key(unsigned long keysym, bool down, bool wait)
                            parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
 }
 
+void RemoteDesktopSession::Sync()
+{
+    // Answered after the calls before it, which are handled in order.
+    const bool mutter = route_ == Route::Mutter;
+    g_variant_unref(Call(mutter ? session_ : std::string(kPortalPath), "org.freedesktop.DBus.Properties", "Get",
+                         mutter ? g_variant_new("(ss)", kMutterSession, "SessionId")
+                                : g_variant_new("(ss)", kPortalRemote, "version"),
+                         "(v)"));
+}
+
 ClipboardContent RemoteDesktopSession::ReadClipboard()
 {
     // Every signal sent before now has been handled once this has run.
@@ -435,7 +460,7 @@ void RemoteDesktopSession::ServeTransfer(const std::string& mime, unsigned seria
     if (!reply)
         return;
     const int fd = TakeFd(reply, fds);
-    const bool written = fd >= 0 && known && WriteAll(fd, data);
+    const bool written = fd >= 0 && known && WriteAll(fd, data) && Drained(fd);
     if (fd >= 0)
         close(fd);
     if (GVariant* done = g_dbus_connection_call_sync(bus_, kMutter, session_.c_str(), kMutterSession,

@@ -59,6 +59,9 @@ public:
     /// compositor has taken it (and everything sent before), else at once.
     void Key(unsigned long keysym, bool down, bool wait = true);
 
+    /// Returns once the compositor has taken every key sent before.
+    void Sync();
+
     /// Whether the session has a clipboard (mutter's own interface has; the
     /// portal of Debian 12 has none).
     bool HasClipboard() const { return route_ == Route::Mutter; }
