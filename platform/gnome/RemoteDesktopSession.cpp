@@ -1,35 +1,53 @@
 #include "platform/gnome/RemoteDesktopSession.h"
 
 #include "platform/PlatformError.h"
+#include "platform/gnome/RemoteDesktopNames.h"
 
 #include <gio/gio.h>
-#include <gio/gunixfdlist.h>
 
-#include <poll.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <utility>
 
 namespace kestrun {
 
 namespace {
 
-constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
-constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
-constexpr const char* kPortalRemote = "org.freedesktop.portal.RemoteDesktop";
-constexpr const char* kMutter = "org.gnome.Mutter.RemoteDesktop";
-constexpr const char* kMutterPath = "/org/gnome/Mutter/RemoteDesktop";
-constexpr const char* kMutterSession = "org.gnome.Mutter.RemoteDesktop.Session";
 
 // The portal's device types: a keyboard only.
 constexpr guint32 kKeyboard = 1;
 // An asked user may take a while to answer the portal's dialog.
 constexpr auto kConsentLimit = std::chrono::minutes(2);
-// A clipboard owner that sends nothing for this long has nothing more to send.
-constexpr int kReadStall = 2000;
-constexpr std::size_t kClipboardLimit = 64u << 20;
+
+// The portal's permission kept across starts of Kestrun (RemoteDesktop 2 and
+// later: Debian 12's portal is version 1, which asks at every start).
+constexpr guint32 kPersistUntilRevoked = 2;
+
+std::string TokenFile()
+{
+    return std::string(g_get_user_state_dir()) + "/kestrun/remote-desktop-token";
+}
+
+std::string SavedToken()
+{
+    gchar* text = nullptr;
+    std::string token;
+    if (g_file_get_contents(TokenFile().c_str(), &text, nullptr, nullptr))
+        token = text;
+    g_free(text);
+    return token;
+}
+
+// Written whole or not at all: GLib writes a new file and renames it.
+void SaveToken(const std::string& token)
+{
+    const std::string file = TokenFile();
+    gchar* folder = g_path_get_dirname(file.c_str());
+    if (g_mkdir_with_parents(folder, 0700) == 0)
+        g_file_set_contents_full(file.c_str(), token.c_str(), static_cast<gssize>(token.size()),
+                                 G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
+    g_free(folder);
+}
 
 std::string Message(GError* error)
 {
@@ -45,69 +63,6 @@ GVariant* PropertyOf(GDBusConnection* bus, const char* name, const char* path, c
     return g_dbus_connection_call_sync(bus, name, path, "org.freedesktop.DBus.Properties", "Get",
                                        g_variant_new("(ss)", interface, property), G_VARIANT_TYPE("(v)"), flags,
                                        5000, nullptr, nullptr);
-}
-
-// Reads a pipe to its end; false when the writer stalls or it grows too big.
-bool ReadAll(int fd, std::string& out)
-{
-    char buffer[65536];
-    for (;;) {
-        pollfd ready{fd, POLLIN, 0};
-        const int polled = poll(&ready, 1, kReadStall);
-        if (polled < 0 && errno == EINTR)
-            continue;
-        if (polled <= 0)
-            return false;
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return true;
-        out.append(buffer, static_cast<std::size_t>(got));
-        if (out.size() > kClipboardLimit)
-            return false;
-    }
-}
-
-bool WriteAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t put = write(fd, data.data() + done, data.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-// Waits until the reader has taken what the pipe holds: a window that has
-// read the pasted text has it before the keys typed after it.
-bool Drained(int fd)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadStall);
-    int unread = 0;
-    while (ioctl(fd, FIONREAD, &unread) == 0 && unread > 0) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        usleep(1000);
-    }
-    return true;
-}
-
-int TakeFd(GVariant* reply, GUnixFDList* fds)
-{
-    gint32 index = -1;
-    g_variant_get(reply, "(h)", &index);
-    g_variant_unref(reply);
-    const int fd = fds ? g_unix_fd_list_get(fds, index, nullptr) : -1;
-    if (fds)
-        g_object_unref(fds);
-    return fd;
 }
 
 }  // namespace
@@ -325,9 +280,23 @@ void RemoteDesktopSession::Start(const std::function<bool()>& stop)
     g_variant_unref(results);
     Subscribe("org.freedesktop.portal.Session", session_);
 
+    guint32 version = 1;
+    if (GVariant* property = PropertyOf(bus_, kPortal, kPortalPath, kPortalRemote, "version", G_DBUS_CALL_FLAGS_NONE)) {
+        GVariant* value = nullptr;
+        g_variant_get(property, "(v)", &value);
+        if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32))
+            version = g_variant_get_uint32(value);
+        g_variant_unref(value);
+        g_variant_unref(property);
+    }
     token = base + std::to_string(++requests_);
     GVariantBuilder select = options(token);
     g_variant_builder_add(&select, "{sv}", "types", g_variant_new_uint32(kKeyboard));
+    const std::string saved = version >= 2 ? SavedToken() : "";
+    if (version >= 2)
+        g_variant_builder_add(&select, "{sv}", "persist_mode", g_variant_new_uint32(kPersistUntilRevoked));
+    if (!saved.empty())
+        g_variant_builder_add(&select, "{sv}", "restore_token", g_variant_new_string(saved.c_str()));
     g_variant_unref(PortalRequest("SelectDevices", g_variant_new("(oa{sv})", session_.c_str(), &select), token, stop));
 
     token = base + std::to_string(++requests_);
@@ -335,6 +304,10 @@ void RemoteDesktopSession::Start(const std::function<bool()>& stop)
     results = PortalRequest("Start", g_variant_new("(osa{sv})", session_.c_str(), "", &begin), token, stop);
     guint32 devices = 0;
     g_variant_lookup(results, "devices", "u", &devices);
+    // Each token serves once; the next start needs the new one.
+    const gchar* restore = nullptr;
+    if (g_variant_lookup(results, "restore_token", "&s", &restore))
+        SaveToken(restore);
     g_variant_unref(results);
     if (!(devices & kKeyboard))
         throw PlatformError("Typing into other windows was not allowed (GNOME asks once each time Kestrun starts).");
@@ -374,119 +347,6 @@ void RemoteDesktopSession::Sync()
                          mutter ? g_variant_new("(ss)", kMutterSession, "SessionId")
                                 : g_variant_new("(ss)", kPortalRemote, "version"),
                          "(v)"));
-}
-
-ClipboardContent RemoteDesktopSession::ReadClipboard()
-{
-    // Every signal sent before now has been handled once this has run.
-    std::size_t drains = 0;
-    {
-        std::lock_guard lock(mutex_);
-        drains = drains_;
-    }
-    g_main_context_invoke(
-        context_,
-        [](gpointer self) {
-            auto* session = static_cast<RemoteDesktopSession*>(self);
-            std::lock_guard lock(session->mutex_);
-            ++session->drains_;
-            session->changed_.notify_all();
-            return G_SOURCE_REMOVE;
-        },
-        this);
-    std::vector<std::string> types;
-    {
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, std::chrono::seconds(2), [&] { return drains_ != drains; });
-        if (ownClipboard_)
-            return served_;
-        types = offered_;
-    }
-    ClipboardContent content;
-    for (const std::string& type : types) {
-        GUnixFDList* fds = nullptr;
-        GError* error = nullptr;
-        GVariant* reply = g_dbus_connection_call_with_unix_fd_list_sync(
-            bus_, kMutter, session_.c_str(), kMutterSession, "SelectionRead", g_variant_new("(s)", type.c_str()),
-            G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &fds, nullptr, &error);
-        if (!reply) {
-            g_clear_error(&error);
-            continue;
-        }
-        const int fd = TakeFd(reply, fds);
-        std::string data;
-        const bool whole = fd >= 0 && ReadAll(fd, data);
-        if (fd >= 0)
-            close(fd);
-        if (whole)
-            content.data.emplace_back(type, std::move(data));
-    }
-    return content;
-}
-
-void RemoteDesktopSession::SetClipboard(ClipboardContent content)
-{
-    GVariantBuilder options;
-    g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
-    if (!content.empty()) {
-        GVariantBuilder types;
-        g_variant_builder_init(&types, G_VARIANT_TYPE("as"));
-        for (const auto& [type, data] : content.data)
-            g_variant_builder_add(&types, "s", type.c_str());
-        g_variant_builder_add(&options, "{sv}", "mime-types", g_variant_builder_end(&types));
-    }
-    {
-        std::lock_guard lock(mutex_);
-        served_ = std::move(content);
-        transfers_ = 0;
-    }
-    g_variant_unref(Call(session_, kMutterSession, "SetSelection", g_variant_new("(a{sv})", &options), nullptr));
-}
-
-void RemoteDesktopSession::ServeTransfer(const std::string& mime, unsigned serial)
-{
-    std::string data;
-    bool known = false;
-    {
-        std::lock_guard lock(mutex_);
-        for (const auto& [type, bytes] : served_.data)
-            if (type == mime)
-                data = bytes, known = true;
-    }
-    GUnixFDList* fds = nullptr;
-    GVariant* reply = g_dbus_connection_call_with_unix_fd_list_sync(
-        bus_, kMutter, session_.c_str(), kMutterSession, "SelectionWrite", g_variant_new("(u)", serial),
-        G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &fds, nullptr, nullptr);
-    if (!reply)
-        return;
-    const int fd = TakeFd(reply, fds);
-    const bool written = fd >= 0 && known && WriteAll(fd, data) && Drained(fd);
-    if (fd >= 0)
-        close(fd);
-    if (GVariant* done = g_dbus_connection_call_sync(bus_, kMutter, session_.c_str(), kMutterSession,
-                                                     "SelectionWriteDone", g_variant_new("(ub)", serial, written),
-                                                     nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr))
-        g_variant_unref(done);
-    std::lock_guard lock(mutex_);
-    ++transfers_;
-    lastTransfer_ = std::chrono::steady_clock::now();
-}
-
-std::size_t RemoteDesktopSession::Transfers()
-{
-    std::lock_guard lock(mutex_);
-    return transfers_;
-}
-
-bool RemoteDesktopSession::WaitForTransfers(std::size_t count, std::chrono::milliseconds limit,
-                                            std::chrono::milliseconds quiet)
-{
-    std::unique_lock lock(mutex_);
-    if (!changed_.wait_for(lock, limit, [&] { return transfers_ >= count; }))
-        return false;
-    while (std::chrono::steady_clock::now() - lastTransfer_ < quiet)
-        changed_.wait_until(lock, lastTransfer_ + quiet);
-    return true;
 }
 
 }  // namespace kestrun
