@@ -165,5 +165,59 @@ TEST_F(RemoteDesktopEndToEnd, RefusesWhatTheLayoutCannotTypeAndTypesNothing)
     StopProcess(recorder);
 }
 
+// The lines of the fake portal's log that start with `prefix`.
+std::vector<std::string> Calls(const fs::path& log, const std::string& prefix)
+{
+    std::vector<std::string> calls;
+    for (const std::string& line : Lines(ReadFile(log)))
+        if (line.rfind(prefix, 0) == 0)
+            calls.push_back(line);
+    return calls;
+}
+
+TEST_F(RemoteDesktopEndToEnd, AsksThroughThePortalOnceAndSaysSoWhenRefused)
+{
+    struct Row {
+        const char* what;
+        int response;  // the user's answer: 0 allowed, 1 refused
+    } rows[] = {{"allowed", 0}, {"refused", 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const fs::path log = session->folder() / (std::string("portal-") + row.what + ".log");
+        const Started portal{StartProcess({"/usr/bin/python3", KESTRUN_FAKE_PORTAL, std::to_string(row.response), log})};
+        ASSERT_TRUE(WaitUntil([&] { return !Calls(log, "ready").empty(); }, 20s)) << "the fake portal did not start";
+        Route route = Route::Mutter;
+        ASSERT_TRUE(RemoteDesktopSession::Available(route));
+        EXPECT_EQ(route, Route::Portal) << "the portal comes before mutter's own interface";
+
+        RemoteDesktopSender sender(route, nullptr);
+        EXPECT_TRUE(Calls(log, "CreateSession").empty()) << "asked before the first keys";
+        if (row.response != 0) {
+            try {
+                SendKeys(sender, "ab", true);
+                ADD_FAILURE() << "typed although refused";
+            } catch (const PlatformError& error) {
+                EXPECT_STREQ(error.what(),
+                             "Typing into other windows was not allowed (GNOME asks once each time Kestrun starts).");
+            }
+            EXPECT_TRUE(Calls(log, "NotifyKeyboardKeysym").empty());
+            continue;
+        }
+        SendKeys(sender, "ab", true);
+        SendKeys(sender, "b", true);
+        EXPECT_THROW(SendKeys(sender, "a€", true), PlatformError) << "the portal of version 1 has no clipboard";
+        // One question for the sender's life; no persistence asked of a portal of version 1.
+        EXPECT_EQ(Calls(log, "CreateSession").size(), 1u);
+        EXPECT_EQ(Calls(log, "SelectDevices"), std::vector<std::string>{"SelectDevices"});
+        EXPECT_EQ(Calls(log, "Start").size(), 1u);
+        // The Shift tap that makes mutter's keyboard, then the keys, each pressed and released.
+        EXPECT_EQ(Calls(log, "NotifyKeyboardKeysym"),
+                  (std::vector<std::string>{"NotifyKeyboardKeysym 65505 1", "NotifyKeyboardKeysym 65505 0",
+                                            "NotifyKeyboardKeysym 97 1", "NotifyKeyboardKeysym 97 0",
+                                            "NotifyKeyboardKeysym 98 1", "NotifyKeyboardKeysym 98 0",
+                                            "NotifyKeyboardKeysym 98 1", "NotifyKeyboardKeysym 98 0"}));
+    }
+}
+
 }  // namespace
 }  // namespace kestrun::test
