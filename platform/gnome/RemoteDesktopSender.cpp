@@ -29,8 +29,9 @@ constexpr auto kKeyboardSettle = std::chrono::milliseconds(250);
 // never run far ahead of mutter and a failure shows.
 constexpr unsigned kAnswerEvery = 32;
 // A window takes the pasted text once it has the clipboard's offer and the
-// paste key: it asks for the text within this, or has not taken it.
-constexpr auto kPasteLimit = std::chrono::seconds(3);
+// paste key: it asks for the text within this (a busy one late), or has
+// not taken it.
+constexpr auto kPasteLimit = std::chrono::seconds(10);
 constexpr auto kCopyLimit = std::chrono::milliseconds(500);
 constexpr auto kCopyQuiet = std::chrono::milliseconds(20);
 // After the last transfer, time for the window to read its end and insert
@@ -66,7 +67,7 @@ RemoteDesktopSender::~RemoteDesktopSender() = default;
 
 void RemoteDesktopSender::Begin()
 {
-    if (session_ && session_->started())
+    if (session_ && session_->alive())
         return;
     session_ = std::make_unique<RemoteDesktopSession>(route_);
     session_->Start(stopRequested_);
@@ -128,6 +129,15 @@ void RemoteDesktopSender::Tap(unsigned long keysym, std::uint8_t modifiers)
 
 void RemoteDesktopSender::ReleaseAll() noexcept
 {
+    while (!heldCodes_.empty()) {
+        const unsigned code = heldCodes_.back();
+        heldCodes_.pop_back();
+        try {
+            session_->KeyCode(code, false);
+        } catch (const PlatformError&) {
+            // A session that is gone holds no key.
+        }
+    }
     while (!held_.empty()) {
         const unsigned long keysym = held_.back();
         held_.pop_back();
@@ -139,6 +149,25 @@ void RemoteDesktopSender::ReleaseAll() noexcept
     }
 }
 
+// Ctrl+V by the keys' places: layouts without Latin letters (Russian, say)
+// have no keysym v in their group, but toolkits match shortcuts by the key.
+void RemoteDesktopSender::PasteKey()
+{
+    constexpr unsigned kLeftControl = 29, kV = 47;  // evdev codes
+    std::this_thread::sleep_until(next_);
+    heldCodes_.push_back(kLeftControl);
+    session_->KeyCode(kLeftControl, true);
+    std::this_thread::sleep_for(kEventPace);
+    heldCodes_.push_back(kV);
+    session_->KeyCode(kV, true, false);
+    session_->KeyCode(kV, false);
+    heldCodes_.pop_back();
+    std::this_thread::sleep_for(kEventPace);
+    session_->KeyCode(kLeftControl, false);
+    heldCodes_.pop_back();
+    next_ = std::chrono::steady_clock::now() + kEventPace;
+}
+
 void RemoteDesktopSender::Paste(const std::string& text)
 {
     session_->Sync();
@@ -147,7 +176,7 @@ void RemoteDesktopSender::Paste(const std::string& text)
     // goes; its fetch comes at once and is not the window's.
     session_->WaitForTransfers(1, kCopyLimit, kCopyQuiet);
     const std::size_t before = session_->Transfers();
-    Tap(XKB_KEY_v, kControl);
+    PasteKey();
     if (!session_->WaitForTransfers(before + 1, kPasteLimit, kPasteQuiet))
         throw PlatformError("The window did not take the pasted characters.");
     next_ = std::max(next_, std::chrono::steady_clock::now());

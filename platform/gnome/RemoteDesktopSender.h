@@ -37,6 +37,7 @@ private:
     void Press(unsigned long keysym);
     void ReleaseAll() noexcept;
     void Paste(const std::string& text);
+    void PasteKey();
 
     RemoteDesktopSession::Route route_;
     std::function<bool()> stopRequested_;
@@ -44,6 +45,7 @@ private:
     std::string layoutName_;
     std::unique_ptr<LayoutCharacters> layout_;
     std::vector<unsigned long> held_;
+    std::vector<unsigned> heldCodes_;  // keys pressed by their codes
     unsigned events_ = 0;
     std::chrono::steady_clock::time_point next_;
 };

@@ -316,6 +316,22 @@ void RemoteDesktopSession::Start(const std::function<bool()>& stop)
 
 void RemoteDesktopSession::Key(unsigned long keysym, bool down, bool wait)
 {
+    Notify("NotifyKeyboardKeysym", static_cast<std::uint32_t>(keysym), down, wait);
+}
+
+void RemoteDesktopSession::KeyCode(unsigned code, bool down, bool wait)
+{
+    Notify("NotifyKeyboardKeycode", code, down, wait);
+}
+
+bool RemoteDesktopSession::alive()
+{
+    std::lock_guard lock(mutex_);
+    return started_ && !closed_ && !g_dbus_connection_is_closed(bus_);
+}
+
+void RemoteDesktopSession::Notify(const char* method, std::uint32_t value, bool down, bool wait)
+{
     {
         std::lock_guard lock(mutex_);
         if (closed_)
@@ -324,18 +340,18 @@ void RemoteDesktopSession::Key(unsigned long keysym, bool down, bool wait)
     const bool mutter = route_ == Route::Mutter;
     GVariantBuilder none;
     g_variant_builder_init(&none, G_VARIANT_TYPE("a{sv}"));
-    GVariant* parameters = mutter ? g_variant_new("(ub)", static_cast<guint32>(keysym), down)
-                                  : g_variant_new("(oa{sv}iu)", session_.c_str(), &none, static_cast<gint32>(keysym),
+    GVariant* parameters = mutter ? g_variant_new("(ub)", value, down)
+                                  : g_variant_new("(oa{sv}iu)", session_.c_str(), &none, static_cast<gint32>(value),
                                                   down ? 1u : 0u);
     const std::string& path = mutter ? session_ : std::string(kPortalPath);
     const char* interface = mutter ? kMutterSession : kPortalRemote;
     if (wait) {
-        g_variant_unref(Call(path, interface, "NotifyKeyboardKeysym", parameters, nullptr));
+        g_variant_unref(Call(path, interface, method, parameters, nullptr));
         return;
     }
     // Calls on one connection are handled in the order sent: a later call's
     // answer stands for this one too.
-    g_dbus_connection_call(bus_, mutter ? kMutter : kPortal, path.c_str(), interface, "NotifyKeyboardKeysym",
+    g_dbus_connection_call(bus_, mutter ? kMutter : kPortal, path.c_str(), interface, method,
                            parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
 }
 

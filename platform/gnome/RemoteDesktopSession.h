@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -49,6 +50,8 @@ public:
 
     Route route() const { return route_; }
     bool started() const { return started_; }
+    /// Started, and neither closed by GNOME nor cut off from the bus.
+    bool alive();
 
     /// Creates and starts the session: through the portal, its dialog asks
     /// the user, and this waits for the answer until `stop` says so. Throws
@@ -58,6 +61,8 @@ public:
     /// Presses or releases the key of `keysym`; with `wait`, returns once the
     /// compositor has taken it (and everything sent before), else at once.
     void Key(unsigned long keysym, bool down, bool wait = true);
+    /// The same for the key with evdev code `code`, whatever it types.
+    void KeyCode(unsigned code, bool down, bool wait = true);
 
     /// Returns once the compositor has taken every key sent before.
     void Sync();
@@ -78,6 +83,7 @@ public:
     bool WaitForTransfers(std::size_t count, std::chrono::milliseconds limit, std::chrono::milliseconds quiet);
 
 private:
+    void Notify(const char* method, std::uint32_t value, bool down, bool wait);
     GVariant* Call(const std::string& path, const char* interface, const char* method, GVariant* parameters,
                    const char* replyType, int timeout = -1);
     GVariant* PortalRequest(const char* method, GVariant* parameters, const std::string& token,
