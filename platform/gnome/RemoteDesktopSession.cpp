@@ -338,11 +338,15 @@ void RemoteDesktopSession::Notify(const char* method, std::uint32_t value, bool 
             throw PlatformError("GNOME closed Kestrun's remote desktop session.");
     }
     const bool mutter = route_ == Route::Mutter;
-    GVariantBuilder none;
-    g_variant_builder_init(&none, G_VARIANT_TYPE("a{sv}"));
-    GVariant* parameters = mutter ? g_variant_new("(ub)", value, down)
-                                  : g_variant_new("(oa{sv}iu)", session_.c_str(), &none, static_cast<gint32>(value),
-                                                  down ? 1u : 0u);
+    GVariant* parameters = nullptr;
+    if (mutter) {
+        parameters = g_variant_new("(ub)", value, down);
+    } else {
+        // Ended by g_variant_new, which takes it.
+        GVariantBuilder none;
+        g_variant_builder_init(&none, G_VARIANT_TYPE("a{sv}"));
+        parameters = g_variant_new("(oa{sv}iu)", session_.c_str(), &none, static_cast<gint32>(value), down ? 1u : 0u);
+    }
     const std::string& path = mutter ? session_ : std::string(kPortalPath);
     const char* interface = mutter ? kMutterSession : kPortalRemote;
     if (wait) {
