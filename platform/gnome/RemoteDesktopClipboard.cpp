@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 namespace kestrun {
 
@@ -19,6 +20,7 @@ namespace {
 // A clipboard owner that sends nothing for this long has nothing more to send.
 constexpr int kReadStall = 2000;
 constexpr std::size_t kClipboardLimit = 64u << 20;
+constexpr int kReadAttempts = 50;
 
 // Reads a pipe to its end; false when the writer stalls or it grows too big.
 bool ReadAll(int fd, std::string& out)
@@ -113,15 +115,19 @@ ClipboardContent RemoteDesktopSession::ReadClipboard()
     }
     ClipboardContent content;
     for (const std::string& type : types) {
+        // mutter reads one type at a time and is done with the last a moment
+        // after its end came: until then it refuses the next.
         GUnixFDList* fds = nullptr;
-        GError* error = nullptr;
-        GVariant* reply = g_dbus_connection_call_with_unix_fd_list_sync(
-            bus_, kMutter, session_.c_str(), kMutterSession, "SelectionRead", g_variant_new("(s)", type.c_str()),
-            G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &fds, nullptr, &error);
-        if (!reply) {
-            g_clear_error(&error);
-            continue;
+        GVariant* reply = nullptr;
+        for (int attempt = 0; !reply && attempt < kReadAttempts; ++attempt) {
+            if (attempt > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            reply = g_dbus_connection_call_with_unix_fd_list_sync(
+                bus_, kMutter, session_.c_str(), kMutterSession, "SelectionRead", g_variant_new("(s)", type.c_str()),
+                G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &fds, nullptr, nullptr);
         }
+        if (!reply)
+            continue;
         const int fd = TakeFd(reply, fds);
         std::string data;
         const bool whole = fd >= 0 && ReadAll(fd, data);
@@ -147,7 +153,7 @@ void RemoteDesktopSession::SetClipboard(ClipboardContent content)
     {
         std::lock_guard lock(mutex_);
         served_ = std::move(content);
-        transfers_ = 0;
+        transfers_ = requested_ = 0;
     }
     g_variant_unref(Call(session_, kMutterSession, "SetSelection", g_variant_new("(a{sv})", &options), nullptr));
 }
@@ -184,18 +190,25 @@ void RemoteDesktopSession::ServeTransfer(const std::string& mime, unsigned seria
 std::size_t RemoteDesktopSession::Transfers()
 {
     std::lock_guard lock(mutex_);
-    return transfers_;
+    return requested_;
 }
 
 bool RemoteDesktopSession::WaitForTransfers(std::size_t count, std::chrono::milliseconds limit,
                                             std::chrono::milliseconds quiet)
 {
+    // Counted when asked for, so that a slow reader is not taken for none.
     std::unique_lock lock(mutex_);
-    if (!changed_.wait_for(lock, limit, [&] { return transfers_ >= count; }))
+    if (!changed_.wait_for(lock, limit, [&] { return requested_ >= count; }))
         return false;
-    while (std::chrono::steady_clock::now() - lastTransfer_ < quiet)
-        changed_.wait_until(lock, lastTransfer_ + quiet);
-    return true;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now > deadline)
+            return true;
+        if (transfers_ == requested_ && now - lastTransfer_ >= quiet)
+            return true;
+        changed_.wait_until(lock, std::min(deadline, transfers_ == requested_ ? lastTransfer_ + quiet : deadline));
+    }
 }
 
 }  // namespace kestrun

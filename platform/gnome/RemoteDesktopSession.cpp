@@ -211,6 +211,11 @@ void RemoteDesktopSession::OnSignal(const std::string& path, const std::string& 
         const gchar* mime = nullptr;
         guint32 serial = 0;
         g_variant_get(parameters, "(&su)", &mime, &serial);
+        {
+            std::lock_guard lock(mutex_);
+            ++requested_;
+        }
+        changed_.notify_all();
         ServeTransfer(mime, serial);
     }
     changed_.notify_all();

@@ -76,10 +76,11 @@ public:
     /// Makes `content` the clipboard, served by this session; an empty one
     /// leaves the clipboard empty. The count of transfers starts again at 0.
     void SetClipboard(ClipboardContent content);
-    /// Transfers of the clipboard this session has served since it was set.
+    /// Transfers of the clipboard asked of this session since it was set.
     std::size_t Transfers();
-    /// Waits until at least `count` transfers have been served, for `limit`
-    /// at most, then until none comes for `quiet`; whether `count` came.
+    /// Waits until at least `count` transfers have been asked for, for
+    /// `limit` at most, then until all are served and none comes for
+    /// `quiet`; whether `count` came.
     bool WaitForTransfers(std::size_t count, std::chrono::milliseconds limit, std::chrono::milliseconds quiet);
 
 private:
@@ -108,7 +109,8 @@ private:
     std::vector<std::string> offered_;            // the MIME types the clipboard's owner offers
     bool ownClipboard_ = false;
     ClipboardContent served_;
-    std::size_t transfers_ = 0;
+    std::size_t requested_ = 0;  // transfers asked for since the clipboard was set
+    std::size_t transfers_ = 0;  // and served
     std::chrono::steady_clock::time_point lastTransfer_;
     bool closed_ = false;
     std::size_t drains_ = 0;  // times the signal thread caught up
