@@ -9,6 +9,9 @@
 #if defined(KESTRUN_WITH_WAYLAND)
 #include "platform/wayland/WaylandServices.h"
 #endif
+#if defined(KESTRUN_WITH_GNOME)
+#include "platform/gnome/RemoteDesktopServices.h"
+#endif
 #if !defined(KESTRUN_WITH_X11)
 #include "platform/none/NoPlatformServices.h"
 #endif
@@ -29,6 +32,10 @@ PlatformServices MakePlatformServices(std::function<bool()> stopRequested)
     // A Wayland session types and activates through its compositor, even
     // when Qt itself runs through XWayland: XTest reaches X programs only.
     if (AddWaylandServices(services, stopRequested, stopTyping))
+        return services;
+#endif
+#if defined(KESTRUN_WITH_GNOME)
+    if (AddRemoteDesktopServices(services, stopRequested, stopTyping))
         return services;
 #endif
     AddX11Services(services, stopRequested, stopTyping);

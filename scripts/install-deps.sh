@@ -14,6 +14,7 @@ PACKAGES="
   xvfb openbox xterm xdotool x11-xkb-utils trayer x11-utils
   libwayland-dev libwayland-bin libxkbcommon-dev wayland-protocols qt6-wayland
   sway foot wtype xwayland dbus-bin dbus-daemon passwd python3
+  mutter libglib2.0-bin python3-gi gir1.2-gtk-3.0
   chromium firefox-esr libreoffice-writer libreoffice-gtk3 mousepad featherpad
 "
 
