@@ -1,0 +1,181 @@
+// Starting programs, quoting their command lines, testing files and the text
+// conversions at the Win32 calls, on wine's real file system and processes.
+#include "platform/PlatformError.h"
+#include "platform/windows/CommandLine.h"
+#include "platform/windows/WideText.h"
+#include "platform/windows/WindowsFileExistence.h"
+#include "platform/windows/WindowsProgramStarter.h"
+#include "platform/windows/WorkArea.h"
+#include "tests/windows/WindowsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <fstream>
+
+namespace kestrun {
+namespace {
+
+using test::PollUntil;
+using test::ReadFileBytes;
+using test::TestProgram;
+using test::WindowsTempFolder;
+
+const std::vector<std::wstring> kOddArguments = {
+    L"plain",        L"with space",        L"",          L"tab\there",         L"trailing\\",
+    L"quote\"in",    L"back\\\"slash",     L"\\\\",      L"C:\\dir with space\\", L"-leading",
+    L"Ωж日本 😀",  L"\\\\server\\share\\", L"\"\"",      L"a\\\\b c",
+};
+
+std::vector<std::wstring> SplitByShell(const std::wstring& line)
+{
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(line.c_str(), &count);
+    std::vector<std::wstring> result(words, words + count);
+    LocalFree(words);
+    return result;
+}
+
+TEST(CommandLine, TheSystemsParserGetsBackEveryArgument)
+{
+    const std::wstring program = L"C:\\Program Files\\Kestrun Ω\\-odd name.exe";
+    std::vector<std::wstring> expected{program};
+    expected.insert(expected.end(), kOddArguments.begin(), kOddArguments.end());
+    EXPECT_EQ(SplitByShell(CommandLineFor(program, kOddArguments)), expected);
+    EXPECT_EQ(CommandLineFor(L"C:\\a\\b.exe"), L"\"C:\\a\\b.exe\"");
+    EXPECT_THROW(CommandLineFor(L"C:\\a\"b.exe"), PlatformError);
+}
+
+// The C runtime of the started program splits the line, not the shell.
+TEST(CommandLine, AStartedProgramReceivesEachArgumentExactly)
+{
+    WindowsTempFolder folder;
+    const auto record = folder.path() / "arguments.txt";
+    SetEnvironmentVariableW(L"KESTRUN_ARGUMENTS_FILE", record.c_str());
+    ASSERT_NE(test::StartProgram(TestProgram("show_arguments.exe"), kOddArguments), 0u);
+    ASSERT_TRUE(PollUntil([&] { return std::filesystem::exists(record); }));
+    std::string expected = Utf8FromWide(TestProgram("show_arguments.exe").wstring()) + "\n";
+    expected += expected;  // its path as the system knows it, then argv[0]
+    for (const std::wstring& argument : kOddArguments)
+        expected += Utf8FromWide(argument) + "\n";
+    EXPECT_EQ(ReadFileBytes(record), expected);
+}
+
+TEST(ProgramStarter, StartsAProgramWithAnOddNameUnderItsExactName)
+{
+    WindowsTempFolder folder;
+    const auto program = folder.path() / L"folder with spaces" / L"-Ωдé 名 odd.exe";
+    std::filesystem::create_directory(program.parent_path());
+    std::filesystem::copy_file(TestProgram("show_arguments.exe"), program);
+    const auto record = folder.path() / "arguments.txt";
+    SetEnvironmentVariableW(L"KESTRUN_ARGUMENTS_FILE", record.c_str());
+
+    WindowsProgramStarter starter;
+    const std::string path = Utf8FromWide(program.wstring());
+    ASSERT_TRUE(starter.IsProgramFile(path));
+    EXPECT_GT(starter.Start(path), 0);
+    ASSERT_TRUE(PollUntil([&] { return std::filesystem::exists(record); }));
+    EXPECT_EQ(ReadFileBytes(record), path + "\n" + path + "\n");
+}
+
+TEST(ProgramStarter, RefusesWhatItCannotStartAsAProgram)
+{
+    WindowsTempFolder folder;
+    const auto marker = folder.path() / "ran.txt";
+    const auto batch = folder.path() / "job.bat";
+    std::ofstream(batch) << "echo ran > \"" << marker.string() << "\"\r\n";
+    std::ofstream(folder.path() / "notes.txt") << "text";
+    std::filesystem::create_directory(folder.path() / "folder.exe");
+    const std::string base = Utf8FromWide(folder.path().wstring()) + "\\";
+
+    WindowsProgramStarter starter;
+    const struct {
+        std::string name;
+        bool program;
+    } rows[] = {
+        {"job.bat", false}, {"notes.txt", false}, {"folder.exe", false}, {"missing.exe", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(starter.IsProgramFile(base + row.name), row.program) << row.name;
+    EXPECT_TRUE(starter.IsProgramFile(Utf8FromWide(TestProgram("show_arguments.exe").wstring())));
+    EXPECT_TRUE(starter.IsProgramFile(Utf8FromWide(TestProgram("SHOW_ARGUMENTS.EXE").wstring())));
+
+    // A batch file would go through cmd.exe: it is never started.
+    EXPECT_THROW(starter.Start(base + "job.bat"), PlatformError);
+    EXPECT_THROW(starter.Start(base + "JOB.CMD"), PlatformError);
+    try {
+        starter.Start(base + "missing.exe");
+        ADD_FAILURE() << "a missing program started";
+    } catch (const PlatformError& error) {
+        EXPECT_NE(std::string(error.what()).find(base + "missing.exe"), std::string::npos) << error.what();
+    }
+    Sleep(500);
+    EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST(FileExistence, OrdinaryFilesByNameAndPattern)
+{
+    WindowsTempFolder folder;
+    std::ofstream(folder.path() / L"Ωmega file.txt") << "x";
+    std::filesystem::create_directory(folder.path() / "sub.txt");
+    std::filesystem::create_directory(folder.path() / "only folders");
+    std::filesystem::create_directory(folder.path() / "only folders" / "a.doc");
+    const std::string base = Utf8FromWide(folder.path().wstring()) + "\\";
+    std::string forward = base;
+    for (char& c : forward)
+        c = c == '\\' ? '/' : c;
+
+    const struct {
+        std::string path;
+        bool exists;
+    } rows[] = {
+        {base + "Ωmega file.txt", true},
+        {base + "ΩMEGA FILE.TXT", true},
+        {forward + "Ωmega file.txt", true},
+        {base + "sub.txt", false},
+        {base + "missing.txt", false},
+        {base + "missing folder\\a.txt", false},
+        {base + "Ω*.txt", true},
+        {base + "?mega file.t?t", true},
+        {base + "*.doc", false},
+        {base + "sub*", false},
+        {base + "only folders\\*", false},
+        {base + "missing folder\\*", false},
+        {base, false},
+        {"", false},
+        {base + "\xC3(", false},
+    };
+    WindowsFileExistence files;
+    for (const auto& row : rows)
+        EXPECT_EQ(files.OrdinaryFileExists(row.path), row.exists) << row.path;
+}
+
+TEST(WideText, ConvertsAtTheBoundaryAndRefusesWhatWouldBeCut)
+{
+    const std::string mixed = "Zoë Ωж日本 😀 é";
+    EXPECT_EQ(Utf8FromWide(WideFromUtf8(mixed)), mixed);
+    EXPECT_EQ(WideFromUtf8("😀"), std::wstring(L"\xD83D\xDE00"));
+    EXPECT_THROW(WideFromUtf8("bad \xFF byte"), PlatformError);
+    EXPECT_THROW(WideFromUtf8("\xED\xA0\x80"), PlatformError);  // an encoded surrogate
+    EXPECT_THROW(WideFromUtf8(std::string("cut\0here", 8)), PlatformError);
+    EXPECT_EQ(WideFromUtf8(""), L"");
+}
+
+TEST(WorkArea, LiesWithinThePrimaryScreen)
+{
+    const ScreenRect area = PrimaryWorkArea();
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    ASSERT_GT(width, 0);
+    EXPECT_GE(area.left, 0);
+    EXPECT_GE(area.top, 0);
+    EXPECT_LE(area.right, width);
+    EXPECT_LE(area.bottom, height);
+    // The session's screen has no taskbar that takes half of it.
+    EXPECT_GT(area.right - area.left, width / 2);
+    EXPECT_GT(area.bottom - area.top, height / 2);
+}
+
+}  // namespace
+}  // namespace kestrun
