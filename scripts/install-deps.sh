@@ -15,6 +15,7 @@ PACKAGES="
   libwayland-dev libwayland-bin libxkbcommon-dev wayland-protocols qt6-wayland
   sway foot wtype xwayland dbus-bin dbus-daemon passwd python3
   chromium firefox-esr libreoffice-writer libreoffice-gtk3 mousepad featherpad
+  g++-mingw-w64-x86-64-posix wine wine64
 "
 
 missing=""

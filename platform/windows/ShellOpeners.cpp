@@ -55,9 +55,23 @@ bool StartsWithIgnoringCase(const std::string& text, std::string_view prefix)
     return text.size() >= prefix.size() && EqualsIgnoringAsciiCase(std::string_view(text).substr(0, prefix.size()), prefix);
 }
 
+// The shell runs a batch file through cmd.exe, which parses its path as a
+// command line: a folder named "a&b" would run b.
+bool IsBatchFile(const std::string& path)
+{
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find_first_of("\\/", dot) != std::string::npos)
+        return false;
+    const std::string_view extension = std::string_view(path).substr(dot + 1);
+    return EqualsIgnoringAsciiCase(extension, "bat") || EqualsIgnoringAsciiCase(extension, "cmd");
+}
+
 }  // namespace
 
-bool ShellFileOpener::Open(const std::string& path) { return ShellOpen(path, SW_SHOWNORMAL); }
+bool ShellFileOpener::Open(const std::string& path)
+{
+    return !IsBatchFile(path) && ShellOpen(path, SW_SHOWNORMAL);
+}
 
 bool ShellWebPageOpener::OpenAddress(const std::string& address)
 {

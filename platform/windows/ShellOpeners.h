@@ -6,7 +6,8 @@
 namespace kestrun {
 
 /// Opens a file with the application Windows associates with it
-/// (ShellExecuteExW "open"); no command interpreter sees the path.
+/// (ShellExecuteExW "open"). Batch files (.bat, .cmd) are refused: the shell
+/// would hand them to the command interpreter, which parses their path.
 class ShellFileOpener : public FileOpener {
 public:
     bool Open(const std::string& path) override;

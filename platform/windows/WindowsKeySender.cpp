@@ -61,20 +61,23 @@ void WindowsKeySender::SendKeys(const std::vector<KeyStroke>& strokes, bool wait
         Settle();
 }
 
-// SendInput only queues the keys. A message sent to the foreground window
-// returns once its thread has gone back to its message loop, which it does
-// after the input queued before; twice, for the input the system was still
-// moving into the thread's queue at the first.
+// SendInput only queues the keys, and Windows tells another process little
+// of how far a program has read them: the program counts as idle once its
+// thread waits for input with none pending, and a message sent to its window
+// returns once that thread is back in its message loop. Both, with a limit,
+// so that a busy or hung program is not waited for long.
 void WindowsKeySender::Settle() const
 {
-    for (int round = 0; round < 2; ++round) {
-        const HWND window = GetForegroundWindow();
-        if (!window)
-            return;
-        DWORD_PTR result = 0;
-        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
-        Sleep(1);
+    const HWND window = GetForegroundWindow();
+    DWORD processId = 0;
+    if (!window || !GetWindowThreadProcessId(window, &processId) || processId == GetCurrentProcessId())
+        return;
+    if (const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId)) {
+        WaitForInputIdle(process, 5000);
+        CloseHandle(process);
     }
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
 }  // namespace kestrun

@@ -10,7 +10,7 @@ namespace {
 
 constexpr UINT kCombinations = 8;  // every set of MOD_ALT, MOD_CONTROL and MOD_SHIFT
 
-void HotKeyLoop(std::function<void()> pressed, std::promise<DWORD>& started)
+void HotKeyLoop(const std::function<void()>& pressed, std::promise<DWORD> started)
 {
     // The thread's message queue exists once it has asked for a message.
     MSG message;
@@ -46,7 +46,11 @@ bool WindowsStopKey::Hold(std::function<void()> pressed)
         return true;
     std::promise<DWORD> started;
     std::future<DWORD> threadId = started.get_future();
-    thread_ = std::thread([&started, pressed = std::move(pressed)]() mutable { HotKeyLoop(std::move(pressed), started); });
+    // The promise goes with the thread, which may still be in set_value when
+    // this thread has its answer and returns.
+    thread_ = std::thread([started = std::move(started), pressed = std::move(pressed)]() mutable {
+        HotKeyLoop(pressed, std::move(started));
+    });
     threadId_ = threadId.get();
     if (threadId_ == 0) {
         thread_.join();

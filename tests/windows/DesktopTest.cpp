@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 
 namespace kestrun {
 namespace {
@@ -71,6 +72,35 @@ TEST_F(Desktop, TypesAMixedTextIntoAnotherProgramsWindowExactly)
     std::string received;
     EXPECT_TRUE(PollUntil([&] { return (received = test::EditText(window)) == expected; }))
         << "received: " << received;
+}
+
+// 2,000 characters, a quarter of them outside Latin-1, in one call: the
+// window's input queue must take them all, in order.
+TEST_F(Desktop, TypesALongTextWithoutLosingAKey)
+{
+    const HWND window = ActivatedWindow(StartEditWindow());
+    const std::string pattern = "Kestrun types ä, Ω, ж and 日 ";  // 29 characters, 4 outside ASCII
+    std::string text;
+    while (text.size() < 2400)
+        text += pattern;
+    std::string expected;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size() && characters < 2000; ++characters) {
+        const std::size_t start = i;
+        do
+            ++i;
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80);
+        expected += text.substr(start, i - start);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    Type(expected);
+    const double sending = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string received;
+    EXPECT_TRUE(PollUntil([&] { return (received = test::EditText(window)) == expected; }, 120s))
+        << "received " << received.size() << " of " << expected.size() << " bytes";
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("typed %zu characters: sent in %.2f s, all read by the window after %.2f s (%.0f a second)\n",
+                characters, sending, seconds, characters / seconds);
 }
 
 TEST_F(Desktop, BringsTheStartedProgramsWindowForward)

@@ -2,6 +2,7 @@
 // conversions at the Win32 calls, on wine's real file system and processes.
 #include "platform/PlatformError.h"
 #include "platform/windows/CommandLine.h"
+#include "platform/windows/ShellOpeners.h"
 #include "platform/windows/WideText.h"
 #include "platform/windows/WindowsFileExistence.h"
 #include "platform/windows/WindowsProgramStarter.h"
@@ -112,6 +113,38 @@ TEST(ProgramStarter, RefusesWhatItCannotStartAsAProgram)
     }
     Sleep(500);
     EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST(ShellOpeners, OpenWhatTheShellKnowsAndNothingElse)
+{
+    WindowsTempFolder folder;
+    const auto program = folder.path() / L"opened Ω.exe";
+    std::filesystem::copy_file(TestProgram("show_arguments.exe"), program);
+    const auto record = folder.path() / "opened.txt";
+    SetEnvironmentVariableW(L"KESTRUN_ARGUMENTS_FILE", record.c_str());
+    std::ofstream(folder.path() / "data.kestrun-unknown") << "x";
+    const std::string base = Utf8FromWide(folder.path().wstring()) + "\\";
+
+    ShellFileOpener opener;
+    EXPECT_TRUE(opener.Open(base + "opened Ω.exe"));
+    EXPECT_TRUE(PollUntil([&] { return std::filesystem::exists(record); }));
+    EXPECT_FALSE(opener.Open(base + "missing.txt"));
+    EXPECT_FALSE(opener.Open(base + "data.kestrun-unknown"));
+    EXPECT_FALSE(opener.Open(""));
+    // A batch file would reach cmd.exe, which reads "&" as "and then run".
+    const auto marker = folder.path() / "ran.txt";
+    std::filesystem::create_directory(folder.path() / "a&b");
+    std::ofstream(folder.path() / "a&b" / "job.bat") << "echo ran > \"" << marker.string() << "\"\r\n";
+    EXPECT_FALSE(opener.Open(base + "a&b\\job.bat"));
+    EXPECT_FALSE(opener.Open(base + "a&b\\JOB.CMD"));
+    Sleep(500);
+    EXPECT_FALSE(std::filesystem::exists(marker));
+
+    // Only web addresses: a path or another scheme never reaches the shell.
+    ShellWebPageOpener web;
+    for (const std::string& address : {base + "opened Ω.exe", "file:///" + base + "opened Ω.exe",
+                                       std::string("javascript:alert(1)"), std::string("")})
+        EXPECT_FALSE(web.OpenAddress(address)) << address;
 }
 
 TEST(FileExistence, OrdinaryFilesByNameAndPattern)
