@@ -53,10 +53,23 @@ HWND FindProgramWindow(const std::vector<std::uint32_t>& family)
     return search.found;
 }
 
-bool BringForward(HWND window)
+// The foreground changes at once, but the window's thread takes its
+// activation (and puts its focus on a control) only when it reads its
+// messages; keys that come before would find no control. A moment at most.
+void AwaitActivation(HWND window)
 {
-    if (IsIconic(window))
-        ShowWindow(window, SW_RESTORE);
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    for (int look = 0; look < 100; ++look) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (GetGUIThreadInfo(thread, &info) && info.hwndActive == window && info.hwndFocus)
+            return;
+        Sleep(10);
+    }
+}
+
+bool TakeForeground(HWND window)
+{
     if (SetForegroundWindow(window) && GetForegroundWindow() == window)
         return true;
 
@@ -72,6 +85,16 @@ bool BringForward(HWND window)
     if (attached)
         AttachThreadInput(self, owner, FALSE);
     return GetForegroundWindow() == window;
+}
+
+bool BringForward(HWND window)
+{
+    if (IsIconic(window))
+        ShowWindow(window, SW_RESTORE);
+    if (!TakeForeground(window))
+        return false;
+    AwaitActivation(window);
+    return true;
 }
 
 }  // namespace

@@ -32,13 +32,25 @@ protected:
         return process;
     }
 
+    // Activated, with the keyboard focus in its EDIT control. The program
+    // brings its window forward itself once it shows it: that is waited for
+    // first, so that it cannot take the foreground back afterwards.
     HWND ActivatedWindow(std::uint32_t process)
     {
         EXPECT_TRUE(windows.WaitForWindow(static_cast<std::int32_t>(process), 30s));
-        windows.Activate(static_cast<std::int32_t>(process));
         const HWND window = test::WindowOfProcess(process);
-        EXPECT_TRUE(PollUntil([&] { return GetForegroundWindow() == window; }));
+        EXPECT_TRUE(PollUntil([&] { return HasEditFocus(window); })) << "the program never took the focus";
+        windows.Activate(static_cast<std::int32_t>(process));
+        EXPECT_TRUE(PollUntil([&] { return GetForegroundWindow() == window && HasEditFocus(window); }));
         return window;
+    }
+
+    static bool HasEditFocus(HWND window)
+    {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return window && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+               info.hwndFocus == FindWindowExW(window, nullptr, L"Edit", nullptr);
     }
 
     void Type(const std::string& notation)
@@ -106,17 +118,17 @@ TEST_F(Desktop, TypesALongTextWithoutLosingAKey)
 TEST_F(Desktop, BringsTheStartedProgramsWindowForward)
 {
     const std::uint32_t first = StartEditWindow({L"--title", L"first"});
-    const std::uint32_t second = StartEditWindow({L"--title", L"second"});
     const HWND firstWindow = ActivatedWindow(first);
+    const std::uint32_t second = StartEditWindow({L"--title", L"second"});
     const HWND secondWindow = ActivatedWindow(second);
     ASSERT_NE(firstWindow, secondWindow);
 
+    // Typed at once, as a run types after it activates.
     windows.Activate(static_cast<std::int32_t>(first));
-    ASSERT_TRUE(PollUntil([&] { return GetForegroundWindow() == firstWindow; }));
-    EXPECT_EQ(windows.ActiveWindowId(), reinterpret_cast<std::uintptr_t>(firstWindow));
     Type("to the first");
+    EXPECT_EQ(windows.ActiveWindowId(), reinterpret_cast<std::uintptr_t>(firstWindow));
     EXPECT_TRUE(PollUntil([&] { return test::EditText(firstWindow) == "to the first"; }))
-        << test::EditText(firstWindow);
+        << "first: " << test::EditText(firstWindow) << ", second: " << test::EditText(secondWindow);
     EXPECT_EQ(test::EditText(secondWindow), "");
 }
 

@@ -22,7 +22,9 @@ stop() {
       WINEPREFIX=$WINEPREFIX wineserver -w >>"$log" 2>&1 || true
       rm -rf "$WINEPREFIX"
     fi
-    if [ -n "${XVFB_PID:-}" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
+    # Only the Xvfb this session started: a process id left by an earlier
+    # run may belong to another program by now.
+    if [ -n "${XVFB_PID:-}" ] && tr '\0' ' ' <"/proc/$XVFB_PID/cmdline" 2>/dev/null | grep -q "^Xvfb -displayfd 3 "; then
       kill "$XVFB_PID" 2>/dev/null || true
     fi
     rm -f "$env_file"

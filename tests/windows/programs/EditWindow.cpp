@@ -25,8 +25,11 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         MoveWindow(edit, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
         return 0;
     case WM_SETFOCUS:
-    case WM_ACTIVATE:
         SetFocus(edit);
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            SetFocus(edit);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
