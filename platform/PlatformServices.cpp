@@ -12,7 +12,10 @@
 #if defined(KESTRUN_WITH_GNOME)
 #include "platform/gnome/RemoteDesktopServices.h"
 #endif
-#if !defined(KESTRUN_WITH_X11)
+#if defined(KESTRUN_WITH_WINDOWS)
+#include "platform/windows/WindowsServices.h"
+#endif
+#if !defined(KESTRUN_WITH_X11) && !defined(KESTRUN_WITH_WINDOWS)
 #include "platform/none/NoPlatformServices.h"
 #endif
 
@@ -39,6 +42,8 @@ PlatformServices MakePlatformServices(std::function<bool()> stopRequested)
         return services;
 #endif
     AddX11Services(services, stopRequested, stopTyping);
+#elif defined(KESTRUN_WITH_WINDOWS)
+    AddWindowsServices(services, std::move(stopRequested));
 #else
     AddNoPlatformServices(services, stopRequested);
 #endif
