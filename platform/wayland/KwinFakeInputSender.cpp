@@ -1,6 +1,8 @@
 #include "platform/wayland/KwinFakeInputSender.h"
 
+#include "core/Utf8.h"
 #include "platform/PlatformError.h"
+#include "platform/wayland/DataControl.h"
 #include "platform/wayland/ClientBacklog.h"
 #include "platform/wayland/KwinTypingPlan.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -41,6 +43,8 @@ constexpr std::size_t kCompositorBacklog = 32 * 1024;
 constexpr auto kBacklogPoll = std::chrono::milliseconds(2);
 // A compositor that reads nothing for this long has stopped reading.
 constexpr auto kStalled = std::chrono::seconds(10);
+// How long the focused window may take to ask for a pasted text.
+constexpr int kPastePatience = 5000;
 
 // The compositor's process: the peer of the connection.
 pid_t CompositorProcess(wl_display* display)
@@ -98,17 +102,44 @@ void KwinFakeInputSender::SendKeys(const std::vector<KeyStroke>& strokes, bool)
     const KwinTypingPlan plan = PlanFakeInput(layout, strokes);
     if (!plan.ok())
         throw PlatformError(plan.error);
-    for (const FakeInputPiece& piece : plan.pieces)
-        if (!piece.paste.empty())
-            throw PlatformError("The keyboard layout has no key for a character of this text.");
+    // Characters the layout lacks are pasted through the clipboard, whose
+    // content the user gets back afterwards.
+    const bool pastes = std::any_of(plan.pieces.begin(), plan.pieces.end(),
+                                    [](const FakeInputPiece& piece) { return !piece.paste.empty(); });
+    const KwinTypingPlan paste = PlanFakeInput(layout, {KeyStroke::Character('v', kControl)});
+    if (pastes) {
+        if (!clipboard_)
+            clipboard_ = DataControl::Open();
+        if (!clipboard_ || !paste.ok())
+            throw PlatformError("The keyboard layout has no key for a character of this text, and the compositor "
+                                "offers no clipboard to paste it through.");
+        if (!clipboard_->Save())
+            throw PlatformError("The clipboard's content cannot be kept to give it back: nothing was typed.");
+    }
     try {
-        for (const FakeInputPiece& piece : plan.pieces)
-            TypeKeys(piece);
+        for (const FakeInputPiece& piece : plan.pieces) {
+            if (piece.paste.empty()) {
+                TypeKeys(piece);
+                continue;
+            }
+            std::string text;
+            for (const char32_t c : piece.paste)
+                AppendUtf8(text, c);
+            clipboard_->Offer(text);
+            for (const FakeInputPiece& keys : paste.pieces)
+                TypeKeys(keys);
+            if (!clipboard_->WaitUntilPasted(kPastePatience))
+                throw PlatformError("The window did not take the pasted characters (with Ctrl+V).");
+        }
         connection_->RoundTrip();
     } catch (...) {
         ReleaseAll();
+        if (pastes)
+            clipboard_->Restore();
         throw;
     }
+    if (pastes)
+        clipboard_->Restore();
 }
 
 void KwinFakeInputSender::TypeKeys(const FakeInputPiece& piece)

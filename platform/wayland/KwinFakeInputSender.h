@@ -11,6 +11,7 @@
 namespace kestrun {
 
 class ClientBacklog;
+class DataControl;
 class WaylandConnection;
 struct FakeInputPiece;
 
@@ -22,7 +23,9 @@ struct FakeInputPiece;
 /// Keys go at a fixed pace that clients read without falling behind, and
 /// wait while KWin itself falls behind reading its clients: KWin passes keys
 /// on as they come, and a client whose socket fills loses its connection.
-/// Every key is up again when SendKeys returns or throws.
+/// Characters the layout lacks are pasted (Ctrl+V) through the clipboard,
+/// which holds the user's content again afterwards. Every key is up again
+/// when SendKeys returns or throws.
 class KwinFakeInputSender : public KeySender {
 public:
     /// Typing stops at the next key once `stopRequested` says so. The sender
@@ -47,6 +50,7 @@ private:
     std::function<bool()> stopRequested_;
     std::unique_ptr<WaylandConnection> connection_;
     std::vector<std::uint32_t> down_;  // keys pressed and not released yet
+    std::unique_ptr<DataControl> clipboard_;  // made at the first character the layout lacks
 };
 
 }  // namespace kestrun
