@@ -81,6 +81,7 @@ WaylandKeymap::WaylandKeymap(const std::string& text) : context_(xkb_context_new
     mod3_ = Mask("Mod3");
     mod5_ = Mask("Mod5");
     IndexLayout();
+    IndexModifierKeys();
 }
 
 std::string WaylandKeymap::ForLayout(const std::string& layout, const std::string& variant)
@@ -179,6 +180,62 @@ bool WaylandKeymap::Borrowable(xkb_keycode_t code) const
     return true;
 }
 
+// The lowest key that alone sets each modifier while it is down: Shift_L for
+// Shift, ISO_Level3_Shift (Alt Gr) for what the layout's third level uses.
+void WaylandKeymap::IndexModifierKeys()
+{
+    const xkb_keycode_t highest = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap_), 255);
+    for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap_); code <= highest; ++code) {
+        // A state of its own for each key: Caps Lock stays locked once up.
+        xkb_state* state = xkb_state_new(keymap_);
+        if (!state)
+            return;
+        xkb_state_update_key(state, code, XKB_KEY_DOWN);
+        const xkb_mod_mask_t down = xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED);
+        const xkb_mod_mask_t other = xkb_state_serialize_mods(state, static_cast<xkb_state_component>(
+                                                                         XKB_STATE_MODS_LATCHED | XKB_STATE_MODS_LOCKED));
+        xkb_state_unref(state);
+        if (down != 0 && (down & (down - 1)) == 0 && other == 0)
+            modifierKey_.emplace(down, code);
+    }
+}
+
+const WaylandKeymap::Choice* WaylandKeymap::Lookup(const KeyStroke& stroke) const
+{
+    if (stroke.named) {
+        const auto it = byKeysym_.find(KeySymFor(stroke));
+        return it == byKeysym_.end() ? nullptr : &it->second;
+    }
+    const auto it = byCharacter_.find(stroke.character);
+    return it == byCharacter_.end() ? nullptr : &it->second;
+}
+
+std::optional<LayoutKey> WaylandKeymap::Find(const KeyStroke& stroke) const
+{
+    const Choice* found = Lookup(stroke);
+    if (!found)
+        return std::nullopt;
+    std::uint32_t held = found->modifiers;
+    if (stroke.modifiers & kShift) held |= shift_;
+    if (stroke.modifiers & kControl) held |= control_;
+    if (stroke.modifiers & kAlt) held |= alt_;
+    return LayoutKey{found->code - 8, held};
+}
+
+std::optional<std::vector<std::uint32_t>> WaylandKeymap::ModifierKeys(std::uint32_t mask) const
+{
+    std::vector<std::uint32_t> keys;
+    for (std::uint32_t bit = 1; bit != 0 && bit <= mask; bit <<= 1) {
+        if (!(mask & bit))
+            continue;
+        const auto it = modifierKey_.find(bit);
+        if (it == modifierKey_.end())
+            return std::nullopt;
+        keys.push_back(it->second - 8);
+    }
+    return keys;
+}
+
 std::size_t WaylandKeymap::FreePlaces() const { return freeCodes_.size() * kSlotLevels; }
 
 std::string WaylandKeymap::Extended(const std::vector<unsigned long>& slotKeysyms) const
@@ -225,14 +282,7 @@ WaylandTypingPlan WaylandKeymap::Plan(const std::vector<KeyStroke>& strokes) con
         if (stroke.modifiers & kControl) held |= control_;
         if (stroke.modifiers & kAlt) held |= alt_;
         const unsigned long sym = KeySymFor(stroke);
-        const auto found = [&]() -> const Choice* {
-            if (stroke.named) {
-                const auto it = byKeysym_.find(sym);
-                return it == byKeysym_.end() ? nullptr : &it->second;
-            }
-            const auto it = byCharacter_.find(stroke.character);
-            return it == byCharacter_.end() ? nullptr : &it->second;
-        }();
+        const Choice* found = Lookup(stroke);
         const bool locks = stroke.named && (stroke.key == NamedKey::CapsLock || stroke.key == NamedKey::NumLock ||
                                             stroke.key == NamedKey::ScrollLock);
         if (found) {

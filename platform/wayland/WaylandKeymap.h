@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,13 @@ struct WaylandTypingPlan {
     std::string error;  // why the sequence cannot be typed; then nothing else
 
     bool ok() const { return error.empty(); }
+};
+
+/// A key of the layout's first group and the modifiers that reach what it
+/// types there.
+struct LayoutKey {
+    std::uint32_t code = 0;       // evdev code
+    std::uint32_t modifiers = 0;  // xkb modifier mask
 };
 
 /// The user's keyboard layout as xkbcommon reads it, and the keymaps that
@@ -71,6 +79,15 @@ public:
     /// the free codes take the rest, in as few keymaps as they allow.
     WaylandTypingPlan Plan(const std::vector<KeyStroke>& strokes) const;
 
+    /// Where the layout's first group types `stroke`, its own modifiers
+    /// included; nullopt when the layout has no key for it.
+    std::optional<LayoutKey> Find(const KeyStroke& stroke) const;
+
+    /// Keys that, held down together, set exactly the modifiers of `mask`
+    /// (evdev codes, one a modifier); nullopt when a modifier of it is on no
+    /// key of the layout.
+    std::optional<std::vector<std::uint32_t>> ModifierKeys(std::uint32_t mask) const;
+
 private:
     struct Choice {
         std::uint32_t code = 0;  // xkb key code
@@ -78,6 +95,8 @@ private:
     };
 
     void IndexLayout();
+    void IndexModifierKeys();
+    const Choice* Lookup(const KeyStroke& stroke) const;
     bool Borrowable(std::uint32_t code) const;
     std::uint32_t Mask(const char* name) const;
     std::string Extended(const std::vector<unsigned long>& slotKeysyms) const;
@@ -89,6 +108,7 @@ private:
     std::map<unsigned long, Choice> byKeysym_;
     std::map<char32_t, Choice> byCharacter_;
     std::vector<std::uint32_t> freeCodes_;
+    std::map<std::uint32_t, std::uint32_t> modifierKey_;  // xkb key code of each modifier bit
     std::vector<std::string> freeNames_;  // empty where the code has no name yet
     std::uint32_t shift_ = 0, control_ = 0, alt_ = 0, mod3_ = 0, mod5_ = 0;
 };
