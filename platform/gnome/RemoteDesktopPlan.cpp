@@ -1,5 +1,6 @@
 #include "platform/gnome/RemoteDesktopPlan.h"
 
+#include "core/Utf8.h"
 #include "platform/KeySyms.h"
 #include "platform/gnome/LayoutCharacters.h"
 
@@ -8,25 +9,6 @@
 namespace kestrun {
 
 namespace {
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // The keysym that gives `keysym`'s character while Caps Lock is on: its
 // other case, where the layout has it.
