@@ -8,6 +8,10 @@
 
 struct zwp_virtual_keyboard_v1;
 
+// Skips a test where no compositor could be started.
+#define SKIP_WITHOUT_SWAY(session) \
+    if (!(session).ok()) GTEST_SKIP() << "No Wayland compositor here: " << (session).failure()
+
 namespace kestrun::test {
 
 /// A private headless sway with its own bus (and swaybar's tray when asked), run by an unprivileged

@@ -20,9 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-#define SKIP_WITHOUT_SWAY(session) \
-    if (!(session).ok()) GTEST_SKIP() << "No Wayland compositor here: " << (session).failure()
-
 std::string SeatKeymap() { return WaylandKeymap(WaylandConnection::Open()->SeatKeymap()).Canonical(); }
 
 std::uintmax_t SizeOf(const fs::path& file)
