@@ -82,7 +82,7 @@ void HelpMenu::OpenAddress(const char* address)
 
 void HelpMenu::About(QWidget* owner)
 {
-    frmAbout box(owner, year_);
+    frmAbout box(owner, year_, ApplicationVersion(), typingRoute_ ? typingRoute_() : std::string());
     box.exec();
 }
 

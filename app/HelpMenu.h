@@ -49,12 +49,16 @@ public:
     /// the menu's use.
     void AddEntries(QMenu& menu, QWidget* owner);
 
+    /// Where the About box learns how this session types; none: it does not say.
+    void SetTypingRoute(std::function<std::string()> route) { typingRoute_ = std::move(route); }
+
 private:
     void OpenAddress(const char* address);
 
     Dialogs& dialogs_;
     WebPageOpener& web_;
     YearSource year_;
+    std::function<std::string()> typingRoute_;
 };
 
 }  // namespace kestrun

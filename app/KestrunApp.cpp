@@ -17,6 +17,7 @@ RunServices KestrunApp::Services()
     RunServices services{*platform_->files, *platform_->programs, *platform_->opener,
                          *platform_->sleeper, *platform_->windows, *platform_->keys};
     services.stopKey = platform_->stopKey.get();
+    services.typingRoute = platform_->typingRoute;
     return services;
 }
 

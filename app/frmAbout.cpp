@@ -51,7 +51,11 @@ std::string NoticeLines(int year)
 
 std::string LicenseLine() { return {}; }
 
-frmAbout::frmAbout(QWidget* owner, const std::function<int()>& year, AppVersion version) : QDialog(owner)
+std::string TypingRouteLine(const std::string& route) { return route.empty() ? route : "Typing: " + route; }
+
+frmAbout::frmAbout(QWidget* owner, const std::function<int()>& year, AppVersion version,
+                   const std::string& typingRoute)
+    : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Kestrun"));
@@ -76,6 +80,7 @@ frmAbout::frmAbout(QWidget* owner, const std::function<int()>& year, AppVersion 
     lblDescription_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblLicense_ = NamedLabel(this, "lblLicense");
     lblLicense_->setWordWrap(true);
+    lblTypingRoute_ = NamedLabel(this, "lblTypingRoute");
 
     auto* cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -97,6 +102,7 @@ frmAbout::frmAbout(QWidget* owner, const std::function<int()>& year, AppVersion 
     layout->addWidget(SeparatorLine(this));
     layout->addWidget(lblDescription_);
     layout->addWidget(lblLicense_);
+    layout->addWidget(lblTypingRoute_);
     layout->addWidget(SeparatorLine(this));
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -107,6 +113,8 @@ frmAbout::frmAbout(QWidget* owner, const std::function<int()>& year, AppVersion 
     lblDescription_->setText(QString::fromStdString(NoticeLines(year())).remove(QLatin1Char('\r')));
     lblLicense_->setText(QString::fromStdString(LicenseLine()));
     lblLicense_->setVisible(!lblLicense_->text().isEmpty());
+    lblTypingRoute_->setText(QString::fromStdString(TypingRouteLine(typingRoute)));
+    lblTypingRoute_->setVisible(!lblTypingRoute_->text().isEmpty());
 }
 
 }  // namespace kestrun

@@ -27,18 +27,24 @@ std::string NoticeLines(int year);
 /// The free-software line.
 std::string LicenseLine();
 
+/// The About box's line naming how this session types ("Typing: KWin fake input"); empty for none.
+std::string TypingRouteLine(const std::string& route);
+
 /// The About box: modal, its texts set when it is constructed (the load
 /// step), with the year read from `year` at that moment. Controls carry
 /// their names: picIcon, lblTitle, lblVersion, lblDescription, lblLicense,
 /// cmdOK.
 class frmAbout final : public QDialog {
 public:
-    frmAbout(QWidget* owner, const std::function<int()>& year, AppVersion version = ApplicationVersion());
+    /// `typingRoute`, when not empty, is shown on a line of its own below the other texts.
+    frmAbout(QWidget* owner, const std::function<int()>& year, AppVersion version = ApplicationVersion(),
+             const std::string& typingRoute = {});
 
 private:
     QLabel* lblVersion_ = nullptr;
     QLabel* lblDescription_ = nullptr;
     QLabel* lblLicense_ = nullptr;
+    QLabel* lblTypingRoute_ = nullptr;
 };
 
 }  // namespace kestrun

@@ -36,6 +36,8 @@ frmMain::frmMain(MainWindowContext context, QWidget* parent)
     : QMainWindow(parent), context_(std::move(context))
 {
     InitKestrunResources();
+    // The About box names the typing route, which makes the platform's services when not made yet.
+    help_.SetTypingRoute([this] { return context_.runServices ? context_.runServices().typingRoute : std::string(); });
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Kestrun by Quillon Works Software"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

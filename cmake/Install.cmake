@@ -33,7 +33,16 @@ install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET kestrun-keyguard)
   install(TARGETS kestrun-keyguard RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kestrun)
 endif()
-install(FILES ${resources}/kestrun.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The menu entry names the installed executable by its full path, known only
+# when installing (cmake --install --prefix): KWin gives fake input to the
+# program whose path an entry's Exec= is.
+install(CODE "
+  set(KESTRUN_DESKTOP_EXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kestrun\")
+  set(entry \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/kestrun.desktop\")
+  message(STATUS \"Installing: \${entry}\")
+  configure_file(\"${resources}/kestrun.desktop.in\" \"\${entry}\" @ONLY)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${entry}\")
+")
 install(FILES ${generated}/${KESTRUN_APPSTREAM_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 32 48)
   install(FILES ${resources}/kestrun-${size}.png

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace kestrun {
 
@@ -23,6 +24,10 @@ public:
     /// The active window, as a number that tells windows apart; 0 when it
     /// cannot be known.
     virtual std::uint64_t ActiveWindowId() { return 0; }
+
+    /// The title of the window `id` (as ActiveWindowId gives it); empty when
+    /// it has none, is gone or cannot be known.
+    virtual std::string WindowTitle(std::uint64_t /*id*/) { return {}; }
 };
 
 }  // namespace kestrun

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace kestrun {
 
@@ -25,6 +26,8 @@ struct RunServices {
     std::function<bool()> stopRequested = {};
     /// The key the user may press to stop the run; null where there is none.
     StopKey* stopKey = nullptr;
+    /// How keys are typed in this session, in a few words for people.
+    std::string typingRoute = {};
 };
 
 }  // namespace kestrun

@@ -71,6 +71,7 @@ void TaskRunner::Perform(const RunPlan& plan)
     program_ = plan.program;
     lastTaskId_ = 0;
     typedInto_ = 0;
+    typedIntoTitle_.clear();
     waitedSince_ = false;
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
         const TaskRow& row = plan.rows[i];
@@ -168,13 +169,16 @@ TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes
     // the run typed into before.
     if (std::exchange(waitedSince_, false) && !activated && typedInto_ != 0) {
         if (const std::uint64_t active = services_.windows.ActiveWindowId(); active != 0 && active != typedInto_) {
-            ReportFocusLost(row, value, {});
+            // Its title now, or as it was when typed into when it is gone.
+            const std::string title = services_.windows.WindowTitle(typedInto_);
+            ReportFocusLost(row, value, title.empty() ? typedIntoTitle_ : title);
             return Outcome::Stop;
         }
     }
     try {
         services_.keys.SendKeys(strokes, true);
         typedInto_ = services_.windows.ActiveWindowId();
+        typedIntoTitle_ = typedInto_ != 0 ? services_.windows.WindowTitle(typedInto_) : std::string();
     } catch (const FocusLostError& lost) {
         if (!Stopping())
             ReportFocusLost(row, value, lost.window);

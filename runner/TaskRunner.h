@@ -65,9 +65,10 @@ private:
     RunServices services_;
     std::int32_t lastTaskId_ = 0;
     std::string program_;  // the name of the program running
-    // The window the last Keystrokes task typed into (0: unknown), and
-    // whether a Wait came since.
+    // The window the last Keystrokes task typed into (0: unknown), its title
+    // then, and whether a Wait came since.
     std::uint64_t typedInto_ = 0;
+    std::string typedIntoTitle_;
     bool waitedSince_ = false;
 };
 

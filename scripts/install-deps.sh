@@ -12,9 +12,12 @@ PACKAGES="
   libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libxres-dev libglib2.0-dev shared-mime-info
   desktop-file-utils appstream lintian
   xvfb openbox xterm xdotool x11-xkb-utils trayer x11-utils
-  libwayland-dev libwayland-bin libxkbcommon-dev libxkbcommon-x11-dev wayland-protocols qt6-wayland
+  libwayland-dev libwayland-bin libxkbcommon-dev libxkbcommon-x11-dev wayland-protocols qt6-wayland plasma-wayland-protocols
+  kwin-wayland
   sway foot wtype xwayland dbus-bin dbus-daemon passwd python3
+  mutter libglib2.0-bin python3-gi gir1.2-gtk-3.0
   chromium firefox-esr libreoffice-writer libreoffice-gtk3 mousepad featherpad
+  g++-mingw-w64-x86-64-posix wine wine64
 "
 
 missing=""

@@ -1,82 +1,20 @@
 #include "platform/wayland/CompositorIpc.h"
 
+#include "platform/wayland/LocalSocket.h"
+#include "platform/wayland/SwayEvents.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <limits>
 
 namespace kestrun {
 
 namespace {
-
-constexpr char kSwayMagic[] = {'i', '3', '-', 'i', 'p', 'c'};
-constexpr std::size_t kSwayHeader = sizeof kSwayMagic + 8;
-
-// A connected stream socket, closed with the object.
-class LocalSocket {
-public:
-    explicit LocalSocket(const std::string& path)
-    {
-        sockaddr_un address{};
-        if (path.empty() || path.size() >= sizeof address.sun_path)
-            return;
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, path.c_str(), path.size());
-        fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd_ >= 0 && connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~LocalSocket()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    LocalSocket(const LocalSocket&) = delete;
-    LocalSocket& operator=(const LocalSocket&) = delete;
-
-    bool ok() const { return fd_ >= 0; }
-
-    bool Send(const std::string& bytes) const
-    {
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t n = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-            if (n <= 0)
-                return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-
-    // Exactly `size` bytes, or up to the end of the stream when `size` is npos.
-    std::optional<std::string> Receive(std::size_t size) const
-    {
-        std::string bytes;
-        char buffer[4096];
-        while (bytes.size() < size) {
-            const std::size_t want = std::min(sizeof buffer, size - bytes.size());
-            const ssize_t n = recv(fd_, buffer, want, 0);
-            if (n < 0 || (n == 0 && size != std::string::npos))
-                return std::nullopt;
-            if (n == 0)
-                break;
-            bytes.append(buffer, static_cast<std::size_t>(n));
-        }
-        return bytes;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 std::string Environment(const char* name)
 {
@@ -89,20 +27,12 @@ std::string Environment(const char* name)
 std::optional<std::string> SwayRequest(SwayMessage type, const std::string& payload)
 {
     const LocalSocket socket(Environment("SWAYSOCK"));
-    if (!socket.ok())
+    if (!socket.ok() || !socket.Send(SwayFrame(static_cast<std::uint32_t>(type), payload)))
         return std::nullopt;
-    std::string message(kSwayMagic, sizeof kSwayMagic);
-    const std::uint32_t header[2] = {static_cast<std::uint32_t>(payload.size()), static_cast<std::uint32_t>(type)};
-    message.append(reinterpret_cast<const char*>(header), sizeof header);
-    message += payload;
-    if (!socket.Send(message))
+    auto reply = ReadSwayMessage(socket);
+    if (!reply)
         return std::nullopt;
-    const auto reply = socket.Receive(kSwayHeader);
-    if (!reply || reply->compare(0, sizeof kSwayMagic, kSwayMagic, sizeof kSwayMagic) != 0)
-        return std::nullopt;
-    std::uint32_t length = 0;
-    std::memcpy(&length, reply->data() + sizeof kSwayMagic, sizeof length);
-    return socket.Receive(length);
+    return std::move(reply->payload);
 }
 
 std::optional<std::string> HyprlandRequest(const std::string& request)
@@ -148,8 +78,11 @@ std::optional<FocusedWindow> FocusedIn(const QJsonObject& node)
 {
     if (node.value("focused").toBool()) {
         const long pid = node.value("pid").toInteger();
-        return pid > 0 ? std::optional<FocusedWindow>({pid, node.value("shell").toString() == "xwayland"})
-                       : std::nullopt;
+        if (pid <= 0)
+            return std::nullopt;
+        return FocusedWindow{pid, node.value("shell").toString() == "xwayland",
+                             static_cast<std::uint64_t>(std::max<qint64>(node.value("id").toInteger(), 0)),
+                             node.value("name").toString().toStdString()};
     }
     for (const char* children : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node.value(children).toArray())
@@ -158,7 +91,25 @@ std::optional<FocusedWindow> FocusedIn(const QJsonObject& node)
     return std::nullopt;
 }
 
+std::optional<std::string> NameIn(const QJsonObject& node, qint64 id)
+{
+    if (node.value("id").toInteger(-1) == id)
+        return node.value("name").toString().toStdString();
+    for (const char* children : {"nodes", "floating_nodes"})
+        for (const QJsonValue& child : node.value(children).toArray())
+            if (auto name = NameIn(child.toObject(), id))
+                return name;
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<std::string> TitleInTree(const std::string& json, std::uint64_t id)
+{
+    if (id == 0 || id > static_cast<std::uint64_t>(std::numeric_limits<qint64>::max()))
+        return std::nullopt;
+    return NameIn(Parse(json).object(), static_cast<qint64>(id));
+}
 
 std::optional<FocusedWindow> FocusedInTree(const std::string& json)
 {
@@ -172,7 +123,7 @@ std::optional<FocusedWindow> FocusedWindowNow()
     if (const auto active = HyprlandRequest("j/activewindow")) {
         const QJsonObject window = Parse(*active).object();
         const long pid = window.value("pid").toInteger();
-        return pid > 0 ? std::optional<FocusedWindow>({pid, window.value("xwayland").toBool()}) : std::nullopt;
+        return pid > 0 ? std::optional<FocusedWindow>({pid, window.value("xwayland").toBool(), 0, {}}) : std::nullopt;
     }
     return std::nullopt;
 }

@@ -19,11 +19,14 @@ std::optional<std::string> SwayRequest(SwayMessage type, const std::string& payl
 /// no such socket or it fails.
 std::optional<std::string> HyprlandRequest(const std::string& request);
 
-/// The window with the keyboard focus: its process and whether it is an X
-/// program under XWayland.
+/// The window with the keyboard focus: its process, whether it is an X
+/// program under XWayland, and, from sway, its container's id (0 when not
+/// known) and title.
 struct FocusedWindow {
     long pid = 0;
     bool x11 = false;
+    std::uint64_t id = 0;
+    std::string title;
 
     bool operator==(const FocusedWindow&) const = default;
 };
@@ -34,6 +37,10 @@ std::optional<FocusedWindow> FocusedWindowNow();
 
 /// The focused node of sway's window tree (get_tree).
 std::optional<FocusedWindow> FocusedInTree(const std::string& json);
+
+/// The title of the node `id` of sway's window tree; nothing when there is
+/// no such node.
+std::optional<std::string> TitleInTree(const std::string& json, std::uint64_t id);
 
 /// Every positive whole number given as a "pid" member anywhere in a JSON
 /// text: the processes that own windows in a compositor's window tree or

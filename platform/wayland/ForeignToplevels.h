@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,10 @@ namespace kestrun {
 class WaylandConnection;
 
 /// The toplevel windows a compositor lists through its foreign toplevel
-/// manager, with their app ids, as they are when the
-/// list is made.
+/// manager, with their app ids, titles and whether each is activated. The
+/// list follows the compositor's changes as the connection's round trips
+/// bring them in; each toplevel has an id that no other toplevel of any list
+/// of the process has.
 class ForeignToplevels {
 public:
     /// An empty list when the compositor offers no such manager.
@@ -28,11 +31,26 @@ public:
     /// Whether a toplevel's app id names one of `programs`.
     bool Has(const std::vector<std::string>& programs) const;
 
+    /// Whether the compositor offers the list at all.
+    bool Offered() const { return manager_ != nullptr; }
+
+    /// The id of the toplevel the compositor has activated, the one with the
+    /// keyboard focus; 0 when none is.
+    std::uint64_t ActiveId() const;
+
+    /// The title of the toplevel `id`; empty when it is gone.
+    std::string Title(std::uint64_t id) const;
+
 private:
     struct Toplevel {
         zwlr_foreign_toplevel_handle_v1* handle = nullptr;
+        std::uint64_t id = 0;
         std::string appId;
+        std::string title;
+        bool activated = false;
     };
+
+    Toplevel* Of(zwlr_foreign_toplevel_handle_v1* handle);
 
     const Toplevel* Find(const std::vector<std::string>& programs) const;
 

@@ -3,6 +3,7 @@
 #include "platform/PlatformError.h"
 #include "platform/posix/ClientBacklog.h"
 #include "platform/wayland/CompositorIpc.h"
+#include "platform/wayland/FocusWatch.h"
 #include "platform/wayland/KeyboardLayouts.h"
 #include "platform/wayland/KeymapUpload.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -25,6 +26,11 @@ namespace {
 // buffer, so nothing is written but whole batches, each of which ends with
 // every key up and no modifier held.
 constexpr std::size_t kBatch = 32;
+// While the focus is watched, the compositor has handled each batch before
+// the next one goes: with no way to hold the focus still, the keys of one
+// batch are what can reach a window that took the focus meanwhile.
+constexpr std::size_t kWatchedBatch = 4;
+static_assert(kBatch % kWatchedBatch == 0);
 
 // The compositor passes keys on to the focused client as fast as they come,
 // and disconnects a client whose socket fills up: Chromium, which handles a
@@ -179,6 +185,9 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
             target.reset();
     }
     try {
+        // The window focused now is the one the keys are for.
+        const std::unique_ptr<FocusWatch> watch = WatchFocus(*connection_);
+        const std::size_t batch = watch ? kWatchedBatch : kBatch;
         const auto start = std::chrono::steady_clock::now();
         std::size_t keymap = 0;
         ChangeKeymap(plan.keymaps[keymap]);
@@ -186,6 +195,8 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
             // Hook for the process's termination signals: typing ends at the next key.
             if (stopRequested_ && stopRequested_())
                 throw PlatformError("Typing was stopped.");
+            if (watch && i % batch == 0 && !watch->Kept())
+                throw FocusLostError(watch->Title());
             const WaylandKeyStep& step = plan.steps[i];
             if (step.keymap != keymap) {
                 SetModifiers(0);
@@ -207,11 +218,13 @@ void VirtualKeyboardSender::SendKeys(const std::vector<KeyStroke>& strokes, bool
                 ++xKeys_;
                 xLastKey_ = std::chrono::steady_clock::now();
             }
-            if ((i + 1) % kBatch == 0) {
+            if ((i + 1) % batch == 0) {
                 SetModifiers(0);
                 connection_->Flush();
                 // The compositor has handed on every key so far once it answers.
                 connection_->RoundTrip();
+            }
+            if ((i + 1) % kBatch == 0) {
                 if (target && !WaitUntilRead(*target, kBacklog, kStalled))
                     throw PlatformError("The window has stopped taking keys.");
                 const std::size_t burst = x11 ? kXBurst : kBurst;

@@ -26,6 +26,11 @@ class WaylandConnection;
 /// or is stopped, the keyboard gets the user's keymap back. The virtual
 /// keyboard goes with the connection, so a Kestrun that dies leaves no key of
 /// it down.
+///
+/// Where the compositor tells which window has the focus (see FocusWatch),
+/// the keys go in small batches, each handled by the compositor before the
+/// next, and once another window has the focus typing ends before the next
+/// batch with FocusLostError naming the window typed into.
 class VirtualKeyboardSender : public KeySender {
 public:
     /// Typing stops at the next key once `stopRequested` says so. The

@@ -2,6 +2,7 @@
 
 #include "platform/PlatformError.h"
 
+#include "fake-input-client-protocol.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
@@ -16,15 +17,6 @@
 #include <cstring>
 
 namespace kestrun {
-
-namespace {
-
-template <typename... Args>
-void Ignore(Args...)
-{
-}
-
-}  // namespace
 
 std::unique_ptr<WaylandConnection> WaylandConnection::Open()
 {
@@ -56,6 +48,8 @@ WaylandConnection::~WaylandConnection()
         wl_keyboard_destroy(keyboard_);
     if (keyboards_)
         zwp_virtual_keyboard_manager_v1_destroy(keyboards_);
+    if (fakeInput_)
+        org_kde_kwin_fake_input_destroy(fakeInput_);
     if (seat_)
         wl_seat_destroy(seat_);
     wl_registry_destroy(registry_);
@@ -73,10 +67,16 @@ void WaylandConnection::OnGlobal(void* data, wl_registry* registry, unsigned nam
     } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0 && !self->keyboards_) {
         self->keyboards_ = static_cast<zwp_virtual_keyboard_manager_v1*>(
             wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 4 &&
+               !self->fakeInput_) {
+        self->fakeInput_ = static_cast<org_kde_kwin_fake_input*>(
+            wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
     } else if (std::strcmp(interface, zwlr_foreign_toplevel_manager_v1_interface.name) == 0) {
         self->toplevelsName_ = name;
     }
-    Ignore(version);
+    // KWin names its own globals so, whichever of them it offers this client.
+    if (std::strncmp(interface, "org_kde_kwin_", 13) == 0 || std::strncmp(interface, "org_kde_plasma_", 15) == 0)
+        self->kwin_ = true;
 }
 
 void WaylandConnection::OnGlobalRemove(void*, wl_registry*, unsigned) {}

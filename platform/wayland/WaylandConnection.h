@@ -9,12 +9,13 @@ struct wl_registry;
 struct wl_seat;
 struct zwlr_foreign_toplevel_manager_v1;
 struct zwp_virtual_keyboard_manager_v1;
+struct org_kde_kwin_fake_input;
 
 namespace kestrun {
 
 /// A client connection to the Wayland compositor of the session, with the
 /// globals Kestrun uses: the first seat, and where offered the virtual
-/// keyboard manager and the foreign toplevel manager.
+/// keyboard manager, KWin's fake input and the foreign toplevel manager.
 class WaylandConnection {
 public:
     /// Connects to the compositor that WAYLAND_DISPLAY names; nullptr when
@@ -28,6 +29,11 @@ public:
     wl_seat* seat() const { return seat_; }
     /// The virtual keyboard manager; nullptr when the compositor has none.
     zwp_virtual_keyboard_manager_v1* keyboards() const { return keyboards_; }
+    /// KWin's fake input (version 4, which types keys); nullptr when the
+    /// compositor does not offer it to this program.
+    org_kde_kwin_fake_input* fakeInput() const { return fakeInput_; }
+    /// Whether the compositor is KWin: it offers globals of KDE's own.
+    bool kwin() const { return kwin_; }
     /// Binds a new foreign toplevel manager, which lists every toplevel at
     /// once; nullptr when the compositor has none.
     zwlr_foreign_toplevel_manager_v1* BindToplevels();
@@ -58,6 +64,8 @@ private:
     wl_seat* seat_ = nullptr;
     wl_keyboard* keyboard_ = nullptr;
     zwp_virtual_keyboard_manager_v1* keyboards_ = nullptr;
+    org_kde_kwin_fake_input* fakeInput_ = nullptr;
+    bool kwin_ = false;
     unsigned toplevelsName_ = 0;
     std::string keymap_;
 };

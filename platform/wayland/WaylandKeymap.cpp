@@ -147,6 +147,32 @@ void WaylandKeymap::IndexLayout()
     }
 }
 
+std::optional<LayoutKey> WaylandKeymap::Find(const KeyStroke& stroke) const
+{
+    std::optional<LayoutKey> found =
+        stroke.named ? layout_->FindKeysym(KeySymFor(stroke), 0) : layout_->FindCharacter(stroke.character, 0);
+    if (!found)
+        return std::nullopt;
+    if (stroke.modifiers & kShift) found->modifiers |= shift_;
+    if (stroke.modifiers & kControl) found->modifiers |= control_;
+    if (stroke.modifiers & kAlt) found->modifiers |= alt_;
+    return found;
+}
+
+std::optional<std::vector<std::uint32_t>> WaylandKeymap::ModifierKeys(std::uint32_t mask) const
+{
+    std::vector<std::uint32_t> keys;
+    for (std::uint32_t bit = 1; bit != 0 && bit <= mask; bit <<= 1) {
+        if (!(mask & bit))
+            continue;
+        const std::uint32_t code = layout_->ModifierKey(bit);
+        if (code == 0)
+            return std::nullopt;
+        keys.push_back(code);
+    }
+    return keys;
+}
+
 std::size_t WaylandKeymap::FreePlaces() const { return freeCodes_.size() * kSlotLevels; }
 
 std::string WaylandKeymap::Extended(const std::vector<unsigned long>& slotKeysyms) const

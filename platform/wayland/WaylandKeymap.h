@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,17 @@ public:
     /// Plans the strokes: the first group of the layout types what it has,
     /// the free codes take the rest, in as few keymaps as they allow.
     WaylandTypingPlan Plan(const std::vector<KeyStroke>& strokes) const;
+
+    /// Where the layout's first group types `stroke` (its level as no held
+    /// modifier changes it), with the modifiers of that level and of the
+    /// notation; nullopt when the layout has no key for it. The code is the
+    /// xkb key code.
+    std::optional<LayoutKey> Find(const KeyStroke& stroke) const;
+
+    /// Keys that, held down together, set exactly the modifiers of `mask`
+    /// (xkb key codes, one a modifier); nullopt when a modifier of it is on
+    /// no key of the layout.
+    std::optional<std::vector<std::uint32_t>> ModifierKeys(std::uint32_t mask) const;
 
 private:
     void IndexLayout();

@@ -62,6 +62,54 @@ bool HasWindow(const std::vector<long>& family)
 
 }  // namespace
 
+WaylandWindowActivator::WaylandWindowActivator(std::function<bool()> stopRequested)
+    : stopRequested_(std::move(stopRequested))
+{
+}
+
+WaylandWindowActivator::~WaylandWindowActivator() = default;
+
+ForeignToplevels* WaylandWindowActivator::Toplevels()
+{
+    try {
+        if (toplevels_) {
+            connection_->RoundTrip();
+            return toplevels_.get();
+        }
+        connection_ = WaylandConnection::Open();
+        if (connection_)
+            toplevels_ = std::make_unique<ForeignToplevels>(*connection_);
+        if (toplevels_ && toplevels_->Offered())
+            return toplevels_.get();
+    } catch (const PlatformError&) {
+        // A lost connection: the next question makes a new one.
+    }
+    toplevels_.reset();
+    connection_.reset();
+    return nullptr;
+}
+
+std::uint64_t WaylandWindowActivator::ActiveWindowId()
+{
+    if (Runs("SWAYSOCK")) {
+        const auto tree = SwayRequest(SwayMessage::GetTree, "");
+        const auto focused = tree ? FocusedInTree(*tree) : std::nullopt;
+        return focused ? focused->id : 0;
+    }
+    ForeignToplevels* toplevels = Toplevels();
+    return toplevels ? toplevels->ActiveId() : 0;
+}
+
+std::string WaylandWindowActivator::WindowTitle(std::uint64_t id)
+{
+    if (Runs("SWAYSOCK")) {
+        const auto tree = SwayRequest(SwayMessage::GetTree, "");
+        return tree ? TitleInTree(*tree, id).value_or("") : "";
+    }
+    ForeignToplevels* toplevels = Toplevels();
+    return toplevels && id != 0 ? toplevels->Title(id) : "";
+}
+
 void WaylandWindowActivator::Activate(std::int32_t taskId)
 {
     if (taskId <= 0)

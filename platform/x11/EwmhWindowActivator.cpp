@@ -85,6 +85,16 @@ std::uint64_t EwmhWindowActivator::ActiveWindowId()
     }
 }
 
+std::string EwmhWindowActivator::WindowTitle(std::uint64_t id)
+{
+    try {
+        X11Connection connection;
+        return kestrun::WindowTitle(connection.get(), static_cast<unsigned long>(id));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 bool EwmhWindowActivator::WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit)
 {
     if (taskId <= 0)

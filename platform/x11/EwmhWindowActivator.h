@@ -23,6 +23,7 @@ public:
     void Activate(std::int32_t taskId) override;
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override;
     std::uint64_t ActiveWindowId() override;
+    std::string WindowTitle(std::uint64_t id) override;
 
 private:
     bool Stopping() const { return stopRequested_ && stopRequested_(); }

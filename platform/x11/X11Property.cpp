@@ -36,4 +36,31 @@ unsigned long ActiveWindow(Display* display)
     return active.empty() ? None : active[0];
 }
 
+std::string WindowTitle(Display* display, unsigned long window)
+{
+    if (window == None || window == PointerRoot)
+        return {};
+    XErrorTrap trap;
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, left = 0;
+    unsigned char* data = nullptr;
+    std::string name;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 1024, False, utf8, &type,
+                           &format, &items, &left, &data) == Success && data) {
+        if (type == utf8 && format == 8)
+            name.assign(reinterpret_cast<const char*>(data), items);
+        XFree(data);
+    }
+    if (name.empty()) {
+        char* plain = nullptr;
+        if (XFetchName(display, window, &plain) && plain) {
+            name = plain;
+            XFree(plain);
+        }
+    }
+    return name;
+}
+
 }  // namespace kestrun

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 // Kept free of the X headers, whose macros clash with ordinary names.
@@ -15,5 +16,9 @@ std::vector<unsigned long> ReadWindowProperty(Display* display, unsigned long wi
 
 /// The window the window manager says is active (None when none is).
 unsigned long ActiveWindow(Display* display);
+
+/// A window's title: _NET_WM_NAME, else WM_NAME; empty when it has neither
+/// or is gone.
+std::string WindowTitle(Display* display, unsigned long window);
 
 }  // namespace kestrun

@@ -6,9 +6,11 @@
 
 namespace kestrun {
 
-/// While it lives, X errors are recorded here instead of ending the process.
-/// Traps nest: the innermost one records. Callers serialise their X work, so
-/// one thread at a time holds traps.
+/// While it lives, X errors that reach this thread are recorded here instead
+/// of ending the process. Traps nest per thread: the innermost one records.
+/// Threads trap independently, each on a connection of its own: Xlib reports
+/// an error on the thread that reads it, and an error no trap of that thread
+/// waits for goes to the handler the process had before the first trap.
 class XErrorTrap {
 public:
     XErrorTrap();
@@ -23,9 +25,8 @@ public:
     bool Failed(unsigned long serial) const;
 
 private:
-    static int Record(Display*, XErrorEvent* error);
+    static int Record(Display* display, XErrorEvent* error);
 
-    int (*previous_)(Display*, XErrorEvent*);
     XErrorTrap* outer_;
     std::vector<XErrorEvent> errors_;
 };

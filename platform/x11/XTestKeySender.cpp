@@ -163,32 +163,7 @@ private:
                 XGetInputFocus(display, &now, &how);
                 return now == focus;
             },
-            [display, window = active != None ? active : focus] { return WindowName(display, window); });
-    }
-
-    static std::string WindowName(Display* display, unsigned long window)
-    {
-        if (window == None || window == PointerRoot)
-            return {};
-        const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0, left = 0;
-        unsigned char* data = nullptr;
-        std::string name;
-        if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 1024, False, utf8,
-                               &type, &format, &items, &left, &data) == Success && data) {
-            name.assign(reinterpret_cast<const char*>(data), items);
-            XFree(data);
-        }
-        if (name.empty()) {
-            char* plain = nullptr;
-            if (XFetchName(display, window, &plain) && plain) {
-                name = plain;
-                XFree(plain);
-            }
-        }
-        return name;
+            [display, window = active != None ? active : focus] { return WindowTitle(display, window); });
     }
 
     void Open()

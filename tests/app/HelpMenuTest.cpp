@@ -110,5 +110,40 @@ TEST_F(HelpMenuTest, AboutIsModalOverItsOwnerAndReadsTheClockAtEachOpening)
     }
 }
 
+// The typing route goes on a line of its own below the other texts, asked at each opening; with none
+// the box is as it always was.
+TEST_F(HelpMenuTest, AboutNamesTheTypingRouteBelowItsOtherTexts)
+{
+    QWidget owner;
+    std::string route;
+    menu.SetTypingRoute([&] { return route; });
+    const struct Row {
+        const char* route;
+        const char* line;  // nullptr: no line shown
+    } rows[] = {{"KWin fake input", "Typing: KWin fake input"}, {"X11", "Typing: X11"}, {"", nullptr}};
+    for (const Row& row : rows) {
+        route = row.route;
+        bool shown = false, below = false;
+        std::string text;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            auto* line = box->findChild<QLabel*>("lblTypingRoute");
+            auto* description = box->findChild<QLabel*>("lblDescription");
+            shown = line && !line->isHidden();
+            text = line ? line->text().toStdString() : "";
+            below = line && description && line->y() > description->y();
+            box->findChild<QPushButton*>("cmdOK")->click();
+        });
+        menu.About(&owner);
+        EXPECT_EQ(shown, row.line != nullptr) << row.route;
+        if (row.line) {
+            EXPECT_EQ(text, row.line);
+            EXPECT_TRUE(below) << "the route is not below the other texts";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kestrun::test

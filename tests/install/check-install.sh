@@ -53,6 +53,10 @@ gzip -dc "$root/usr/share/doc/kestrun/changelog.gz" | head -1 | grep -q "^kestru
   fail "changelog does not start with version $version"
 
 desktop-file-validate "$root/usr/share/applications/kestrun.desktop" || fail "desktop-file-validate"
+# KWin gives fake input to the program whose path, without arguments, an entry asking for it names.
+grep -qx "Exec=/usr/bin/kestrun" "$root/usr/share/applications/kestrun.desktop" || fail "the menu entry's Exec= is not /usr/bin/kestrun"
+grep -qx "X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input" "$root/usr/share/applications/kestrun.desktop" ||
+  fail "the menu entry does not ask KWin for fake input"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
 grep -q "<release version=\"$version\" date=\"" "$root/usr/share/metainfo/$id.metainfo.xml" ||
   fail "AppStream release is not $version"

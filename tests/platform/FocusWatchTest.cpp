@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <X11/Xatom.h>  // after gtest, whose names it defines as macros
 #include <X11/Xlib.h>
 
@@ -54,6 +56,41 @@ TEST(FocusWatch, TypingEndsWhenAnotherWindowIsNamedActiveAfterTheWindowWasPinged
     EXPECT_LT(keys, static_cast<int>(text.size()) - 1000) << "typing went on after another window was named active";
     NameActive(x.get(), typedInto);
     XSync(x.get(), False);
+}
+
+// The message after a Wait names the window typed into by its title: the UTF-8 _NET_WM_NAME, else
+// WM_NAME; a window without either, or gone meanwhile, has none (and ends nothing).
+TEST(FocusWatch, AWindowsTitleForTheMessage)
+{
+    XSession session;
+    ASSERT_TRUE(session.ok()) << session.failure;
+    const std::unique_ptr<Display, int (*)(Display*)> x(XOpenDisplay(nullptr), XCloseDisplay);
+    ASSERT_TRUE(x);
+    const auto window = [&](const char* netName, const char* name) {
+        const Window made = XCreateSimpleWindow(x.get(), DefaultRootWindow(x.get()), 0, 0, 10, 10, 0, 0, 0);
+        if (netName)
+            XChangeProperty(x.get(), made, XInternAtom(x.get(), "_NET_WM_NAME", False),
+                            XInternAtom(x.get(), "UTF8_STRING", False), 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(netName), static_cast<int>(std::strlen(netName)));
+        if (name)
+            XStoreName(x.get(), made, name);
+        return made;
+    };
+    const Window gone = window("Gone", "Gone");
+    XDestroyWindow(x.get(), gone);
+    XSync(x.get(), False);
+    const std::pair<Window, std::string> cases[] = {
+        {window("Grüße – Notes", "plain"), "Grüße – Notes"},
+        {window(nullptr, "Only WM_NAME"), "Only WM_NAME"},
+        {window("", "Empty net name"), "Empty net name"},
+        {window(nullptr, nullptr), ""},
+        {gone, ""},
+        {None, ""},
+    };
+    XSync(x.get(), False);
+    EwmhWindowActivator activator;
+    for (const auto& [id, title] : cases)
+        EXPECT_EQ(activator.WindowTitle(id), title) << id;
 }
 
 }  // namespace

@@ -71,6 +71,11 @@ public:
             activeWindows.erase(activeWindows.begin());
         return active;
     }
+    std::string WindowTitle(std::uint64_t id) override
+    {
+        const auto title = titles.find(id);
+        return title != titles.end() ? title->second : "";
+    }
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override
     {
         return waits.push_back({taskId, limit}), true;
@@ -98,6 +103,8 @@ public:
     int holds = 0, releases = 0;
     /// The active windows ActiveWindowId reports, one a call; the last stays.
     std::vector<std::uint64_t> activeWindows;
+    /// The windows' titles, by id; a window not here has none or is gone.
+    std::map<std::uint64_t, std::string> titles;
     /// Keys whose typing loses the focus, and the name of the window left.
     std::map<std::string, std::string> focusLost;
     std::set<std::string> missing, failingExistence, executables, unstartable, unopenable, untypable;

@@ -166,6 +166,31 @@ TEST_F(TaskRunnerTest, AfterAWaitAnotherActiveWindowStopsTheRun)
     }
 }
 
+// The message after a Wait names the window typed into by its title now, or by the one it had when
+// typed into once it is gone.
+TEST_F(TaskRunnerTest, AfterAWaitTheMessageNamesTheWindowTypedInto)
+{
+    const auto message = [](const std::string& window) {
+        return "Typing stopped: the window " + window + " was no longer active.\r\nTask 3 of [Mine], Keystrokes [b] "
+               "typed nothing into another window.\r\n\r\nThe run stops here.||exclamation|Ok";
+    };
+    const std::tuple<std::map<std::uint64_t, std::string>, std::function<void()>, std::string> cases[] = {
+        {{{7, "Notes"}, {9, "Chat"}}, nullptr, message("\"Notes\"")},
+        {{{7, "Notes"}}, [&] { fake.titles[7] = "*Notes"; }, message("\"*Notes\"")},
+        {{{7, "Notes"}}, [&] { fake.titles.erase(7); }, message("\"Notes\"")},
+        {{{9, "Chat"}}, nullptr, message("it typed into")},
+    };
+    for (const auto& [titles, duringWait, shown] : cases) {
+        dialogs.shown.clear();
+        fake.activeWindows = {7, 9};
+        fake.titles = titles;
+        fake.duringSleep = duringWait;
+        EXPECT_EQ(Run({Keys("a"), Wait("1"), Keys("b")}),
+                  (Log{"hide", "activate 0", "keys a", "sleep 1000", "activate 0"}));
+        EXPECT_EQ(Shown(), Log{shown});
+    }
+}
+
 TEST_F(TaskRunnerTest, AMissingFileAsksWhetherToContinue)
 {
     fake.missing = {"/gone.txt"};

@@ -1,7 +1,8 @@
 // A Qt window, as applications Kestrun types into: it writes its whole text to the file named by its
-// argument on each change.
+// argument on each change, and makes <that file>.active once it has the keyboard focus.
 
 #include <QApplication>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QSaveFile>
 
@@ -14,6 +15,10 @@ int main(int argc, char** argv)
         QSaveFile file(path);
         if (file.open(QIODevice::WriteOnly) && file.write(editor.toPlainText().toUtf8()) >= 0)
             file.commit();
+    });
+    QObject::connect(&application, &QGuiApplication::applicationStateChanged, [&](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            QFile(path + ".active").open(QIODevice::WriteOnly);
     });
     editor.show();
     return application.exec();

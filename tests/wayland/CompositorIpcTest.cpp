@@ -2,11 +2,13 @@
 // that a truncated or oddly typed one counts as saying nothing.
 
 #include "platform/wayland/CompositorIpc.h"
+#include "platform/wayland/SwayEvents.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <set>
+#include <string>
 #include <utility>
 
 namespace kestrun {
@@ -48,19 +50,61 @@ TEST(CompositorIpcTest, ACommandSucceedsOnlyWhenSwaySaysSo)
         EXPECT_EQ(SwayCommandSucceeded(json), succeeded) << json;
 }
 
-TEST(CompositorIpcTest, TheFocusedNodeOfSwaysTreeNamesItsProcess)
+// A tree with a tiled and a floating window on one workspace; `focused` marks one node.
+std::string Tree(const char* focused)
 {
-    const std::pair<const char*, std::optional<FocusedWindow>> cases[] = {
-        {R"({"focused": false, "nodes": [{"pid": 5, "focused": false, "nodes": []},
-             {"nodes": [{"pid": 7, "focused": true, "shell": "xdg_shell"}]}]})", FocusedWindow{7, false}},
-        {R"({"nodes": [], "floating_nodes": [{"pid": 9, "focused": true, "shell": "xwayland"}]})", FocusedWindow{9, true}},
-        {R"({"focused": true, "name": "root"})", std::nullopt},  // the focus is on no window
-        {R"({"nodes": [{"pid": 5}]})", std::nullopt},
+    const auto mark = [&](const char* node) { return std::string(R"("focused": )") + (std::string(focused) == node ? "true" : "false"); };
+    return R"({"id": 1, "name": "root", "type": "root", )" + mark("root") + R"(, "nodes": [
+      {"id": 4, "name": "1", "type": "workspace", )" + mark("workspace") + R"(, "nodes": [
+        {"id": 7, "name": "Notes – Editor", "type": "con", "pid": 70, "shell": "xdg_shell", )" + mark("tiled") + R"(, "nodes": []}],
+       "floating_nodes": [
+        {"id": 9, "name": "xterm", "type": "floating_con", "pid": 90, "shell": "xwayland", )" + mark("floating") + R"(}]}]})";
+}
+
+TEST(CompositorIpcTest, TheFocusedWindowOfSwaysTreeWithItsIdAndTitle)
+{
+    const std::pair<std::string, std::optional<FocusedWindow>> cases[] = {
+        {Tree("tiled"), FocusedWindow{70, false, 7, "Notes – Editor"}},
+        {Tree("floating"), FocusedWindow{90, true, 9, "xterm"}},
+        {Tree("workspace"), std::nullopt},  // an empty workspace: no window has the focus
+        {Tree("none"), std::nullopt},
+        {R"({"focused": true, "id": 3, "name": "x"})", std::nullopt},  // no process: no window
+        {R"({"focused": true, "id": -3, "pid": 5})", FocusedWindow{5, false, 0, ""}},
         {R"({"nodes": [{"pid": 7, "focused": true, "shell": "xdg_shell"})", std::nullopt},  // truncated
-        {"not json", std::nullopt},
+        {"", std::nullopt},
     };
-    for (const auto& [tree, pid] : cases)
-        EXPECT_EQ(FocusedInTree(tree), pid) << tree;
+    for (const auto& [json, focused] : cases)
+        EXPECT_EQ(FocusedInTree(json), focused) << json;
+}
+
+TEST(CompositorIpcTest, ATitleIsFoundByItsNodeAnywhereInTheTree)
+{
+    const std::pair<std::uint64_t, std::optional<std::string>> cases[] = {
+        {7, "Notes – Editor"}, {9, "xterm"}, {4, "1"}, {8, std::nullopt}, {0, std::nullopt},
+        {std::uint64_t(1) << 63, std::nullopt},
+    };
+    for (const auto& [id, title] : cases)
+        EXPECT_EQ(TitleInTree(Tree("tiled"), id), title) << id;
+    EXPECT_EQ(TitleInTree(R"({"id": 7, "name": "trunc)", 7), std::nullopt);
+}
+
+TEST(CompositorIpcTest, WindowEventsSayWhatChangedForWhichContainer)
+{
+    const std::pair<const char*, std::optional<SwayWindowChange>> cases[] = {
+        {R"({"change": "focus", "container": {"id": 12, "name": "foot", "focused": true}})", SwayWindowChange{"focus", 12, "foot"}},
+        {R"({"change": "close", "container": {"id": 12}})", SwayWindowChange{"close", 12, ""}},
+        {R"({"change": "title", "container": {"id": 0, "name": "new"}})", SwayWindowChange{"title", 0, "new"}},
+        {R"({"change": "focus", "container": {"name": "no id"}})", std::nullopt},
+        {R"({"change": "focus", "container": {"id": "12"}})", std::nullopt},
+        {R"({"change": 1, "container": {"id": 12}})", std::nullopt},
+        {R"({"change": "focus", "current": {"id": 4}})", std::nullopt},  // a workspace event
+        {R"({"change": "focus", "container": {"id": 12)", std::nullopt},
+    };
+    for (const auto& [json, change] : cases)
+        EXPECT_EQ(ReadWindowEvent(json), change) << json;
+    EXPECT_TRUE(IsWorkspaceFocus(R"({"change": "focus", "old": {"id": 4}, "current": {"id": 5}})"));
+    EXPECT_FALSE(IsWorkspaceFocus(R"({"change": "init", "current": {"id": 5}})"));
+    EXPECT_FALSE(IsWorkspaceFocus("focus"));
 }
 
 }  // namespace

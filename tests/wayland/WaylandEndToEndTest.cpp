@@ -24,9 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-#define SKIP_WITHOUT_SWAY(session) \
-    if (!(session).ok()) GTEST_SKIP() << "No Wayland compositor here: " << (session).failure()
-
 // Types with a sender of its own, as a fresh Kestrun would.
 void TypeOnce(const std::string& text)
 {

@@ -93,7 +93,12 @@ pid_t WaylandSession::Start(const std::vector<std::string>& argv, const std::vec
     return pid;
 }
 
-std::string WaylandSession::Run(const std::vector<std::string>& argv) const { return RunProgram(AsUser(argv, {})).out; }
+std::string WaylandSession::Run(const std::vector<std::string>& argv) const { return Execute(argv).out; }
+
+Outcome WaylandSession::Execute(const std::vector<std::string>& argv, const std::vector<std::string>& environment) const
+{
+    return RunProgram(AsUser(argv, environment));
+}
 
 std::string WaylandSession::Watcher(const char* property) const
 {
@@ -108,7 +113,7 @@ pid_t WaylandSession::StartRecorder(const fs::path& output, const std::string& n
     std::error_code exists;
     fs::create_symlink("/usr/bin/foot", folder_ / name, exists);
     // Non-canonical, no signals, no echo: every byte typed reaches cat as is.
-    const pid_t pid = Start({(folder_ / name).string(), "--app-id=" + name, "--log-level=error", "/bin/sh", "-c",
+    const pid_t pid = Start({(folder_ / name).string(), "--app-id=" + name, "--title=" + name, "--log-level=error", "/bin/sh", "-c",
                              "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"", output.string()});
     return pid > 0 && WaitUntil([&] { return FocusedProcess() == pid && fs::exists(output); }, 10s) ? pid : -1;
 }
@@ -117,6 +122,12 @@ long FocusedProcess()
 {
     const auto focused = FocusedInTree(SwayRequest(SwayMessage::GetTree, "").value_or(""));
     return focused ? focused->pid : 0;
+}
+
+std::uint64_t FocusedContainer()
+{
+    const auto focused = FocusedInTree(SwayRequest(SwayMessage::GetTree, "").value_or(""));
+    return focused ? focused->id : 0;
 }
 
 bool HasWindow(long pid) { return PidsInJson(SwayRequest(SwayMessage::GetTree, "").value_or("")).count(pid) != 0; }

@@ -8,6 +8,10 @@
 
 struct zwp_virtual_keyboard_v1;
 
+// Skips a test where no compositor could be started.
+#define SKIP_WITHOUT_SWAY(session) \
+    if (!(session).ok()) GTEST_SKIP() << "No Wayland compositor here: " << (session).failure()
+
 namespace kestrun::test {
 
 /// A private headless sway with its own bus (and swaybar's tray when asked), run by an unprivileged
@@ -26,9 +30,11 @@ public:
     pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
     /// Runs a program as the user in the session; what it printed.
     std::string Run(const std::vector<std::string>& argv) const;
+    /// The same, with its exit status and its standard error.
+    Outcome Execute(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {}) const;
     /// A property of the StatusNotifierWatcher, as dbus-send prints it.
     std::string Watcher(const char* property) const;
-    /// Starts foot (named and app id `name`) copying every byte typed into `output`, once focused; its pid or -1.
+    /// Starts foot (named, titled and app id `name`) copying every byte typed into `output`, once focused; its pid or -1.
     pid_t StartRecorder(const std::filesystem::path& output, const std::string& name = "foot");
     void GiveToUser(const std::filesystem::path& path) const;
 
@@ -45,6 +51,8 @@ private:
 
 /// The process that owns sway's focused window; 0 when none.
 long FocusedProcess();
+/// Sway's container id of the focused window; 0 when none.
+std::uint64_t FocusedContainer();
 bool HasWindow(long pid);
 
 std::string LayoutKeymap(const char* layout);
