@@ -2,11 +2,12 @@
 
 #include "platform/posix/ClientBacklog.h"
 
+#include "tests/support/TestProcesses.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -36,11 +37,7 @@ TEST(ClientBacklogTest, CountsWhatArrivedSinceItStartedAndIsNotReadYet)
     close(ends[0]);
     close(ends[1]);
 
-    const pid_t ended = fork();
-    if (ended == 0)
-        _exit(0);
-    waitpid(ended, nullptr, 0);
-    EXPECT_FALSE(ClientBacklog(ended).Known());
+    EXPECT_FALSE(ClientBacklog(test::EndedProcess()).Known());
 }
 
 // Only the connections to a server at the address count, and all they hold.

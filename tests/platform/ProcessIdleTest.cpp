@@ -3,6 +3,8 @@
 
 #include "platform/posix/ProcessIdle.h"
 
+#include "tests/support/TestProcesses.h"
+
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -112,11 +114,7 @@ TEST(ProcessIdle, AProcessInPollWaitsOneThatSleepsOrRunsDoesNot)
     close(ends[0]);
     close(ends[1]);
 
-    const pid_t ended = fork();
-    if (ended == 0)
-        _exit(0);
-    waitpid(ended, nullptr, 0);
-    EXPECT_EQ(WaitsForInput(ended), std::nullopt);
+    EXPECT_EQ(WaitsForInput(test::EndedProcess()), std::nullopt);
 }
 
 }  // namespace

@@ -56,6 +56,15 @@ void StopProcess(pid_t pid)
 
 bool Ended(pid_t pid, int& status) { return waitpid(pid, &status, WNOHANG) == pid; }
 
+pid_t EndedProcess()
+{
+    const pid_t ended = fork();
+    if (ended == 0)
+        _exit(0);
+    waitpid(ended, nullptr, 0);
+    return ended;
+}
+
 Outcome RunProgram(const std::vector<std::string>& argv)
 {
     const int out = memfd_create("out", MFD_CLOEXEC), err = memfd_create("err", MFD_CLOEXEC);

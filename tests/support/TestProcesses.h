@@ -26,6 +26,7 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = std::chr
 pid_t StartProcess(const std::vector<std::string>& argv);
 void StopProcess(pid_t pid);  // SIGTERM, then SIGKILL, and reaps it
 bool Ended(pid_t pid, int& status);  // reaps it
+pid_t EndedProcess();  // the id of a child that has exited and been reaped
 struct Started {  // stops the process however the test leaves
     pid_t pid = -1;
     ~Started() { StopProcess(pid); }
