@@ -70,9 +70,10 @@ void frmMain::Perform(const RunPlan& plan)
     // Pause stops the run where the session lets Kestrun have the key.
     const bool keyHeld = stopKey_ && !TypesThePauseKey(plan) && stopKey_->Hold([this] { stopRun_ = true; });
     std::atomic<bool> done = false;
+    std::optional<ClosingMessage> closing;
     QEventLoop loop;
-    std::thread worker([this, &plan, &done, &loop] {
-        runner_->Perform(plan);
+    std::thread worker([this, &plan, &done, &loop, &closing] {
+        closing = runner_->Perform(plan);
         done = true;
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
@@ -89,6 +90,10 @@ void frmMain::Perform(const RunPlan& plan)
     if (keyHeld)
         stopKey_->Release();
     ShowRunning({}, false);
+    // The run has ended when its closing message shows: the tray is idle and
+    // a stop finds nothing to stop. A run asked for meanwhile still waits.
+    if (closing)
+        runner_->ShowClosingMessage(*closing);
 }
 
 bool frmMain::StopRun()

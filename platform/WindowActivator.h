@@ -28,6 +28,13 @@ public:
     /// The title of the window `id` (as ActiveWindowId gives it); empty when
     /// it has none, is gone or cannot be known.
     virtual std::string WindowTitle(std::uint64_t /*id*/) { return {}; }
+
+    /// Whether the window `other` belongs to the application of the window
+    /// `noted` (both as ActiveWindowId gives them, `noted` among its answers):
+    /// the same process, or a dialog of the noted window. What tells is read
+    /// when ActiveWindowId names a window, so that a noted window that is
+    /// gone still counts. False whenever it cannot be told.
+    virtual bool SameApplication(std::uint64_t /*noted*/, std::uint64_t /*other*/) { return false; }
 };
 
 }  // namespace kestrun

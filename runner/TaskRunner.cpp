@@ -21,7 +21,13 @@ namespace kestrun {
 void TaskRunner::Run()
 {
     if (const std::optional<RunPlan> plan = Prepare())
-        Perform(*plan);
+        if (const std::optional<ClosingMessage> closing = Perform(*plan))
+            ShowClosingMessage(*closing);
+}
+
+void TaskRunner::ShowClosingMessage(const ClosingMessage& message)
+{
+    dialogs_.Message(message.text, message.buttons, message.icon);
 }
 
 std::optional<RunPlan> TaskRunner::Prepare()
@@ -53,7 +59,7 @@ std::optional<RunPlan> TaskRunner::Prepare()
             continue;
         KeySequence keys = ParseKeySequence(row.value);
         if (!keys.ok()) {
-            ReportKeystrokes(i + 1, row.value, keys.error, true);
+            ShowClosingMessage(KeystrokesMessage(i + 1, row.value, keys.error, true));
             return std::nullopt;
         }
         plan.keys[i] = std::move(keys.strokes);
@@ -66,9 +72,10 @@ bool TaskRunner::Stopping() const
     return TerminationRequested() || (services_.stopRequested && services_.stopRequested());
 }
 
-void TaskRunner::Perform(const RunPlan& plan)
+std::optional<ClosingMessage> TaskRunner::Perform(const RunPlan& plan)
 {
     program_ = plan.program;
+    closing_.reset();
     lastTaskId_ = 0;
     typedInto_ = 0;
     typedIntoTitle_.clear();
@@ -76,20 +83,21 @@ void TaskRunner::Perform(const RunPlan& plan)
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
         const TaskRow& row = plan.rows[i];
         if (Stopping())
-            return;
+            break;
         if (!ReadEnabled(row.enabled))
             continue;
         if (row.type == kTypeOpenFile) {
             if (OpenFile(row.value) == Outcome::Stop)
-                return;
+                break;
         } else if (row.type == kTypeWait) {
             Wait(row.value);
             waitedSince_ = true;
         } else if (row.type == kTypeKeystrokes) {
             if (Keystrokes(plan.keys[i], i + 1, row.value) == Outcome::Stop)
-                return;
+                break;
         }
     }
+    return std::exchange(closing_, std::nullopt);
 }
 
 TaskRunner::Outcome TaskRunner::OpenFile(const std::string& path)
@@ -127,8 +135,8 @@ TaskRunner::Outcome TaskRunner::OpenFile(const std::string& path)
     } catch (const std::exception&) {
     }
     if (!opened) {
-        dialogs_.Message("An Error has occurred trying to open [" + path + "].", MessageButtons::Ok,
-                         MessageIcon::Critical);
+        closing_ = ClosingMessage{"An Error has occurred trying to open [" + path + "].", MessageButtons::Ok,
+                                  MessageIcon::Critical};
         return Outcome::Stop;
     }
     return Outcome::Next;
@@ -166,12 +174,13 @@ TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes
     }
     // During a Wait another window may have taken the focus: unless the run
     // has just brought its program forward, the keys go only into the window
-    // the run typed into before.
+    // the run typed into before, or one its application opened meanwhile.
     if (std::exchange(waitedSince_, false) && !activated && typedInto_ != 0) {
-        if (const std::uint64_t active = services_.windows.ActiveWindowId(); active != 0 && active != typedInto_) {
+        if (const std::uint64_t active = services_.windows.ActiveWindowId();
+            active != 0 && active != typedInto_ && !services_.windows.SameApplication(typedInto_, active)) {
             // Its title now, or as it was when typed into when it is gone.
             const std::string title = services_.windows.WindowTitle(typedInto_);
-            ReportFocusLost(row, value, title.empty() ? typedIntoTitle_ : title);
+            closing_ = FocusLostMessage(row, value, title.empty() ? typedIntoTitle_ : title);
             return Outcome::Stop;
         }
     }
@@ -181,13 +190,13 @@ TaskRunner::Outcome TaskRunner::Keystrokes(const std::vector<KeyStroke>& strokes
         typedIntoTitle_ = typedInto_ != 0 ? services_.windows.WindowTitle(typedInto_) : std::string();
     } catch (const FocusLostError& lost) {
         if (!Stopping())
-            ReportFocusLost(row, value, lost.window);
+            closing_ = FocusLostMessage(row, value, lost.window);
         return Outcome::Stop;
     } catch (const std::exception& error) {
         // Typing stopped by the user or a termination signal ends the run
         // without a word.
         if (!Stopping())
-            ReportKeystrokes(row, value, error.what(), false);
+            closing_ = KeystrokesMessage(row, value, error.what(), false);
         return Outcome::Stop;
     }
     return Outcome::Next;
@@ -203,19 +212,20 @@ std::string TaskRunner::TaskName(std::size_t row, const std::string& value) cons
     return "Task " + std::to_string(row) + " of [" + program_ + "], Keystrokes [" + shown + "]";
 }
 
-void TaskRunner::ReportFocusLost(std::size_t row, const std::string& value, const std::string& window)
+ClosingMessage TaskRunner::FocusLostMessage(std::size_t row, const std::string& value, const std::string& window) const
 {
-    dialogs_.Message("Typing stopped: the window " + (window.empty() ? std::string("it typed into") : "\"" + window + "\"") +
-                         " was no longer active.\r\n" + TaskName(row, value) +
-                         " typed nothing into another window.\r\n\r\nThe run stops here.",
-                     MessageButtons::Ok, MessageIcon::Exclamation);
+    return {"Typing stopped: the window " + (window.empty() ? std::string("it typed into") : "\"" + window + "\"") +
+                " was no longer active.\r\n" + TaskName(row, value) +
+                " typed nothing into another window.\r\n\r\nThe run stops here.",
+            MessageButtons::Ok, MessageIcon::Exclamation};
 }
 
-void TaskRunner::ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before)
+ClosingMessage TaskRunner::KeystrokesMessage(std::size_t row, const std::string& value, const std::string& why,
+                                             bool before) const
 {
-    dialogs_.Message(TaskName(row, value) + ", cannot be typed:\r\n" + why + "\r\n\r\n" +
-                         (before ? "The program was not run." : "The run stops here."),
-                     MessageButtons::Ok, MessageIcon::Critical);
+    return {TaskName(row, value) + ", cannot be typed:\r\n" + why + "\r\n\r\n" +
+                (before ? "The program was not run." : "The run stops here."),
+            MessageButtons::Ok, MessageIcon::Critical};
 }
 
 }  // namespace kestrun

@@ -5,6 +5,7 @@
 #include "runner/RunPlan.h"
 #include "runner/RunServices.h"
 #include "runner/TaskValues.h"
+#include "core/Dialogs.h"
 
 #include <chrono>
 #include <cstdint>
@@ -14,11 +15,16 @@
 
 namespace kestrun {
 
-class Dialogs;
-
 /// How long "Keystrokes" waits for the first window of a program started in
 /// the run that is still running without one.
 inline constexpr std::chrono::seconds kFirstWindowLimit{10};
+
+/// The message that tells why a run stopped, shown once the run has ended.
+struct ClosingMessage {
+    std::string text;
+    MessageButtons buttons = MessageButtons::Ok;
+    MessageIcon icon = MessageIcon::None;
+};
 
 /// Runs the selected program's tasks: the "Launch It !" command.
 class TaskRunner {
@@ -40,8 +46,12 @@ public:
     std::optional<RunPlan> Prepare();
     /// The tasks of a prepared run, in order, on any thread: the dialogs must
     /// take calls from it. Ends before the next task, or within the task it
-    /// is in, once a stop was asked for; a stop shows no message.
-    void Perform(const RunPlan& plan);
+    /// is in, once a stop was asked for; a stop shows no message. A failure
+    /// that ends the run is not shown here but returned, for the caller to
+    /// show once the run counts as ended (Run shows it at once).
+    std::optional<ClosingMessage> Perform(const RunPlan& plan);
+    /// Shows a run's closing message.
+    void ShowClosingMessage(const ClosingMessage& message);
 
     /// The identifier of the program started last in the latest run (0: none).
     std::int32_t LastTaskId() const { return lastTaskId_; }
@@ -52,10 +62,11 @@ private:
     Outcome OpenFile(const std::string& path);
     void Wait(const std::string& value);
     Outcome Keystrokes(const std::vector<KeyStroke>& strokes, std::size_t row, const std::string& value);
-    /// Tells that the keys of a row cannot be typed, and why.
-    void ReportKeystrokes(std::size_t row, const std::string& value, const std::string& why, bool before);
-    /// Tells that typing stopped because the window it typed into lost the focus.
-    void ReportFocusLost(std::size_t row, const std::string& value, const std::string& window);
+    /// That the keys of a row cannot be typed, and why.
+    ClosingMessage KeystrokesMessage(std::size_t row, const std::string& value, const std::string& why,
+                                     bool before) const;
+    /// That typing stopped because the window it typed into lost the focus.
+    ClosingMessage FocusLostMessage(std::size_t row, const std::string& value, const std::string& window) const;
     /// "Task 2 of [NAME], Keystrokes [VALUE]", the value cut to 60 characters.
     std::string TaskName(std::size_t row, const std::string& value) const;
     bool Stopping() const;
@@ -64,6 +75,7 @@ private:
     Dialogs& dialogs_;
     RunServices services_;
     std::int32_t lastTaskId_ = 0;
+    std::optional<ClosingMessage> closing_;  // why the run in progress stopped
     std::string program_;  // the name of the program running
     // The window the last Keystrokes task typed into (0: unknown), its title
     // then, and whether a Wait came since.

@@ -91,24 +91,39 @@ std::optional<FocusedWindow> FocusedIn(const QJsonObject& node)
     return std::nullopt;
 }
 
-std::optional<std::string> NameIn(const QJsonObject& node, qint64 id)
+std::optional<QJsonObject> NodeIn(const QJsonObject& node, qint64 id)
 {
     if (node.value("id").toInteger(-1) == id)
-        return node.value("name").toString().toStdString();
+        return node;
     for (const char* children : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node.value(children).toArray())
-            if (auto name = NameIn(child.toObject(), id))
-                return name;
+            if (auto found = NodeIn(child.toObject(), id))
+                return found;
     return std::nullopt;
+}
+
+std::optional<QJsonObject> NodeInTree(const std::string& json, std::uint64_t id)
+{
+    if (id == 0 || id > static_cast<std::uint64_t>(std::numeric_limits<qint64>::max()))
+        return std::nullopt;
+    return NodeIn(Parse(json).object(), static_cast<qint64>(id));
 }
 
 }  // namespace
 
 std::optional<std::string> TitleInTree(const std::string& json, std::uint64_t id)
 {
-    if (id == 0 || id > static_cast<std::uint64_t>(std::numeric_limits<qint64>::max()))
+    const auto node = NodeInTree(json, id);
+    return node ? std::optional<std::string>(node->value("name").toString().toStdString()) : std::nullopt;
+}
+
+std::optional<long> OwnerInTree(const std::string& json, std::uint64_t id)
+{
+    const auto node = NodeInTree(json, id);
+    const qint64 pid = node ? node->value("pid").toInteger() : 0;
+    if (pid <= 0 || pid > std::numeric_limits<long>::max())
         return std::nullopt;
-    return NameIn(Parse(json).object(), static_cast<qint64>(id));
+    return static_cast<long>(pid);
 }
 
 std::optional<FocusedWindow> FocusedInTree(const std::string& json)

@@ -42,6 +42,10 @@ std::optional<FocusedWindow> FocusedInTree(const std::string& json);
 /// no such node.
 std::optional<std::string> TitleInTree(const std::string& json, std::uint64_t id);
 
+/// The process that owns the node `id` of sway's window tree; nothing when
+/// there is no such node or it names none.
+std::optional<long> OwnerInTree(const std::string& json, std::uint64_t id);
+
 /// Every positive whole number given as a "pid" member anywhere in a JSON
 /// text: the processes that own windows in a compositor's window tree or
 /// client list. None when the text is no JSON document.

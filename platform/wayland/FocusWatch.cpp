@@ -19,7 +19,8 @@ constexpr auto kSwayPatience = std::chrono::seconds(5);
 class SwayFocusWatch : public FocusWatch {
 public:
     SwayFocusWatch(std::unique_ptr<SwayEventStream> events, std::optional<FocusedWindow> focused)
-        : events_(std::move(events)), id_(focused ? focused->id : 0), title_(focused ? focused->title : "")
+        : events_(std::move(events)), id_(focused ? focused->id : 0), pid_(focused ? focused->pid : 0),
+          title_(focused ? focused->title : "")
     {
     }
 
@@ -30,27 +31,33 @@ public:
         const auto events = events_->Collect(kSwayPatience);
         if (!events)
             throw PlatformError("Sway no longer tells which window has the focus.");
-        bool workspaceChanged = false;
+        bool lookAgain = false;
         for (const SwayIpcMessage& event : *events) {
             if (event.type == kSwayWorkspaceEvent) {
-                workspaceChanged = workspaceChanged || IsWorkspaceFocus(event.payload);
+                lookAgain = lookAgain || IsWorkspaceFocus(event.payload);
                 continue;
             }
             const auto change = ReadWindowEvent(event.payload);
-            if (!change)
+            if (!change || lost_)
                 continue;
-            if ((change->change == "focus" && change->id != id_) || (change->change == "close" && change->id == id_))
-                lost_ = true;
+            if (change->change == "focus" && change->id != id_)
+                Follow(change->id, change->pid, change->title);
+            else if (change->change == "close" && change->id == id_)
+                lookAgain = true;  // the focus goes elsewhere next, maybe to a window of the same program
             else if (change->change == "title" && change->id == id_)
                 title_ = change->title;
         }
-        // Focus on a workspace of its own (an empty one) comes without a window event.
-        if (!lost_ && workspaceChanged) {
+        // Focus on a workspace of its own (an empty one) comes without a
+        // window event; so may the focus after the window closed.
+        if (!lost_ && lookAgain) {
             const auto tree = SwayRequest(SwayMessage::GetTree, "");
             if (!tree)
                 throw PlatformError("Sway no longer tells which window has the focus.");
             const auto focused = FocusedInTree(*tree);
-            lost_ = (focused ? focused->id : 0) != id_;
+            if (!focused)
+                lost_ = true;
+            else if (focused->id != id_)
+                Follow(focused->id, focused->pid, focused->title);
         }
         return !lost_;
     }
@@ -58,8 +65,21 @@ public:
     std::string Title() const override { return title_; }
 
 private:
+    // Another window has the focus: a window of the same process (a dialog
+    // the keys opened) takes the keys from now on; any other ends the typing.
+    void Follow(std::uint64_t id, long pid, const std::string& title)
+    {
+        if (pid_ <= 0 || pid != pid_) {
+            lost_ = true;
+            return;
+        }
+        id_ = id;
+        title_ = title;
+    }
+
     std::unique_ptr<SwayEventStream> events_;
     std::uint64_t id_;
+    long pid_;
     std::string title_;
     bool lost_ = false;
 };

@@ -10,7 +10,9 @@ class WaylandConnection;
 /// Follows whether the window that had the keyboard focus when the watch
 /// began still has it, as the compositor tells: sway through the window
 /// events of its IPC, other wlroots compositors through the `activated`
-/// state of their foreign toplevel list.
+/// state of their foreign toplevel list. On sway, which names each window's
+/// process, a window of the same process that takes the focus (a dialog the
+/// keys opened) becomes the watched window.
 class FocusWatch {
 public:
     virtual ~FocusWatch() = default;
@@ -20,8 +22,8 @@ public:
     /// always false. Throws PlatformError when the compositor no longer tells.
     virtual bool Kept() = 0;
 
-    /// The window's title ("" when it has none, or when no window had the
-    /// focus).
+    /// The watched window's title ("" when it has none, or when no window
+    /// had the focus).
     virtual std::string Title() const = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace kestrun {
 
@@ -87,8 +88,10 @@ std::optional<SwayWindowChange> ReadWindowEvent(const std::string& json)
     const qint64 id = container.value("id").toInteger(-1);
     if (!change.isString() || id < 0)
         return std::nullopt;
+    const qint64 pid = container.value("pid").toInteger();
     return SwayWindowChange{change.toString().toStdString(), static_cast<std::uint64_t>(id),
-                            container.value("name").toString().toStdString()};
+                            container.value("name").toString().toStdString(),
+                            pid > 0 && pid <= std::numeric_limits<long>::max() ? static_cast<long>(pid) : 0};
 }
 
 bool IsWorkspaceFocus(const std::string& json) { return ObjectOf(json).value("change").toString() == "focus"; }

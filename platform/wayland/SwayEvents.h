@@ -49,11 +49,12 @@ private:
 };
 
 /// What a window event of sway says: the change ("focus", "close", "title",
-/// ...) and the container's id and name.
+/// ...) and the container's id, name and process (0: not told).
 struct SwayWindowChange {
     std::string change;
     std::uint64_t id = 0;
     std::string title;
+    long pid = 0;
 
     bool operator==(const SwayWindowChange&) const = default;
 };

@@ -7,11 +7,15 @@
 #include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/WaylandConnection.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace kestrun {
 
 namespace {
+
+// A run asks about the window it typed into and the one active after a Wait.
+constexpr std::size_t kOwnersKept = 8;
 
 bool Runs(const char* compositorVariable)
 {
@@ -94,7 +98,13 @@ std::uint64_t WaylandWindowActivator::ActiveWindowId()
     if (Runs("SWAYSOCK")) {
         const auto tree = SwayRequest(SwayMessage::GetTree, "");
         const auto focused = tree ? FocusedInTree(*tree) : std::nullopt;
-        return focused ? focused->id : 0;
+        if (!focused)
+            return 0;
+        std::erase_if(owners_, [&](const auto& known) { return known.first == focused->id; });
+        owners_.emplace_front(focused->id, focused->pid);
+        if (owners_.size() > kOwnersKept)
+            owners_.pop_back();
+        return focused->id;
     }
     ForeignToplevels* toplevels = Toplevels();
     return toplevels ? toplevels->ActiveId() : 0;
@@ -108,6 +118,17 @@ std::string WaylandWindowActivator::WindowTitle(std::uint64_t id)
     }
     ForeignToplevels* toplevels = Toplevels();
     return toplevels && id != 0 ? toplevels->Title(id) : "";
+}
+
+bool WaylandWindowActivator::SameApplication(std::uint64_t noted, std::uint64_t other)
+{
+    if (noted != 0 && noted == other)
+        return true;
+    const auto known = std::find_if(owners_.begin(), owners_.end(), [&](const auto& owner) { return owner.first == noted; });
+    if (known == owners_.end() || known->second <= 0 || !Runs("SWAYSOCK"))
+        return false;
+    const auto tree = SwayRequest(SwayMessage::GetTree, "");
+    return tree && OwnerInTree(*tree, other) == known->second;
 }
 
 void WaylandWindowActivator::Activate(std::int32_t taskId)

@@ -2,6 +2,7 @@
 
 #include "platform/WindowActivator.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -29,6 +30,8 @@ public:
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override;
     std::uint64_t ActiveWindowId() override;
     std::string WindowTitle(std::uint64_t id) override;
+    /// Sway names each window's process; the toplevel list tells none.
+    bool SameApplication(std::uint64_t noted, std::uint64_t other) override;
 
 private:
     bool Stopping() const { return stopRequested_ && stopRequested_(); }
@@ -39,6 +42,8 @@ private:
     std::function<bool()> stopRequested_;
     std::unique_ptr<WaylandConnection> connection_;
     std::unique_ptr<ForeignToplevels> toplevels_;
+    // The owners of the windows ActiveWindowId named last, newest first.
+    std::deque<std::pair<std::uint64_t, long>> owners_;
 };
 
 }  // namespace kestrun

@@ -7,12 +7,16 @@
 
 #include <X11/Xatom.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 namespace kestrun {
 
 namespace {
+
+// A run asks about the window it typed into and the one active after a Wait.
+constexpr std::size_t kOwnersKept = 8;
 
 // The first managed window owned by each of `processIds`, in their order.
 std::optional<unsigned long> FindWindowOfAny(Display* display, const std::vector<long>& processIds)
@@ -79,9 +83,30 @@ std::uint64_t EwmhWindowActivator::ActiveWindowId()
 {
     try {
         X11Connection connection;
-        return ActiveWindow(connection.get());
+        const unsigned long active = ActiveWindow(connection.get());
+        if (active != None) {
+            std::erase_if(owners_, [&](const auto& known) { return known.first == active; });
+            owners_.emplace_front(active, ReadOwnership(connection.get(), active));
+            if (owners_.size() > kOwnersKept)
+                owners_.pop_back();
+        }
+        return active;
     } catch (const std::exception&) {
         return 0;
+    }
+}
+
+bool EwmhWindowActivator::SameApplication(std::uint64_t noted, std::uint64_t other)
+{
+    const auto known = std::find_if(owners_.begin(), owners_.end(), [&](const auto& owner) { return owner.first == noted; });
+    if (known == owners_.end())
+        return false;
+    try {
+        X11Connection connection;
+        return kestrun::SameApplication(connection.get(), static_cast<unsigned long>(noted), known->second,
+                                        static_cast<unsigned long>(other));
+    } catch (const std::exception&) {
+        return false;
     }
 }
 

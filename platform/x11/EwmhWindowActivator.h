@@ -1,6 +1,9 @@
 #pragma once
 
 #include "platform/WindowActivator.h"
+#include "platform/x11/WindowOwnership.h"
+
+#include <deque>
 
 #include <functional>
 
@@ -24,11 +27,14 @@ public:
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override;
     std::uint64_t ActiveWindowId() override;
     std::string WindowTitle(std::uint64_t id) override;
+    bool SameApplication(std::uint64_t noted, std::uint64_t other) override;
 
 private:
     bool Stopping() const { return stopRequested_ && stopRequested_(); }
 
     std::function<bool()> stopRequested_;
+    // The owners of the windows ActiveWindowId named last, newest first.
+    std::deque<std::pair<std::uint64_t, WindowOwnership>> owners_;
 };
 
 /// The first managed top-level window of a process, if any.

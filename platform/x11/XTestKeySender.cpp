@@ -5,6 +5,7 @@
 #include "platform/x11/KeySettle.h"
 #include "platform/x11/KeyTyping.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/WindowOwnership.h"
 #include "platform/x11/X11Property.h"
 #include "platform/x11/XErrorTrap.h"
 
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -132,7 +134,9 @@ public:
 
 private:
     // The window typing starts into, as the window manager says and as the
-    // server gives it the focus: a change of either ends the typing. A change
+    // server gives it the focus: a change of either to a window of another
+    // application ends the typing. A window the application opens itself (a
+    // dialog that the keys asked for) takes the keys from then on. A change
     // of _NET_ACTIVE_WINDOW arrives as an event, read without a round trip.
     void WatchFocus(KeyTyping& typing)
     {
@@ -146,25 +150,57 @@ private:
         while (XCheckTypedWindowEvent(display, root, PropertyNotify, &event)) {
         }
         const Atom activeAtom = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-        const unsigned long active = ActiveWindow(display);
-        Window focus = None;
+        auto noted = std::make_shared<NotedWindow>();
+        noted->active = ActiveWindow(display);
         int revert = 0;
-        XGetInputFocus(display, &focus, &revert);
+        XGetInputFocus(display, &noted->focus, &revert);
+        noted->window = noted->active != None ? noted->active : ClientWindowOf(display, noted->focus);
+        noted->owner = ReadOwnership(display, noted->window);
         typing.WatchFocus(
-            [display, root, activeAtom, active, focus] {
+            [display, root, activeAtom, noted] {
                 XEvent changed;
                 bool moved = false;
                 while (XCheckTypedWindowEvent(display, root, PropertyNotify, &changed))
                     moved = moved || changed.xproperty.atom == activeAtom;
-                if (moved && ActiveWindow(display) != active)
-                    return false;
+                // No window named active (as between two windows) says nothing: the
+                // focus then tells where keys go.
+                if (moved) {
+                    if (const Window active = ActiveWindow(display); active != noted->active && active != None) {
+                        if (!noted->Adopt(display, active))
+                            return false;
+                        noted->active = active;
+                    }
+                }
                 Window now = None;
                 int how = 0;
                 XGetInputFocus(display, &now, &how);
-                return now == focus;
+                if (now == noted->focus)
+                    return true;
+                // The window manager may give the focus before it names the window active.
+                if (!noted->Adopt(display, ClientWindowOf(display, now)))
+                    return false;
+                noted->focus = now;
+                return true;
             },
-            [display, window = active != None ? active : focus] { return WindowTitle(display, window); });
+            [display, noted] { return WindowTitle(display, noted->window); });
     }
+
+    // The window typed into, and the focus within it, for the length of one typing.
+    struct NotedWindow {
+        Window active = None, focus = None;
+        Window window = None;  // the top-level window: the active one, else the focus's
+        WindowOwnership owner;
+
+        // Takes `other` as the window typed into when the application is the same.
+        bool Adopt(Display* display, Window other)
+        {
+            if (!SameApplication(display, window, owner, other))
+                return false;
+            if (other != window)
+                window = other, owner = ReadOwnership(display, other);
+            return true;
+        }
+    };
 
     void Open()
     {

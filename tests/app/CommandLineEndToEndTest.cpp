@@ -323,6 +323,8 @@ TEST(RunEndToEnd, TypingStopsWhenAnotherWindowBecomesActive)
     EXPECT_EQ(WaitForOutput(other, 7), "before\n");
     EwmhWindowActivator().Activate(thirdWindow);
     EXPECT_TRUE(WaitUntil([] { return !WindowsNamed("^Kestrun$").empty(); }, 10s)) << "no message box";
+    EXPECT_EQ(Result(RunProgram({executable, "--stop"})), "1 |Kestrun is running no program.\n")
+        << "the run still went while its message showed";
     EXPECT_EQ(ReadFile(third), "");
     EXPECT_EQ(ReadFile(other), "before\n");
 }

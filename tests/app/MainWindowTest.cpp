@@ -185,6 +185,31 @@ TEST_F(MainWindowFixture, ARunWaitsWhileTheTrayAnswersAndItsStopEndsTheRun)
     EXPECT_TRUE(Dirty() && !w().StopRun()) << "no run is left to stop";
 }
 
+// A run that ends with a message has ended when the message shows: the tray is idle, nothing is left to
+// stop and Pause is no longer held; the message is the run's, once.
+TEST_F(MainWindowFixture, ARunHasEndedWhenItsClosingMessageShows)
+{
+    Load({{"Alpha", {{"Keystrokes", "a", "True"}, {"Keystrokes", "b", "True"}, {"Keystrokes", "never", "True"}}}});
+    services.focusLost = {{"b", "Notes"}};
+    std::string tip;
+    Texts menu;
+    bool stopped = true, keyHeld = true;
+    dialogs.duringMessage = [&] {
+        tip = Tip(tray);
+        menu = Entries(*w().mnuPopUpTray);
+        stopped = w().StopRun();
+        keyHeld = static_cast<bool>(services.pressStopKey);
+    };
+    w().cmdLaunch->click();
+    EXPECT_EQ(Messages(), Texts{"Typing stopped: the window \"Notes\" was no longer active.\r\nTask 2 of [Alpha], "
+                                "Keystrokes [b] typed nothing into another window.\r\n\r\nThe run stops here."});
+    EXPECT_EQ(tip, "Kestrun");
+    EXPECT_EQ(menu, (Texts{"Show Kestrun", "-", "Start at Login", "Quit Kestrun"}));
+    EXPECT_FALSE(stopped) << "a stop found the run still going";
+    EXPECT_FALSE(keyHeld) << "Pause was still held";
+    EXPECT_EQ(services.log, (Texts{"activate 0", "keys a", "activate 0", "keys b"}));
+}
+
 // Pause, held for the length of each run, stops it before the next task; a run that types Pause itself
 // leaves the key alone.
 TEST_F(MainWindowFixture, ThePauseKeyIsHeldWhileARunGoesAndStopsIt)

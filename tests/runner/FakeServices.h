@@ -76,6 +76,10 @@ public:
         const auto title = titles.find(id);
         return title != titles.end() ? title->second : "";
     }
+    bool SameApplication(std::uint64_t noted, std::uint64_t other) override
+    {
+        return sameApplication.contains({noted, other});
+    }
     bool WaitForWindow(std::int32_t taskId, std::chrono::milliseconds limit) override
     {
         return waits.push_back({taskId, limit}), true;
@@ -105,6 +109,8 @@ public:
     std::vector<std::uint64_t> activeWindows;
     /// The windows' titles, by id; a window not here has none or is gone.
     std::map<std::uint64_t, std::string> titles;
+    /// The pairs (noted, other) whose windows belong to one application.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> sameApplication;
     /// Keys whose typing loses the focus, and the name of the window left.
     std::map<std::string, std::string> focusLost;
     std::set<std::string> missing, failingExistence, executables, unstartable, unopenable, untypable;

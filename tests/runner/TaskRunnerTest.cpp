@@ -142,15 +142,22 @@ TEST_F(TaskRunnerTest, TypingThatLostItsWindowOrWasStoppedEndsTheRun)
     }
 }
 
-// After a Wait the keys go only into the window typed into before, unless the run brings its program forward.
+// After a Wait the keys go only into the window typed into before, or one of its application's (a dialog
+// its keys opened), unless the run brings its program forward.
 TEST_F(TaskRunnerTest, AfterAWaitAnotherActiveWindowStopsTheRun)
 {
     fake.executables = {"/bin/tool"};
+    fake.sameApplication = {{7, 8}, {7, 5}};
     const std::string lost = "Typing stopped: the window it typed into was no longer active.\r\nTask 3 of [Mine], "
                              "Keystrokes [b] typed nothing into another window.\r\n\r\nThe run stops here.||exclamation|Ok";
     const std::tuple<std::vector<TaskRow>, std::vector<std::uint64_t>, Log, Log> cases[] = {
         {{Keys("a"), Wait("1"), Keys("b")}, {7, 9}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0"}, {lost}},
         {{Keys("a"), Wait("1"), Keys("b")}, {7, 7}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0", "keys b"}, {}},
+        {{Keys("a"), Wait("1"), Keys("b")}, {7, 8}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0", "keys b"}, {}},
+        {{Keys("a"), Wait("1"), Keys("b"), Wait("1"), Keys("c")}, {7, 8, 8, 5},  // 5 is of 7's application, not of 8's, typed into last
+         {"hide", "activate 0", "keys a", "sleep 1000", "activate 0", "keys b", "sleep 1000", "activate 0"},
+         {"Typing stopped: the window it typed into was no longer active.\r\nTask 5 of [Mine], Keystrokes [c] typed "
+          "nothing into another window.\r\n\r\nThe run stops here.||exclamation|Ok"}},
         {{Keys("a"), Keys("b")}, {7, 9}, {"hide", "activate 0", "keys a", "activate 0", "keys b"}, {}},  // no Wait
         {{Keys("a"), Wait("1"), Keys("b")}, {7, 0}, {"hide", "activate 0", "keys a", "sleep 1000", "activate 0", "keys b"}, {}},
         {{OpenFile("/bin/tool"), Keys("a"), Wait("1"), Keys("b")}, {7, 9},

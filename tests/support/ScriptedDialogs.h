@@ -3,6 +3,7 @@
 #include "core/Dialogs.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ public:
                           const std::string& title) override
     {
         shown.push_back({"message", text, title, buttons, icon});
+        if (duringMessage)
+            duringMessage();
         return Next(answers, buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel);
     }
     std::optional<std::string> Input(const std::string& prompt, const std::string& title, const std::string&) override
@@ -44,6 +47,8 @@ public:
     std::deque<std::optional<std::string>> inputs, files;
     std::vector<Shown> shown;
     std::vector<FileFilter> lastFilters;
+    /// Called while each message box shows.
+    std::function<void()> duringMessage;
 
 private:
     template <typename T>

@@ -86,12 +86,20 @@ TEST(CompositorIpcTest, ATitleIsFoundByItsNodeAnywhereInTheTree)
     for (const auto& [id, title] : cases)
         EXPECT_EQ(TitleInTree(Tree("tiled"), id), title) << id;
     EXPECT_EQ(TitleInTree(R"({"id": 7, "name": "trunc)", 7), std::nullopt);
+    // The process that owns a node: none for a workspace, or one that names none or a bad one.
+    const std::pair<std::uint64_t, std::optional<long>> owners[] = {{7, 70}, {9, 90}, {4, std::nullopt}, {8, std::nullopt}};
+    for (const auto& [id, pid] : owners)
+        EXPECT_EQ(OwnerInTree(Tree("tiled"), id), pid) << id;
+    EXPECT_EQ(OwnerInTree(R"({"id": 7, "pid": -70})", 7), std::nullopt);
+    EXPECT_EQ(OwnerInTree(R"({"id": 7, "pid": "70"})", 7), std::nullopt);
 }
 
 TEST(CompositorIpcTest, WindowEventsSayWhatChangedForWhichContainer)
 {
     const std::pair<const char*, std::optional<SwayWindowChange>> cases[] = {
         {R"({"change": "focus", "container": {"id": 12, "name": "foot", "focused": true}})", SwayWindowChange{"focus", 12, "foot"}},
+        {R"({"change": "focus", "container": {"id": 13, "name": "Open", "pid": 4321}})", SwayWindowChange{"focus", 13, "Open", 4321}},
+        {R"({"change": "focus", "container": {"id": 13, "pid": -4}})", SwayWindowChange{"focus", 13, "", 0}},
         {R"({"change": "close", "container": {"id": 12}})", SwayWindowChange{"close", 12, ""}},
         {R"({"change": "title", "container": {"id": 0, "name": "new"}})", SwayWindowChange{"title", 0, "new"}},
         {R"({"change": "focus", "container": {"name": "no id"}})", std::nullopt},

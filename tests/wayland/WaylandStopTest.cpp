@@ -3,6 +3,7 @@
 
 #include "keys/NotationTyping.h"
 #include "platform/PlatformError.h"
+#include "platform/wayland/CompositorIpc.h"
 #include "platform/wayland/VirtualKeyboardSender.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandKeymap.h"
@@ -106,6 +107,95 @@ TEST_F(WaylandStopTest, TypingEndsWhenAnotherWindowTakesTheFocus)
     EXPECT_EQ(WaitForOutput(other, before + 3).substr(before), "ok\n");
 }
 
+// Windows of one foot server: one process, as an application's window and its dialog are. Each copies
+// what it is typed into its file; `name` is its title.
+class FootServer {
+public:
+    explicit FootServer(WaylandSession& session) : session_(session), socket_(session.folder() / "foot-server.sock")
+    {
+        pid = session.Start({"foot", "--server=" + socket_.string(), "--log-level=error"});
+        if (pid <= 0 || !WaitUntil([&] { return fs::exists(socket_); }, 10s))
+            pid = -1;
+    }
+    // Focused once it is there: its container.
+    std::uint64_t Window(const fs::path& output, const std::string& name)
+    {
+        session_.Start({"footclient", "--server-socket=" + socket_.string(), "--app-id=" + name, "--title=" + name,
+                        "/bin/sh", "-c", "stty -icanon -isig -iexten -ixon -echo min 1 && exec cat > \"$0\"",
+                        output.string()});
+        // Every window of the server has its process: the new one is told by its title.
+        const auto focused = [&] { return FocusedInTree(SwayRequest(SwayMessage::GetTree, "").value_or("")); };
+        const bool shown = WaitUntil([&] { return focused() && focused()->title == name && fs::exists(output); }, 10s);
+        return shown && focused()->pid == pid ? focused()->id : 0;
+    }
+    pid_t pid = -1;
+
+private:
+    WaylandSession& session_;
+    fs::path socket_;
+};
+
+// A window of the same process that takes the focus mid-text (as a dialog the keys opened does) takes
+// the rest of the keys, every one once, where sway names the process, and counts as the window typed
+// into after a Wait; the toplevel list names none, so there typing stops as for any other window.
+TEST_F(WaylandStopTest, AWindowOfTheSameProcessTakesTheRestOfTheKeys)
+{
+    const std::string socket = std::getenv("SWAYSOCK");
+    ASSERT_GT(session.StartRecorder(session.folder() / "other.txt", "other"), 0);
+    const std::uint64_t otherContainer = FocusedContainer();
+    FootServer foot(session);
+    ASSERT_GT(foot.pid, 0) << "the foot server did not start";
+    const struct {
+        const char* route;
+        bool swayIpc;
+    } cases[] = {{"sway IPC", true}, {"foreign toplevels", false}};
+    const std::string text(600, 'a');
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.route);
+        const std::string prefix = c.swayIpc ? "ipc" : "toplevels";
+        const fs::path main = session.folder() / (prefix + "-main.txt"), dialog = session.folder() / (prefix + "-dialog.txt");
+        const std::uint64_t mainContainer = foot.Window(main, prefix + "-main");
+        const std::uint64_t dialogContainer = foot.Window(dialog, prefix + "-dialog");
+        ASSERT_TRUE(mainContainer != 0 && dialogContainer != 0) << "foot's windows did not come";
+        if (!c.swayIpc)
+            unsetenv("SWAYSOCK");
+        {
+            // The check after a Wait: the window typed into, then one of its process, then another's.
+            WaylandWindowActivator activator;
+            const std::uint64_t typedInto = activator.ActiveWindowId();
+            Focus(mainContainer, socket);
+            const std::uint64_t sameProcess = activator.ActiveWindowId();
+            Focus(otherContainer, socket);
+            const std::uint64_t another = activator.ActiveWindowId();
+            EXPECT_EQ(activator.SameApplication(typedInto, sameProcess), c.swayIpc);
+            EXPECT_FALSE(activator.SameApplication(typedInto, another));
+            EXPECT_FALSE(activator.SameApplication(another, sameProcess));
+        }
+        Focus(mainContainer, socket);
+        int keys = 0;
+        VirtualKeyboardSender sender([&] {
+            if (++keys == 49)  // before a batch
+                Focus(dialogContainer, socket);
+            return false;
+        });
+        bool stopped = false;
+        try {
+            SendKeys(sender, text, true);
+        } catch (const FocusLostError& lost) {
+            stopped = true;
+            EXPECT_EQ(lost.window, prefix + "-main");
+        }
+        setenv("SWAYSOCK", socket.c_str(), 1);
+        EXPECT_EQ(stopped, !c.swayIpc);
+        if (c.swayIpc) {
+            EXPECT_EQ(WaitForOutput(main, 48).size() + WaitForOutput(dialog, text.size() - 48).size(), text.size());
+        } else {
+            EXPECT_EQ(WaitForOutput(dialog, 0), "") << "keys reached the window focused";
+        }
+        EXPECT_EQ(ReadFile(main).size(), 48u);
+    }
+}
+
 // The check after a Wait asks for the focused window and its title: an id that tells the windows
 // apart and stays the same, through sway's tree and through the foreign toplevel list.
 TEST_F(WaylandStopTest, TheActiveWindowHasAnIdThatStaysAndATitle)
@@ -192,7 +282,7 @@ TEST_F(WaylandStopTest, ARunEndsOnAFocusChangeAndOnKestrunStop)
     const std::uint64_t otherContainer = FocusedContainer();
     const pid_t running = session.Start({executable.string()}, {"QT_QPA_PLATFORM=wayland"});
     ASSERT_TRUE(WaitUntil(idle, 30s)) << "Kestrun did not start";
-    // Enter closes the message box, which has the focus; the run ends with it (asking sooner would stop it).
+    // Enter closes the message box, which has the focus; the run had ended when it showed.
     const auto closeMessage = [&] {
         VirtualKeyboardSender sender;
         SendKeys(sender, "~", true);
@@ -211,6 +301,7 @@ TEST_F(WaylandStopTest, ARunEndsOnAFocusChangeAndOnKestrunStop)
     Focus(otherContainer);
     kill(static_cast<pid_t>(recorder), SIGCONT);
     EXPECT_TRUE(WaitUntil([&] { return HasWindow(running); }, 10s)) << "no message box";
+    EXPECT_TRUE(idle()) << "the run still went while its message showed";
     const std::uintmax_t typed = SizeOf(meant);
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(SizeOf(meant), typed) << "typing went on";
