@@ -39,7 +39,7 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 "FileDescription" "Kestrun ${VERSION} Setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
-VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT licence"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 Quillon Works Software, MIT License"
 
 !define MUI_ICON "${WORK}/kestrun.ico"
 !define MUI_UNICON "${WORK}/kestrun.ico"
