@@ -2,6 +2,7 @@
 # folder that `cmake --install` of a Windows build made:
 #   cmake -DSTAGE=<folder> -DVERSION=<x.y.z> -DOUTPUT=<setup.exe> -DWORK_DIR=<folder>
 #         -P cmake/WindowsInstaller.cmake
+# -DQUICK=ON packs fast (zlib) rather than small (LZMA), for the tests.
 # The installer installs every file of STAGE; the uninstaller removes exactly
 # those files, from a list written here into WORK_DIR with the icon. Needs
 # makensis (NSIS 3) and python3.
@@ -96,11 +97,15 @@ file(MAKE_DIRECTORY "${output_folder}")
 # Written beside the target and renamed into place: a failed build leaves no
 # half installer under the final name.
 set(partial "${OUTPUT}.partial")
+set(quick)
+if(QUICK)
+  set(quick -DQUICK_COMPRESSION)
+endif()
 file(REMOVE "${partial}")
 execute_process(
   COMMAND "${makensis}" -V2 -WX -INPUTCHARSET UTF8
           "-DVERSION=${VERSION}" "-DVERSION4=${version4}" "-DSTAGE=${STAGE}" "-DWORK=${WORK_DIR}"
-          "-DOUTFILE=${partial}" "-DSIZE_KB=${size_kb}"
+          "-DOUTFILE=${partial}" "-DSIZE_KB=${size_kb}" ${quick}
           "${source_root}/resources/kestrun.nsi"
   RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

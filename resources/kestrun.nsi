@@ -8,6 +8,7 @@
 ;   WORK          the folder of the generated uninstall list and the icon
 ;   OUTFILE       the installer to write
 ;   SIZE_KB       the installed size, for the list of installed programs
+; and, optionally, QUICK_COMPRESSION to pack fast rather than small.
 ; Both the installer and uninstall.exe run silently with /S.
 
 ; A 64-bit installer for the 64-bit Kestrun: Windows refuses both where they
@@ -15,7 +16,12 @@
 Target amd64-unicode
 Unicode true
 ManifestDPIAware true
-SetCompressor /SOLID lzma
+; LZMA, the smallest; the tests ask for zlib, many times faster to pack.
+!ifdef QUICK_COMPRESSION
+  SetCompressor zlib
+!else
+  SetCompressor /SOLID lzma
+!endif
 
 !include LogicLib.nsh
 !include MUI2.nsh
