@@ -17,7 +17,7 @@ PACKAGES="
   sway foot wtype xwayland dbus-bin dbus-daemon passwd python3
   mutter libglib2.0-bin python3-gi gir1.2-gtk-3.0
   chromium firefox-esr libreoffice-writer libreoffice-gtk3 mousepad featherpad
-  g++-mingw-w64-x86-64-posix wine wine64
+  g++-mingw-w64-x86-64-posix wine wine64 nsis
 "
 
 missing=""

@@ -59,13 +59,14 @@ XVFB_PID=$xvfb_pid
 DISPLAY=:$(cat "$display_file")
 WINEPREFIX=$prefix
 WINEDEBUG=-all
-WINEDLLOVERRIDES=mscoree,mshtml=
+WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 WINE_LOG=$log
 export DISPLAY WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 ENV
     . "$env_file"
-    # No Mono or Gecko installer (the overrides above), no desktop
-    # integration: the prefix is made, its services settle, and the server
+    # No Mono or Gecko installer and no desktop integration (the overrides
+    # above: winemenubuilder would write menu entries and file types into the
+    # home folder): the prefix is made, its services settle, and the server
     # then stays up for every test.
     if ! wineboot -i >>"$log" 2>&1 </dev/null; then
       echo "wine-session: wineboot failed (see $log)" >&2
