@@ -374,4 +374,45 @@ void RemoteDesktopSession::Sync()
                          "(v)"));
 }
 
+void RemoteDesktopSession::Checkpoint()
+{
+    const std::uint64_t previous = checkpoints_++;
+    // Asked from the signal thread, whose context gets the answer; it goes
+    // after every call sent so far, and calls on one connection are
+    // answered in order.
+    g_main_context_invoke(
+        context_,
+        [](gpointer data) {
+            auto* self = static_cast<RemoteDesktopSession*>(data);
+            const bool mutter = self->route_ == Route::Mutter;
+            g_dbus_connection_call(
+                self->bus_, mutter ? kMutter : kPortal, mutter ? self->session_.c_str() : kPortalPath,
+                "org.freedesktop.DBus.Properties", "Get",
+                mutter ? g_variant_new("(ss)", kMutterSession, "SessionId")
+                       : g_variant_new("(ss)", kPortalRemote, "version"),
+                G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+                [](GObject* bus, GAsyncResult* result, gpointer session) {
+                    auto* self = static_cast<RemoteDesktopSession*>(session);
+                    GError* error = nullptr;
+                    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
+                    std::lock_guard lock(self->mutex_);
+                    if (reply)
+                        g_variant_unref(reply);
+                    else if (self->checkpointError_.empty())
+                        self->checkpointError_ = Message(error);
+                    ++self->answered_;
+                    self->changed_.notify_all();
+                },
+                self);
+            return G_SOURCE_REMOVE;
+        },
+        this);
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return answered_ >= previous || closed_; });
+    if (closed_)
+        throw PlatformError("GNOME closed Kestrun's remote desktop session.");
+    if (!checkpointError_.empty())
+        throw PlatformError("GNOME's remote desktop refused a key: " + checkpointError_);
+}
+
 }  // namespace kestrun

@@ -66,6 +66,11 @@ public:
 
     /// Returns once the compositor has taken every key sent before.
     void Sync();
+    /// Asks, without waiting, to be told once the compositor has taken every
+    /// key sent before, and waits until it has taken those sent before the
+    /// last checkpoint: keys run at most one checkpoint ahead, without a stop
+    /// for each answer. Throws PlatformError when the compositor refused it.
+    void Checkpoint();
 
     /// Whether the session has a clipboard (mutter's own interface has; the
     /// portal of Debian 12 has none).
@@ -114,6 +119,9 @@ private:
     std::chrono::steady_clock::time_point lastTransfer_;
     bool closed_ = false;
     std::size_t drains_ = 0;  // times the signal thread caught up
+    std::uint64_t checkpoints_ = 0;  // asked for
+    std::uint64_t answered_ = 0;     // and answered
+    std::string checkpointError_;
 };
 
 }  // namespace kestrun

@@ -1,11 +1,14 @@
 #include "platform/wayland/DataControl.h"
 
+#include "platform/posix/PipeReaders.h"
+
 #include <wayland-client.h>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <vector>
@@ -91,6 +94,8 @@ struct DataControl::Source {
     wl_proxy* source = nullptr;
     std::map<std::string, std::string> content;
     bool sent = false;
+    bool watched = false;  // the readers of what it sends are watched until they are done
+    std::vector<PipeReaders> readers;
     std::atomic<bool> cancelled{false};
     ~Source() { Destroy(source, kSourceDestroy); }
 };
@@ -119,6 +124,8 @@ const SourceListener kSourceListener = {
     [](void* data, wl_proxy*, const char* type, int32_t fd) {
         auto* source = static_cast<DataControl::Source*>(data);
         const auto it = source->content.find(type);
+        if (source->watched)
+            source->readers.emplace_back(fd);
         if (it != source->content.end())
             WriteAll(fd, it->second);
         source->sent = true;
@@ -297,15 +304,30 @@ void DataControl::Offer(const std::string& text)
     for (const char* type : {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING", "TEXT"})
         content[type] = text;
     NewSource(std::move(content));
+    source_->watched = true;
     wl_display_roundtrip(display_);
 }
 
 bool DataControl::WaitUntilPasted(int patience)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(patience);
-    while (source_ && !source_->sent && std::chrono::steady_clock::now() < deadline)
-        if (!Dispatch(20))
+    // A window may still be reading the text, or not have put it in yet,
+    // when the clipboard changes again: GTK then drops the paste it was
+    // reading and puts the next one in twice, or pastes what the clipboard
+    // holds next (the user's own content). So the paste is taken once every
+    // process that read it has closed its pipe, having read it to its end.
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::milliseconds(patience);
+    const auto taken = [this] {
+        return source_->sent && std::none_of(source_->readers.begin(), source_->readers.end(),
+                                             [](PipeReaders& readers) { return readers.Remain(); });
+    };
+    while (source_ && !taken()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            break;
+        if (!Dispatch(source_->sent ? 2 : 20))
             return false;
+    }
+    // A reader that keeps the pipe open past the patience has had what it asked for.
     return source_ && source_->sent;
 }
 
@@ -318,7 +340,13 @@ void DataControl::Restore()
         wl_display_roundtrip(display_);
         return;
     }
-    NewSource(saved_);
+    Serve(saved_);
+}
+
+void DataControl::Serve(std::map<std::string, std::string> content)
+{
+    StopServing();
+    NewSource(std::move(content));
     wl_display_roundtrip(display_);
     server_ = std::thread([this] {
         while (!stop_ && source_ && !source_->cancelled)
@@ -326,5 +354,7 @@ void DataControl::Restore()
                 return;
     });
 }
+
+bool DataControl::Serving() const { return source_ && !source_->cancelled; }
 
 }  // namespace kestrun

@@ -34,6 +34,13 @@ public:
     /// Puts back what Save kept (nothing when the clipboard held nothing) and
     /// serves it on a thread until another program takes the clipboard.
     void Restore();
+    /// Puts `content` (data by type) on the clipboard and serves it on a
+    /// thread until another program takes the clipboard.
+    void Serve(std::map<std::string, std::string> content);
+    /// Whether what this program serves is still the clipboard's.
+    bool Serving() const;
+    /// What the last Save kept, by type.
+    const std::map<std::string, std::string>& Saved() const { return saved_; }
 
     struct Offered;
     struct Source;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 
 #include <thread>
 
@@ -49,6 +50,9 @@ std::size_t Settled(const fs::path& file)
     return size;
 }
 
+enum class Toolkit { Qt, Gtk };
+const char* Name(Toolkit toolkit) { return toolkit == Toolkit::Qt ? "Qt" : "GTK"; }
+
 class KwinEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -69,38 +73,55 @@ protected:
         fs::permissions(file, fs::perms::others_read, fs::perm_options::add);
         return Typist("type", file.string());
     }
-    // Starts a Qt recorder and activates its window once it has one; its pid or -1.
-    pid_t Recorder(const fs::path& output)
+    // Starts a recorder and activates its window once it has one; its pid or -1.
+    pid_t Recorder(const fs::path& output, Toolkit toolkit = Toolkit::Qt)
     {
-        const pid_t pid = session.StartQtRecorder(output);
+        const pid_t pid = toolkit == Toolkit::Qt ? session.StartQtRecorder(output) : session.StartGtkRecorder(output);
         Outcome last;
         const bool shown = pid > 0 && WaitUntil([&] { return (last = Typist("activate", std::to_string(pid))).status == 0; });
         if (!shown)
-            ADD_FAILURE() << "activating the recorder: " << last.err;
+            ADD_FAILURE() << "activating the " << Name(toolkit) << " recorder: " << last.err;
         return shown ? pid : -1;
     }
 
+    // Every type the clipboard offers, with its data, as another program reads it.
+    std::map<std::string, std::string> Clipboard()
+    {
+        const fs::path folder = session.folder() / ("clipboard-" + std::to_string(++reads_));
+        const Outcome read = session.Run({KESTRUN_CLIPBOARD_TOOL, "read", folder.string()});
+        EXPECT_EQ(read.status, 0) << read.err;
+        std::map<std::string, std::string> content;
+        int n = 0;
+        for (const std::string& type : Lines(read.out))
+            content[type] = ReadFile(folder / std::to_string(n++));
+        return content;
+    }
+
     KwinSession session{KESTRUN_KWIN_TYPIST};
+    int reads_ = 0;
 };
 
 TEST_F(KwinEndToEndTest, TypesTheLayoutsCharactersExactlyAndNoWindowIsDisconnected)
 {
-    const fs::path output = session.folder() / "qt.txt";
-    const pid_t recorder = Recorder(output);
-    ASSERT_GT(recorder, 0) << "the Qt recorder shows no window";
+    for (const Toolkit toolkit : {Toolkit::Qt, Toolkit::Gtk}) {
+        SCOPED_TRACE(Name(toolkit));
+        const fs::path output = session.folder() / (std::string(Name(toolkit)) + ".txt");
+        const pid_t recorder = Recorder(output, toolkit);
+        ASSERT_GT(recorder, 0) << "the recorder shows no window";
 
-    // Long enough that an unpaced typist overflows the window's socket.
-    const Outcome typed = Type(Repeated(kLine, 30));
-    EXPECT_EQ(typed.status, 0) << typed.err;
-    const std::string expected = Repeated(kLineTyped, 30);
-    EXPECT_EQ(WaitForOutput(output, expected.size()), expected);
-    int status = 0;
-    EXPECT_FALSE(Ended(recorder, status)) << "the compositor disconnected the window";
+        // Long enough that an unpaced typist overflows the window's socket.
+        const Outcome typed = Type(Repeated(kLine, 30));
+        EXPECT_EQ(typed.status, 0) << typed.err;
+        const std::string expected = Repeated(kLineTyped, 30);
+        EXPECT_EQ(WaitForOutput(output, expected.size()), expected);
+        int status = 0;
+        EXPECT_FALSE(Ended(recorder, status)) << "the compositor disconnected the window";
 
-    // Shift held at the end of one text is not held at the start of the next.
-    ASSERT_EQ(Type("A").status, 0);
-    ASSERT_EQ(Type("b~").status, 0);
-    EXPECT_EQ(WaitForOutput(output, expected.size() + 3), expected + "Ab\n");
+        // Shift held at the end of one text is not held at the start of the next.
+        ASSERT_EQ(Type("A").status, 0);
+        ASSERT_EQ(Type("b~").status, 0);
+        EXPECT_EQ(WaitForOutput(output, expected.size() + 3), expected + "Ab\n");
+    }
 }
 
 TEST_F(KwinEndToEndTest, RefusesWhatItCannotTypeWithoutTypingAnyOfIt)
@@ -126,16 +147,71 @@ TEST_F(KwinEndToEndTest, RefusesWhatItCannotTypeWithoutTypingAnyOfIt)
 // Characters the layout lacks go through the clipboard.
 TEST_F(KwinEndToEndTest, PastesWhatTheLayoutLacksExactly)
 {
-    const fs::path output = session.folder() / "qt.txt";
-    ASSERT_GT(Recorder(output), 0);
-
     const std::string text = "Ärger: ΑΒΓΔ жизнь 中文字 ✓→∞ 😀 ok~{ENTER}Olé ¿qué? «ça» — ½ ±\n";
     const std::string typed = "Ärger: ΑΒΓΔ жизнь 中文字 ✓→∞ 😀 ok\n\nOlé ¿qué? «ça» — ½ ±\n";
-    for (int round = 0; round < 2; ++round) {
-        const Outcome outcome = Type(text);
-        EXPECT_EQ(outcome.status, 0) << outcome.err;
+    for (const Toolkit toolkit : {Toolkit::Qt, Toolkit::Gtk}) {
+        SCOPED_TRACE(Name(toolkit));
+        const fs::path output = session.folder() / (std::string(Name(toolkit)) + ".txt");
+        const pid_t recorder = Recorder(output, toolkit);
+        ASSERT_GT(recorder, 0);
+        for (int round = 0; round < 2; ++round) {
+            const Outcome outcome = Type(text);
+            EXPECT_EQ(outcome.status, 0) << outcome.err;
+        }
+        EXPECT_EQ(WaitForOutput(output, 2 * typed.size()), typed + typed);
+        int status = 0;
+        EXPECT_FALSE(Ended(recorder, status)) << "the compositor disconnected the window";
     }
-    EXPECT_EQ(WaitForOutput(output, 2 * typed.size()), typed + typed);
+}
+
+// What a program put on the clipboard, every type of it, is there again after a paste, served by the
+// typist (the program that owned it was told another took it); an empty clipboard stays empty.
+TEST_F(KwinEndToEndTest, TheUsersClipboardIsTheSameAfterAPaste)
+{
+    const fs::path output = session.folder() / "qt.txt";
+    ASSERT_GT(Recorder(output), 0);
+    // More than a pipe holds at once, and bytes no text has.
+    std::string html = "<p>Grüße, ΑΒΓ, 中文 😀</p>";
+    for (int i = 0; i < 5000; ++i)
+        html += "<i>" + std::to_string(i) + std::string(1, '\0') + "\xff</i>\n";
+    using Content = std::map<std::string, std::string>;
+    const struct Row {
+        const char* what;
+        Content content;
+    } rows[] = {
+        {"nothing", {}},
+        {"two types", {{"text/plain;charset=utf-8", "Kestrun's user copied: Olé \r\n\t ΑΒΓ 中文 😀\n"}, {"text/html", html}}},
+    };
+    std::string expected;
+    int run = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ++run;
+        std::vector<std::string> own = {KESTRUN_CLIPBOARD_TOOL, "own"};
+        for (const auto& [type, data] : row.content) {
+            const std::string name = "content-" + std::to_string(run) + "-" + std::to_string(own.size());
+            session.folder().Write(name, data);
+            fs::permissions(session.folder() / name, fs::perms::others_read, fs::perm_options::add);
+            own.insert(own.end(), {type, (session.folder() / name).string()});
+        }
+        if (!row.content.empty()) {
+            session.Start(own);
+            ASSERT_TRUE(WaitUntil([&] { return Clipboard() == row.content; })) << "the owner did not take the clipboard";
+        } else {
+            ASSERT_EQ(Clipboard(), Content{});
+        }
+
+        const fs::path file = session.folder() / ("paste-" + std::to_string(run) + ".txt");
+        std::ofstream(file) << "abc ΑΒΓ 中文 def\n";
+        fs::permissions(file, fs::perms::others_read, fs::perm_options::add);
+        session.Start({KESTRUN_KWIN_TYPIST, "typeandstay", file.string()});
+        ASSERT_TRUE(WaitUntil([&] { return fs::exists(file.string() + ".typed") || fs::exists(file.string() + ".failed"); }, 60s));
+        ASSERT_FALSE(fs::exists(file.string() + ".failed")) << ReadFile(file.string() + ".failed");
+        expected += "abc ΑΒΓ 中文 def\n";
+        EXPECT_EQ(WaitForOutput(output, expected.size()), expected);
+
+        EXPECT_EQ(Clipboard(), row.content);
+    }
 }
 
 TEST_F(KwinEndToEndTest, AProgramWithoutItsDesktopEntryIsToldWhatToDo)

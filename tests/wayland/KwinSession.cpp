@@ -111,4 +111,9 @@ pid_t KwinSession::StartQtRecorder(const fs::path& output)
     return Start({KESTRUN_QT_RECORDER, output.string()}, {"QT_QPA_PLATFORM=wayland"});
 }
 
+pid_t KwinSession::StartGtkRecorder(const fs::path& output)
+{
+    return Start({"/usr/bin/python3", KESTRUN_GTK_RECORDER, output.string()}, {"GDK_BACKEND=wayland"});
+}
+
 }  // namespace kestrun::test

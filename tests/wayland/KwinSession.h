@@ -27,6 +27,8 @@ public:
     Outcome Run(const std::vector<std::string>& argv) const;
     /// Starts the Qt recorder writing what it is typed to `output` (once it has a window); its pid or -1.
     pid_t StartQtRecorder(const std::filesystem::path& output);
+    /// Starts the GTK 3 recorder likewise; its pid or -1.
+    pid_t StartGtkRecorder(const std::filesystem::path& output);
 
 private:
     std::string Begin(const std::string& typist, const char* layout);

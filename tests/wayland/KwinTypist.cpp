@@ -2,6 +2,8 @@
 // executable the session's desktop entry names:
 //   kwin_typist type FILE    types the notation in FILE
 //   kwin_typist activate PID activates the window of PID
+//   kwin_typist typeandstay FILE  types it, then makes FILE.typed (or FILE.failed with the error) and
+//                            lives on, serving the clipboard it gave back, until it is killed
 //   kwin_typist slowly FILE  types it a key at a time, 25 ms apart, as tools that type through one
 //                            call a key do
 // Exit status 0, or 1 with PlatformError's message on standard error.
@@ -12,6 +14,8 @@
 #include "platform/wayland/KwinFakeInputSender.h"
 #include "platform/wayland/KwinWindowActivator.h"
 #include "platform/wayland/WaylandConnection.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -40,6 +44,20 @@ int main(int argc, char** argv)
                 sender.SendKeys({stroke}, true);
                 std::this_thread::sleep_for(std::chrono::milliseconds(25));
             }
+        } else if (command == "typeandstay") {
+            std::ifstream file(argv[2]);
+            std::ostringstream text;
+            text << file.rdbuf();
+            kestrun::KwinFakeInputSender sender;
+            try {
+                kestrun::SendKeys(sender, text.str(), true);
+            } catch (const kestrun::PlatformError& error) {
+                std::ofstream(std::string(argv[2]) + ".failed") << error.what();
+                throw;
+            }
+            std::ofstream(std::string(argv[2]) + ".typed").close();
+            for (;;)
+                pause();
         } else if (command == "activate") {
             kestrun::KwinWindowActivator().Activate(std::stoi(argv[2]));
         } else {
