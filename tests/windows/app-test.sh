@@ -110,7 +110,9 @@ until xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")'; 
   tries=$((tries + 1)); [ $tries -lt 300 ] || fail "trayer did not start"; sleep 0.1
 done
 [ "$(icons)" = 0 ] || fail "the tray holds an icon before Kestrun runs"
-wine "$portable/kestrun.exe" 2>>"$WINE_LOG" </dev/null &
+# Its output, and that of the programs it starts, goes to the log: CTest
+# would otherwise wait for them to let go of its pipe.
+wine "$portable/kestrun.exe" >>"$WINE_LOG" 2>&1 </dev/null &
 started="$started $!"
 tries=0
 until [ "$(icons)" = 1 ]; do
@@ -119,15 +121,15 @@ done
 echo "tray icon: ok"
 
 # A later start hands the run over and ends; the running one types.
-kestrun "$portable/kestrun.exe" --run "Type into the edit window" || fail "--run did not hand over"
+kestrun "$portable/kestrun.exe" --run "Type into the edit window" >>"$WINE_LOG" || fail "--run did not hand over"
 read_back=$work/typed.txt
 tries=0
-until kestrun "$programs/read_window_text.exe" "Kestrun test window" "$(winepath -w "$read_back")" &&
+until kestrun "$programs/read_window_text.exe" "Kestrun test window" "$(winepath -w "$read_back")" >>"$WINE_LOG" &&
   [ "$(cat "$read_back")" = "$text" ]; do
   tries=$((tries + 1))
   [ $tries -lt 60 ] || fail "the window holds '$(cat "$read_back" 2>/dev/null)', not '$text'"
   sleep 1
 done
 [ "$(icons)" = 1 ] || fail "a second tray icon"
-kestrun "$portable/kestrun.exe" --run "Close the active window" || true
+kestrun "$portable/kestrun.exe" --run "Close the active window" >>"$WINE_LOG" || true
 echo "--run handed over and typed: ok"
