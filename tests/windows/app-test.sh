@@ -131,5 +131,10 @@ until kestrun "$programs/read_window_text.exe" "Kestrun test window" "$(winepath
   sleep 1
 done
 [ "$(icons)" = 1 ] || fail "a second tray icon"
-kestrun "$portable/kestrun.exe" --run "Close the active window" >>"$WINE_LOG" || true
 echo "--run handed over and typed: ok"
+# The window goes, so that the tests after this one find none of it.
+kestrun "$portable/kestrun.exe" --run "Close the active window" >>"$WINE_LOG" || fail "--run to close the window"
+tries=0
+while kestrun "$programs/read_window_text.exe" "Kestrun test window" "$(winepath -w "$read_back")" >>"$WINE_LOG"; do
+  tries=$((tries + 1)); [ $tries -lt 30 ] || fail "the test window is still there after Alt+F4"; sleep 1
+done
