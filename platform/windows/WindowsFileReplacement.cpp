@@ -239,8 +239,10 @@ void ReplaceRegularFile(const std::filesystem::path& path, const std::function<s
             DeleteFileW(temporary.c_str());
             Fail(moveError == ERROR_SUCCESS ? replaceError : moveError);
         }
-        SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_HIDDEN);
     }
+    // The temporary's hidden mark never stays with the document (wine's
+    // ReplaceFileW keeps the replacement's attributes).
+    SetFileAttributesW(target.c_str(), attributes);
 }
 
 bool WriteNewRegularFile(const std::filesystem::path& path, const FileContent& content)
