@@ -1,5 +1,7 @@
 #include "app/AppFiles.h"
 
+#include "app/QtPath.h"
+
 #include "document/TaskDocument.h"
 #include "editor/frmAddTask.h"
 
@@ -14,11 +16,6 @@ namespace {
 
 // The file facility's "Path/File access error".
 constexpr std::int32_t kErrPathFileAccess = 75;
-
-QString QtPath(const std::filesystem::path& path)
-{
-    return QFile::decodeName(path.c_str());
-}
 
 // True for any entry of that name, even a broken link: the load then reports
 // what is wrong with it instead of another document being used.
@@ -88,7 +85,7 @@ std::optional<AppFiles> LocateAppFiles(const StartFolders& folders, FatalErrorRe
         files.documentFolder = UserDocumentFolder(folders.dataFolder);
         if (!Present(files.documentFolder)) {
             try {
-                CreateUserDocument(folders.sharedFolder / kDocumentFileName, files.documentFolder);
+                CreateUserDocument(folders.sharedFolder / folders.exampleName, files.documentFolder);
             } catch (const DocumentError& error) {
                 ReportFatalError(reporter, error);
                 return std::nullopt;

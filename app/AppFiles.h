@@ -16,6 +16,10 @@ struct StartFolders {
     std::filesystem::path sharedFolder;
     /// The user's folder for application data.
     std::filesystem::path dataFolder;
+    /// The example document's name among the shared files: another name
+    /// than the document's where the shared files lie beside the executable
+    /// (Windows), as the document there makes a portable copy.
+    std::filesystem::path exampleName = "Kestrun.xml";
 };
 
 /// Where this run of Kestrun keeps and finds its files.

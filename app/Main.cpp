@@ -4,11 +4,13 @@
 #include "app/CommandLine.h"
 #include "app/KestrunApp.h"
 #include "app/MessageBoxFatalReporter.h"
+#include "app/QtPath.h"
 #include "app/QtDialogs.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "platform/KeyboardRecovery.h"
 #include "platform/LoginStart.h"
+#include "platform/StartingCommand.h"
 #include "platform/TerminationSignals.h"
 #include "platform/UserFolders.h"
 #include "tray/QtNotifyArea.h"
@@ -18,7 +20,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <optional>
@@ -27,11 +31,12 @@ namespace kestrun {
 
 namespace {
 
+// Qt 6 decodes the local 8-bit text of POSIX systems as UTF-8, too.
 QStringList Arguments(int argc, char* argv[])
 {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (const std::string& argument : ProgramArguments(argc, argv))
+        arguments << QString::fromUtf8(argument);
     return arguments;
 }
 
@@ -43,9 +48,11 @@ void SetApplicationNames()
 
 std::optional<AppFiles> FindAppFiles(FatalErrorReporter& reporter)
 {
-    const std::filesystem::path programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    const std::filesystem::path programFolder = PathOfQt(QCoreApplication::applicationDirPath());
     return LocateAppFiles(
-        {programFolder, (programFolder / KESTRUN_SHARED_FROM_PROGRAM).lexically_normal(), UserDataFolder()}, reporter);
+        {programFolder, (programFolder / KESTRUN_SHARED_FROM_PROGRAM).lexically_normal(), UserDataFolder(),
+         KESTRUN_EXAMPLE_NAME},
+        reporter);
 }
 
 QString AddressOf(const AppFiles& files) { return InstanceAddress(files.documentFolder / kDocumentFileName); }
@@ -139,6 +146,7 @@ InstanceReply Serve(frmMain& window, const InstanceRequest& request)
 
 int Main(int argc, char* argv[])
 {
+    AttachParentConsole();
     const CommandLine line = ParseCommandLine(Arguments(argc, argv));
     if (line.action != CommandLine::Action::Start && line.action != CommandLine::Action::Run)
         return Answer(line, argc, argv);
@@ -167,7 +175,7 @@ int Main(int argc, char* argv[])
                    [&runWindow] { return runWindow && runWindow->RunStopRequested(); });
 
     const std::unique_ptr<LoginStart> loginStart =
-        MakeLoginStart(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+        MakeLoginStart(PathOfQt(QCoreApplication::applicationFilePath()));
 
     QtDialogs dialogs;
     MainWindowContext context{
@@ -198,14 +206,33 @@ int Main(int argc, char* argv[])
     // Ending the session (or any other outside quit) still saves.
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] { window.UnloadUnattended(); });
 
-    // SIGTERM, SIGINT and SIGHUP quit the way "Quit Kestrun" does.
+#if defined(Q_OS_WIN)
+    // The end of the session: Windows may end the process once the answer
+    // to its question has gone, so the document is saved then.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.UnloadUnattended(); }, Qt::DirectConnection);
+#endif
+    // SIGTERM, SIGINT and SIGHUP quit the way "Quit Kestrun" does; where
+    // the system gives no descriptor for them (a console's Ctrl+C on
+    // Windows), a look every moment does.
     std::optional<QSocketNotifier> termination;
-    if (TerminationDescriptor() >= 0) {
+    QTimer terminationLook;
+    if (TerminationDescriptor() < 0) {
+        QObject::connect(&terminationLook, &QTimer::timeout, &window, [&window, &terminationLook] {
+            if (TerminationRequested()) {
+                terminationLook.stop();
+                window.UnloadUnattended();
+            }
+        });
+        terminationLook.start(200);
+    } else {
         termination.emplace(TerminationDescriptor(), QSocketNotifier::Read);
         QObject::connect(&*termination, &QSocketNotifier::activated, &window, [&window] {
+#if !defined(_WIN32)
             char drained[16];
             while (read(TerminationDescriptor(), drained, sizeof drained) > 0) {
             }
+#endif
             window.UnloadUnattended();
         });
     }

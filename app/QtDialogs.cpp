@@ -1,6 +1,9 @@
 #include "app/QtDialogs.h"
 
+#include "app/QtPath.h"
+
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGridLayout>
@@ -230,7 +233,7 @@ std::optional<std::string> QtDialogs::OpenFile(const std::string& title, const s
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    return PathOfQt(QDir::toNativeSeparators(dialog.selectedFiles().constFirst())).string();
 }
 
 }  // namespace kestrun

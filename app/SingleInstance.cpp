@@ -1,16 +1,20 @@
 #include "app/SingleInstance.h"
 
+#include "app/QtPath.h"
 #include "platform/UserFolders.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QFile>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
 
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <memory>
@@ -107,20 +111,24 @@ QString InstanceAddress(const std::filesystem::path& document)
     std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(document), ignored);
     if (resolved.empty())
         resolved = document;
-    const QByteArray key =
-        QCryptographicHash::hash(QByteArray(resolved.c_str()), QCryptographicHash::Sha256)
-            .toHex()
-            .left(16);
     std::string refused;
     const std::filesystem::path runtime = UserRuntimeFolder(&refused);
+#if defined(_WIN32)
+    // Names in any letter case are one file, and the pipe's name is one of
+    // the whole machine: the user's own folder makes it the user's.
+    const QByteArray named = (QtPath(runtime) + QLatin1Char('|') + QtPath(resolved)).toLower().toUtf8();
+#else
+    const QByteArray named(resolved.c_str());
+#endif
+    const QByteArray key = QCryptographicHash::hash(named, QCryptographicHash::Sha256).toHex().left(16);
     if (!refused.empty())
         ReportOnce(gFolderReported, QStringLiteral("Kestrun does not use the runtime folder %1: %2. It uses %3 instead.")
                                         .arg(QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")),
                                              QString::fromLocal8Bit(refused.c_str()),
-                                             runtime.empty() ? QStringLiteral("none") : QFile::decodeName(runtime.c_str())));
+                                             runtime.empty() ? QStringLiteral("none") : QtPath(runtime)));
     if (runtime.empty())
         return {};
-    return QFile::decodeName(runtime.c_str()) + QStringLiteral("/kestrun-") + QString::fromLatin1(key);
+    return QtPath(runtime) + QStringLiteral("/kestrun-") + QString::fromLatin1(key);
 }
 
 SingleInstance::SingleInstance(const QString& address)
@@ -133,6 +141,10 @@ SingleInstance::SingleInstance(const QString& address)
 SingleInstance::~SingleInstance()
 {
     waiting_.reset();
+#if defined(_WIN32)
+    if (server_)
+        server_->close();
+#endif
     // Before the members they count on go.
     qDeleteAll(findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly));
     listener_.Close();
@@ -176,7 +188,7 @@ std::optional<InstanceReply> SingleInstance::Deliver(const InstanceRequest& requ
     if (qint64(program.size()) * 2 + kRequestHeaderBytes > kMaxRequestBytes)
         return InstanceReply{2, kTooLarge};
     QLocalSocket socket;
-    socket.connectToServer(address_ + QStringLiteral(".socket"));
+    socket.connectToServer(SocketName());
     if (!socket.waitForConnected(500))
         return std::nullopt;
     // Whoever else listens under this name never gets a request, nor answers one.
@@ -214,18 +226,48 @@ bool SingleInstance::Listen(Handler handler)
     handler_ = std::move(handler);
     // Whatever is there was left by a Kestrun that ended without cleaning up:
     // the lock says no other one lives.
+#if defined(_WIN32)
+    // A pipe of the user's only; the system removes it with its process.
+    server_ = std::make_unique<QLocalServer>();
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    server_->setMaxPendingConnections(kMostConnections);
+    if (!server_->listen(SocketName())) {
+        error = server_->errorString();
+        server_.reset();
+        return false;
+    }
+    connect(server_.get(), &QLocalServer::newConnection, this, &SingleInstance::Accept);
+    return true;
+#else
     std::string why;
-    if (!listener_.Listen(QFile::encodeName(address_ + QStringLiteral(".socket")).toStdString(), why)) {
+    if (!listener_.Listen(QFile::encodeName(SocketName()).toStdString(), why)) {
         error = QString::fromLocal8Bit(why.c_str());
         return false;
     }
     waiting_ = std::make_unique<QSocketNotifier>(listener_.descriptor(), QSocketNotifier::Read);
     connect(waiting_.get(), &QSocketNotifier::activated, this, &SingleInstance::Accept);
     return true;
+#endif
+}
+
+QString SingleInstance::SocketName() const
+{
+#if defined(_WIN32)
+    // A named pipe's name holds no backslash: the address's last part, which
+    // carries the key of the user's folder and the document.
+    return address_.mid(address_.lastIndexOf(QLatin1Char('/')) + 1);
+#else
+    return address_ + QStringLiteral(".socket");
+#endif
 }
 
 void SingleInstance::Accept()
 {
+#if defined(_WIN32)
+    // The pipe's later instances wait in the server until there is room.
+    while (server_ && connections_ < kMostConnections && server_->hasPendingConnections())
+        Serve(server_->nextPendingConnection());
+#else
     while (connections_ < kMostConnections) {
         const LocalListener::Accepted accepted = listener_.Accept();
         if (accepted.taken == LocalListener::Taken::NoneWaiting)
@@ -240,25 +282,31 @@ void SingleInstance::Accept()
             });
             return;
         }
-        Serve(accepted.descriptor);
+        auto* socket = new QLocalSocket(this);
+        if (!socket->setSocketDescriptor(accepted.descriptor)) {
+            ::close(accepted.descriptor);
+            delete socket;
+            continue;
+        }
+        Serve(socket);
     }
     waiting_->setEnabled(false);  // until one of them is closed
+#endif
 }
 
 void SingleInstance::ResumeAccepting()
 {
+#if defined(_WIN32)
+    Accept();
+#else
     if (waiting_ && !paused_ && connections_ < kMostConnections)
         waiting_->setEnabled(true);
+#endif
 }
 
-void SingleInstance::Serve(int descriptor)
+void SingleInstance::Serve(QLocalSocket* socket)
 {
-    auto* socket = new QLocalSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
-        ::close(descriptor);
-        delete socket;
-        return;
-    }
+    socket->setParent(this);
     ++connections_;
     connect(socket, &QObject::destroyed, this, [this] {
         --connections_;

@@ -2,6 +2,8 @@
 
 #include "platform/LocalListener.h"
 
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QObject>
 #include <QSocketNotifier>
@@ -86,12 +88,15 @@ private:
     std::optional<InstanceReply> Deliver(const InstanceRequest& request, std::chrono::milliseconds patience,
                                          bool& gone);
     void Accept();
-    void Serve(int descriptor);
+    void Serve(QLocalSocket* socket);
     void ResumeAccepting();
+    /// The local socket's name: a file beside the lock, or on Windows a named pipe's.
+    QString SocketName() const;
 
     QString address_;
     QLockFile lock_;
     LocalListener listener_;
+    std::unique_ptr<QLocalServer> server_;  // Windows' named pipe
     std::unique_ptr<QSocketNotifier> waiting_;
     bool paused_ = false;
     int connections_ = 0;

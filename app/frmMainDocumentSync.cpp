@@ -2,6 +2,7 @@
 // no changes of its own, a question before a save would overwrite it.
 #include "app/frmMain.h"
 
+#include "app/QtPath.h"
 #include "app/TaskListView.h"
 #include "core/Dialogs.h"
 
@@ -40,8 +41,8 @@ void frmMain::WatchDocument()
     connect(documentCheck_, &QTimer::timeout, this, &frmMain::CheckDocumentOnDisk);
     // The folder too: an editor that saves by rename puts a new file under the name.
     documentWatch_ = new QFileSystemWatcher(this);
-    const QString path = QFile::decodeName(document_->DocumentPath().c_str());
-    documentWatch_->addPath(QFile::decodeName(document_->DocumentPath().parent_path().c_str()));
+    const QString path = QtPath(document_->DocumentPath());
+    documentWatch_->addPath(QtPath(document_->DocumentPath().parent_path()));
     documentWatch_->addPath(path);
     const auto changed = [this, path] {
         if (!documentWatch_->files().contains(path))

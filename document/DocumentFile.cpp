@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <string>
 
 namespace kestrun {
@@ -24,10 +23,6 @@ constexpr std::int32_t kErrDeviceIO = 57;
 constexpr std::int32_t kErrDiskFull = 61;
 constexpr std::int32_t kErrPermissionDenied = 70;
 
-// Temporaries are hidden and carry this mark after the file's name, followed
-// by kRandomLength letters and digits.
-constexpr std::string_view kTemporaryMark = ".kestrun-save-";
-constexpr std::size_t kRandomLength = 12;
 constexpr std::size_t kWriteBuffer = 1 << 16;
 
 std::string ErrorText(int error) { return std::strerror(error); }
@@ -68,17 +63,6 @@ public:
 private:
     int fd_;
 };
-
-std::string TemporaryName(std::string_view fileName)
-{
-    static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
-    static std::mt19937_64 generator{std::random_device{}()};
-    std::string name = "." + std::string(fileName) + std::string(kTemporaryMark);
-    std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
-    for (std::size_t i = 0; i < kRandomLength; ++i)
-        name += kLetters[pick(generator)];
-    return name;
-}
 
 // Streams the text into a file, remembering the first failure.
 class DescriptorWriter : public pugi::xml_writer {
@@ -140,7 +124,7 @@ int CreateTemporary(int folder, std::string_view fileName, std::string& name)
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
         return fd;
     do {
-        name = TemporaryName(fileName);
+        name = NewSaveTemporaryName(fileName);
         fd = ::openat(folder, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
     } while (fd < 0 && errno == EEXIST);
     return fd;
@@ -151,7 +135,7 @@ int NameTemporary(int fd, int folder, std::string_view fileName, std::string& na
 {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     for (;;) {
-        name = TemporaryName(fileName);
+        name = NewSaveTemporaryName(fileName);
         if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
             return 0;
         if (errno == EEXIST)
@@ -305,17 +289,6 @@ bool WriteNewDocumentFile(const std::filesystem::path& path, const std::filesyst
         ::unlink(path.c_str());
         throw SaveFailure(error, path.string());
     }
-    return true;
-}
-
-bool IsSaveTemporaryName(std::string_view name, std::string_view fileName)
-{
-    const std::string prefix = "." + std::string(fileName) + std::string(kTemporaryMark);
-    if (!name.starts_with(prefix) || name.size() != prefix.size() + kRandomLength)
-        return false;
-    for (char c : name.substr(prefix.size()))
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
-            return false;
     return true;
 }
 

@@ -6,8 +6,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
 
 namespace kestrun {
+
+class ReadableFile;
 
 /// The largest task document Kestrun reads. A real one holds a few hundred
 /// kilobytes; anything near this size is not a task document.
@@ -32,7 +37,11 @@ public:
 
 private:
     std::filesystem::path path_;
+#if defined(_WIN32)
+    std::unique_ptr<ReadableFile> file_;
+#else
     int fd_ = -1;
+#endif
     std::size_t size_ = 0;
 };
 
@@ -57,6 +66,9 @@ bool WriteNewDocumentFile(const std::filesystem::path& path, const std::filesyst
 /// when their process was killed, and leaves those of saves still running.
 /// Failures are ignored.
 void RemoveStrayTemporaries(const std::filesystem::path& path) noexcept;
+
+/// A fresh name for a temporary of a save of the file named `fileName`.
+std::string NewSaveTemporaryName(std::string_view fileName);
 
 /// True when `name` is a temporary of a save of the file named `fileName`.
 bool IsSaveTemporaryName(std::string_view name, std::string_view fileName);

@@ -7,7 +7,11 @@
 
 #include <QCryptographicHash>
 
+#if defined(_WIN32)
+#include "platform/FileReplacement.h"
+#else
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -258,6 +262,15 @@ bool TaskDocument::DiskStamp::SameFile(const DiskStamp& other) const
 TaskDocument::DiskStamp TaskDocument::StatDisk() const
 {
     DiskStamp stamp;
+#if defined(_WIN32)
+    const FileStamp file = StampOfFile(DocumentPath());
+    stamp.known = file.known;
+    stamp.device = file.volume;
+    stamp.inode = file.identity;
+    stamp.size = file.size;
+    stamp.modified = file.modified;
+    return stamp;
+#else
     struct stat info {};
     if (::stat(DocumentPath().c_str(), &info) != 0)
         return stamp;
@@ -267,6 +280,7 @@ TaskDocument::DiskStamp TaskDocument::StatDisk() const
     stamp.size = static_cast<std::uint64_t>(info.st_size);
     stamp.modified = std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
     return stamp;
+#endif
 }
 
 bool TaskDocument::SaveTaskDocument(FatalErrorReporter& reportTo)

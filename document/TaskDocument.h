@@ -138,7 +138,7 @@ private:
     struct DiskStamp {
         bool known = false;
         std::uint64_t device = 0, inode = 0, size = 0;
-        std::int64_t modified = 0;  // nanoseconds
+        std::int64_t modified = 0;  // the system's units (nanoseconds on POSIX systems)
         std::string hash;
         bool SameFile(const DiskStamp& other) const;
     };

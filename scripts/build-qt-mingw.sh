@@ -5,25 +5,30 @@
 # and uic the build uses), into a cache folder outside the repository. A
 # complete cache folder is reused at once. Prints the folder, for
 # -DCMAKE_PREFIX_PATH. Run as root on Debian 12; about 40 minutes on 2 cores.
-#   scripts/build-qt-mingw.sh [--configure-only] [CACHE_FOLDER]
+# --cache-folder prints the folder only, built or not, and builds nothing.
+#   scripts/build-qt-mingw.sh [--configure-only | --cache-folder] [CACHE_FOLDER]
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 configure_only=no
+cache_folder_only=no
 if [ "${1:-}" = "--configure-only" ]; then
   configure_only=yes
   shift
+elif [ "${1:-}" = "--cache-folder" ]; then
+  cache_folder_only=yes
+  shift
 fi
 
-scripts/install-deps.sh >&2
+[ "$cache_folder_only" = yes ] || scripts/install-deps.sh >&2
 
 package_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 version=${package_version%%+*}
 version=${version%%-*}
 cache=${1:-/var/cache/kestrun/qt6-mingw-$version}
 
-if [ -f "$cache/.complete" ]; then
+if [ "$cache_folder_only" = yes ] || [ -f "$cache/.complete" ]; then
   echo "$cache"
   exit 0
 fi

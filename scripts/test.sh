@@ -28,3 +28,20 @@ export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0"
 cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-windows
 (cd build-windows && ctest --output-on-failure -j "$jobs")
+
+# The whole kestrun.exe, with the Qt for mingw in its cache folder: built
+# when missing (KESTRUN_SKIP_QT_MINGW=1 skips this part instead), installed
+# into one folder and tested there under wine.
+qt_mingw=$(scripts/build-qt-mingw.sh --cache-folder)
+if [ ! -f "$qt_mingw/.complete" ] && [ "${KESTRUN_SKIP_QT_MINGW:-}" = 1 ]; then
+  echo "test: the whole kestrun.exe is not tested: no Qt for mingw in $qt_mingw (scripts/build-qt-mingw.sh builds it, about 40 minutes on 2 cores)"
+else
+  if [ ! -f "$qt_mingw/.complete" ]; then
+    echo "test: building the Qt for mingw into $qt_mingw (scripts/build-qt-mingw.sh), about 40 minutes on 2 cores"
+    scripts/build-qt-mingw.sh >/dev/null
+  fi
+  cmake -S . -B build-windows-app -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKESTRUN_WINDOWS_APP=ON -DCMAKE_PREFIX_PATH="$qt_mingw"
+  cmake --build build-windows-app
+  (cd build-windows-app && ctest --output-on-failure -j "$jobs" -R '^(wine_session_|windows\.app$|windows\.installer$)')
+fi
