@@ -11,6 +11,13 @@ inline constexpr std::int32_t kErrNodeNotFound = 91;
 /// Number of the failure "the task document file does not exist" at load.
 inline constexpr std::int32_t kErrDocumentNotFound = -2146697210;  // 0x800C0006
 
+/// Numbers of the file facility's failures, as the document's file reports them.
+inline constexpr std::int32_t kErrOutOfMemory = 7;
+inline constexpr std::int32_t kErrFileNotFound = 53;
+inline constexpr std::int32_t kErrDeviceIO = 57;
+inline constexpr std::int32_t kErrDiskFull = 61;
+inline constexpr std::int32_t kErrPermissionDenied = 70;
+
 /// The line break used inside message texts on this platform.
 #ifdef _WIN32
 inline constexpr const char* kLineBreak = "\r\n";

@@ -16,13 +16,6 @@ namespace kestrun {
 
 namespace {
 
-// Error numbers of the file facility.
-constexpr std::int32_t kErrOutOfMemory = 7;
-constexpr std::int32_t kErrFileNotFound = 53;
-constexpr std::int32_t kErrDeviceIO = 57;
-constexpr std::int32_t kErrDiskFull = 61;
-constexpr std::int32_t kErrPermissionDenied = 70;
-
 constexpr std::size_t kWriteBuffer = 1 << 16;
 
 std::string ErrorText(int error) { return std::strerror(error); }

@@ -12,13 +12,6 @@ namespace kestrun {
 
 namespace {
 
-// Error numbers of the file facility.
-constexpr std::int32_t kErrOutOfMemory = 7;
-constexpr std::int32_t kErrFileNotFound = 53;
-constexpr std::int32_t kErrDeviceIO = 57;
-constexpr std::int32_t kErrDiskFull = 61;
-constexpr std::int32_t kErrPermissionDenied = 70;
-
 [[noreturn]] void ReadFailure(const std::filesystem::path& path, const FileFailure& failure)
 {
     if (failure.fault == FileFault::NotFound)

@@ -24,7 +24,6 @@ namespace kestrun {
 
 namespace {
 
-constexpr std::int32_t kErrOutOfMemory = 7;
 constexpr std::int32_t kErrInvalidCall = 5;
 
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single |
