@@ -48,6 +48,11 @@ for file in kestrun.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Network.dll pla
   [ -f "$stage/$file" ] || fail "the installed folder lacks $file"
 done
 [ ! -e "$stage/Kestrun.xml" ] || fail "the installed folder holds a Kestrun.xml: every installed copy would be portable"
+# Explorer and the Start menu show the icon the executable carries in its
+# resources: the PNGs of the Linux icon, stored as they are.
+python3 "$source/tests/windows/pe-icon-check.py" "$stage/kestrun.exe" \
+  "$source/resources/kestrun-16.png" "$source/resources/kestrun-32.png" "$source/resources/kestrun-48.png" ||
+  fail "kestrun.exe carries no icon of its own"
 
 roaming=$(find "$WINEPREFIX/drive_c/users" -mindepth 3 -maxdepth 3 -path '*/AppData/Roaming' | head -n 1)
 [ -n "$roaming" ] || fail "no AppData/Roaming in the prefix"
